@@ -1,0 +1,209 @@
+#include "ded/describe.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "ded/open_files.h"
+#include "ded/status.h"
+#include "host/host_block.h"
+
+namespace {
+
+constexpr float kStartLow = 1.0e10f;
+constexpr float kStartHigh = -1.0e10f;
+constexpr double kSnapDistance = 1.0 / 16.0;
+constexpr int32_t kMaxZone = 60;
+
+// 2^31: the first float a signed 32-bit integer cannot hold.
+constexpr float kInt32Limit = 2147483648.0f;
+
+bool countUsable(float count) { return std::isfinite(count) && count >= 0.0f && count < kInt32Limit; }
+
+void fold(const DedCellHeader &cell, DedImageInfo *info) {
+  if (cell.yMin < info->yMin) {
+    info->yMin = cell.yMin;
+  }
+  if (cell.xMin < info->xMin) {
+    info->xMin = cell.xMin;
+  }
+  if (cell.yMax > info->yMax) {
+    info->yMax = cell.yMax;
+  }
+  if (cell.xMax > info->xMax) {
+    info->xMax = cell.xMax;
+  }
+  if (static_cast<double>(info->maxColumns) < static_cast<double>(cell.columnCount)) {
+    info->maxColumns = static_cast<int32_t>(cell.columnCount);
+  }
+  if (static_cast<double>(info->maxRows) < static_cast<double>(cell.rowCount)) {
+    info->maxRows = static_cast<int32_t>(cell.rowCount);
+  }
+}
+
+// The zone as "%d" reads it from the header's zone text, never past its end.
+// Returns false when there is no number; values beyond 60 saturate at 61.
+bool parseZone(const char (&text)[sizeof(DedHeader::zone)], int32_t *zone) {
+  size_t i = 0;
+  const size_t end = sizeof text;
+  while (i < end && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < end && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int32_t value = 0;
+  bool digits = false;
+  for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
+    digits = true;
+    value = value * 10 + (text[i] - '0');
+    if (value > kMaxZone) {
+      value = kMaxZone + 1;
+    }
+  }
+  *zone = negative ? -value : value;
+  return digits;
+}
+
+// trunc or snap of (high - low) / (spacing / 36000) + 1, or -1 when that
+// does not give a usable image dimension.
+int64_t mosaicSize(float low, float high, float spacing) {
+  const double quotient = (static_cast<double>(high) - static_cast<double>(low)) /
+                          (static_cast<double>(spacing) / DED_GEOGRAPHIC_SPACING_DIVISOR);
+  const double whole = dedWholePart(quotient);
+  if (!std::isfinite(whole) || whole < -1.0 || whole >= static_cast<double>(INT32_MAX)) {
+    return -1;
+  }
+  return static_cast<int64_t>(whole) + 1;
+}
+
+int32_t describeUtm(const DedHeader &header, const DedCellHeader &first, DedImageInfo *info) {
+  info->projection = PROJ_UTM;
+  switch (header.hemisphere) {
+  case 'S':
+  case 's':
+    info->utmHemisphere = 0;
+    break;
+  case 'N':
+  case 'n':
+    info->utmHemisphere = 1;
+    break;
+  default:
+    return DED_ERR_BADARG;
+  }
+  int32_t zone = 0;
+  if (!parseZone(header.zone, &zone) || zone < 1 || zone > kMaxZone) {
+    return DED_ERR_BADARG;
+  }
+  info->utmZone = zone;
+  info->width = static_cast<int32_t>(first.columnCount);
+  info->height = static_cast<int32_t>(first.rowCount);
+  return DED_OK;
+}
+
+int32_t describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
+  info->projection = PROJ_GEOGRAPHIC;
+  if (info->cellCount <= 1) {
+    return DED_OK; // the one cell's counts, set while reading
+  }
+  if (!(first.xSpacing > 0.0f) || !(first.ySpacing > 0.0f)) {
+    return DED_ERR_BADARG;
+  }
+  const int64_t width = mosaicSize(info->xMin, info->xMax, first.xSpacing);
+  const int64_t height = mosaicSize(info->yMin, info->yMax, first.ySpacing);
+  if (width < 0 || height < 0) {
+    return DED_ERR_BADARG;
+  }
+  info->width = static_cast<int32_t>(width);
+  info->height = static_cast<int32_t>(height);
+  return DED_OK;
+}
+
+} // namespace
+
+double dedWholePart(double quotient) {
+  if (!std::isfinite(quotient)) {
+    return quotient;
+  }
+  const double nearest = std::nearbyint(quotient);
+  if (std::fabs(quotient - nearest) <= kSnapDistance) {
+    return nearest;
+  }
+  return std::trunc(quotient);
+}
+
+bool dedCellUsable(const DedCellHeader &cell) {
+  return countUsable(cell.columnCount) && countUsable(cell.rowCount) && std::isfinite(cell.xMin) &&
+         std::isfinite(cell.xMax) && std::isfinite(cell.yMin) && std::isfinite(cell.yMax) &&
+         std::isfinite(cell.xSpacing) && std::isfinite(cell.ySpacing);
+}
+
+int32_t dedReadCellHeaders(std::FILE *stream, int32_t count, DedCellHeader *cells) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (dedReadCellHeader(stream, &cells[i]) == nullptr) {
+      return DED_ERR_READ;
+    }
+    if (!dedCellUsable(cells[i])) {
+      return DED_ERR_BADARG;
+    }
+  }
+  return DED_OK;
+}
+
+int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
+  std::FILE *stream = dedStreamFor(handle);
+  if (stream == nullptr || info == nullptr) {
+    return DED_ERR_BADARG;
+  }
+  *info = DedImageInfo{};
+  info->yMin = kStartLow;
+  info->xMin = kStartLow;
+  info->yMax = kStartHigh;
+  info->xMax = kStartHigh;
+
+  std::fseek(stream, DED_HEADER_OFFSET, SEEK_SET);
+  DedHeader header;
+  if (dedReadHeader(stream, &header) == nullptr) {
+    return DED_ERR_READ;
+  }
+  DedStatistics statistics;
+  if (dedReadStatistics(stream, &statistics) == nullptr) {
+    return DED_ERR_READ;
+  }
+  const int32_t count = dedCellHeaderCount(statistics.cellCount);
+  const int64_t arrayBytes = int64_t{count} * DED_CELL_HEADER_SIZE;
+  if (arrayBytes > INT32_MAX) {
+    return DED_ERR_BADARG;
+  }
+  HostBlock<DedCellHeader> cells = dedHostAlloc<DedCellHeader>(arrayBytes);
+  if (!cells) {
+    return DED_ERR_NOMEM;
+  }
+  info->cellCount = statistics.cellCount;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t status = dedReadCellHeaders(stream, 1, &cells[i]);
+    if (status != DED_OK) {
+      return status;
+    }
+    fold(cells[i], info);
+  }
+  const DedCellHeader &first = cells[0];
+  if (count == 1) {
+    info->width = static_cast<int32_t>(first.columnCount);
+    info->height = static_cast<int32_t>(first.rowCount);
+  }
+
+  const int32_t status = std::memcmp(header.projection, "UTM", 3) == 0
+                             ? describeUtm(header, first, info)
+                             : describeGeographic(first, info);
+  if (status != DED_OK) {
+    return status;
+  }
+  if (int64_t{info->width} * info->height * DED_SAMPLE_SIZE > INT32_MAX) {
+    return DED_ERR_BADARG;
+  }
+  info->minElevation = static_cast<float>(statistics.minElevation);
+  info->maxElevation = static_cast<float>(statistics.maxElevation);
+  return DED_OK;
+}

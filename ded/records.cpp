@@ -1,0 +1,90 @@
+#include "ded/records.h"
+
+#include <cstring>
+
+namespace {
+
+uint32_t loadBig32(const unsigned char *src) {
+  uint32_t word;
+  std::memcpy(&word, src, 4);
+  return swap32(word);
+}
+
+uint16_t loadBig16(const unsigned char *src) {
+  uint16_t half;
+  std::memcpy(&half, src, 2);
+  return swap16(half);
+}
+
+// One whole record as one item: anything less is a failure.
+bool readRecord(std::FILE *stream, unsigned char *bytes, size_t size, const char *message) {
+  if (std::fread(bytes, size, 1, stream) != 1) {
+    std::perror(message);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+DedHeader *dedReadHeader(std::FILE *stream, DedHeader *dest) {
+  unsigned char bytes[DED_HEADER_SIZE];
+  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded file header")) {
+    return nullptr;
+  }
+  const uint32_t word0 = loadBig32(bytes);
+  std::memcpy(&dest->word0, &word0, 4);
+  std::memcpy(dest->magic, bytes + 4, sizeof dest->magic);
+  std::memcpy(dest->projection, bytes + 8, sizeof dest->projection);
+  std::memcpy(&dest->hemisphere, bytes + 11, 1);
+  std::memcpy(dest->zone, bytes + 12, sizeof dest->zone);
+  return dest;
+}
+
+DedStatistics *dedReadStatistics(std::FILE *stream, DedStatistics *dest) {
+  unsigned char bytes[DED_STATISTICS_SIZE];
+  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded cell statistics")) {
+    return nullptr;
+  }
+  const uint32_t count = loadBig32(bytes);
+  const uint16_t minimum = loadBig16(bytes + 4);
+  const uint16_t maximum = loadBig16(bytes + 6);
+  std::memcpy(&dest->cellCount, &count, 4);
+  std::memcpy(&dest->minElevation, &minimum, 2);
+  std::memcpy(&dest->maxElevation, &maximum, 2);
+  std::memcpy(dest->reserved, bytes + 8, sizeof dest->reserved);
+  return dest;
+}
+
+DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest) {
+  unsigned char bytes[DED_CELL_HEADER_SIZE];
+  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded cell header")) {
+    return nullptr;
+  }
+  // Ten words, floats included, turned around as raw bits.
+  uint32_t words[DED_CELL_HEADER_SIZE / 4];
+  for (size_t i = 0; i < DED_CELL_HEADER_SIZE / 4; ++i) {
+    words[i] = loadBig32(bytes + 4 * i);
+  }
+  std::memcpy(dest, words, sizeof words);
+  return dest;
+}
+
+int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest) {
+  if (count <= 0) {
+    return nullptr;
+  }
+  const size_t wanted = static_cast<size_t>(count);
+  const size_t got = std::fread(dest, DED_SAMPLE_SIZE, wanted, stream);
+  if (got == 0) {
+    return nullptr;
+  }
+  // Swapping through uint16_t keeps the loop free of signed shifts and lets
+  // the compiler vectorise it.
+  auto *raw = reinterpret_cast<uint16_t *>(dest);
+  for (size_t i = 0; i < got; ++i) {
+    raw[i] = swap16(raw[i]);
+  }
+  std::memset(dest + got, 0, (wanted - got) * sizeof(int16_t));
+  return dest;
+}

@@ -1,0 +1,63 @@
+// The DED file's records in host byte order, and the readers that take them
+// from an open stream. This is the only place that knows the file is big-endian.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// File layout, in bytes.
+constexpr long DED_HEADER_OFFSET = 0;
+constexpr long DED_HEADER_SIZE = 128;
+constexpr long DED_STATISTICS_SIZE = 32;
+constexpr long DED_FIRST_CELL_HEADER = DED_HEADER_SIZE + DED_STATISTICS_SIZE; // 160
+constexpr long DED_CELL_HEADER_SIZE = 40;
+constexpr long DED_SAMPLE_SIZE = 2;
+
+struct DedHeader {
+  int32_t word0;        // converted, not otherwise used
+  char magic[4];        // "KVTR"
+  char projection[3];   // "UTM" marks a UTM file
+  char hemisphere;      // N, n, S or s (UTM only)
+  char zone[116];       // decimal text (UTM only)
+};
+
+struct DedStatistics {
+  int32_t cellCount;
+  int16_t minElevation; // maps to grey 0
+  int16_t maxElevation; // maps to grey 255
+  uint8_t reserved[24]; // not interpreted, not converted
+};
+
+// Bounds in coordinate units; spacings in 1/36000 units (geographic) or units (UTM).
+struct DedCellHeader {
+  float yMin;
+  float yMax;
+  float xMin;
+  float xMax;
+  float ySpacing;
+  float xSpacing;
+  float rowCount;    // samples per column
+  float columnCount; // columns in the cell
+  uint32_t reserved[2];
+};
+
+static_assert(sizeof(DedHeader) == DED_HEADER_SIZE);
+static_assert(sizeof(DedStatistics) == DED_STATISTICS_SIZE);
+static_assert(sizeof(DedCellHeader) == DED_CELL_HEADER_SIZE);
+
+inline uint16_t swap16(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
+inline uint32_t swap32(uint32_t v) {
+  return (v >> 24) | ((v >> 8) & 0x0000ff00u) | ((v << 8) & 0x00ff0000u) | (v << 24);
+}
+
+// Each reader reads at the stream's position and advances it; none seeks or
+// allocates. Returns dest, or null when the record was not read completely,
+// after printing its message with perror; dest is then not to be relied on.
+DedHeader *dedReadHeader(std::FILE *stream, DedHeader *dest);
+DedStatistics *dedReadStatistics(std::FILE *stream, DedStatistics *dest);
+DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest);
+
+// Reads up to count big-endian samples into dest, converted. Returns null,
+// silently, only when not a single sample was read (so count 0 always fails);
+// positions beyond the samples read are set to 0. count must not be negative.
+int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest);

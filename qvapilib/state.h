@@ -1,0 +1,33 @@
+// The stand-in host's whole state, one instance per process.
+#pragma once
+
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+#include "qvapilib/stand_in.h"
+
+namespace qvstandin {
+
+struct HostState {
+  Registration registration;
+  bool refuseRegistration = false;
+
+  std::unordered_set<void *> liveBlocks;
+  int64_t allocations = 0;
+  int64_t foreignFrees = 0;
+  int64_t failAt = 0;
+  bool failAll = false;
+  bool zeroIsNull = false;
+  std::vector<size_t> sizes;
+
+  int32_t rowWidthOverride = -1;
+  int rowWidthCalls = 0;
+  std::vector<int32_t> lastRowWidthArgs;
+
+  int openStreams = 0; // opens minus closes through the loader's host calls
+};
+
+HostState &state();
+
+} // namespace qvstandin

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Every test the project has: the suite in a Release build, then the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+for preset in release sanitize; do
+  echo "== ${preset}"
+  cmake --preset "${preset}" >/dev/null
+  cmake --build --preset "${preset}" -j "${jobs}"
+  ctest --preset "${preset}" -j "${jobs}"
+done

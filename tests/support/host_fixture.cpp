@@ -1,0 +1,33 @@
+#include "tests/support/host_fixture.h"
+
+#include "ded/open_files.h"
+#include "ded/status.h"
+#include "qvapilib/stand_in.h"
+
+namespace dedtest {
+
+void HostTest::SetUp() { qvstandin::reset(); }
+
+void HostTest::TearDown() {
+  for (int32_t handle = 0; handle < DED_MAX_OPEN_FILES; ++handle) {
+    if (dedStreamFor(handle) != nullptr) {
+      ADD_FAILURE() << "handle " << handle << " left open";
+      dedCloseImage(nullptr, nullptr, handle);
+    }
+  }
+  EXPECT_EQ(qvstandin::outstandingBlocks(), 0) << "host blocks leaked";
+  EXPECT_EQ(qvstandin::foreignFrees(), 0) << "qvFree of a block the host never gave";
+  qvstandin::reset();
+}
+
+int32_t HostTest::openOrFail(const std::string &path) {
+  int32_t handle = -1;
+  EXPECT_EQ(dedOpenImage(nullptr, nullptr, path.c_str(), "rb", &handle), DED_OK) << path;
+  return handle;
+}
+
+int32_t HostTest::openFile(const File &file, const std::string &name) {
+  return openOrFail(dir.write(name, encode(file)));
+}
+
+} // namespace dedtest
