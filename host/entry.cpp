@@ -1,1 +1,1 @@
-// Filled in by its own change.
+// Placeholder until the entry points are built.
