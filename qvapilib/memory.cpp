@@ -15,6 +15,7 @@ std::vector<size_t> allocationSizes() { return state().sizes; }
 void failAllocation(int64_t n) { state().failAt = n > 0 ? state().allocations + n : 0; }
 void failAllAllocations(bool fail) { state().failAll = fail; }
 void zeroSizeReturnsNull(bool returnsNull) { state().zeroIsNull = returnsNull; }
+void refuseBlocksOver(size_t bytes) { state().largestBlock = bytes; }
 
 } // namespace qvstandin
 
@@ -26,6 +27,9 @@ extern "C" QVAPI_HOST_FN void *qvMalloc(size_t bytes) {
     return nullptr;
   }
   if (bytes == 0 && s.zeroIsNull) {
+    return nullptr;
+  }
+  if (s.largestBlock != 0 && bytes > s.largestBlock) {
     return nullptr;
   }
   void *block = std::malloc(bytes == 0 ? 1 : bytes);

@@ -84,6 +84,9 @@ QVSTANDIN_API void failAllocation(int64_t n);
 QVSTANDIN_API void failAllAllocations(bool fail);
 // Whether a request for zero bytes returns null (default: a unique block).
 QVSTANDIN_API void zeroSizeReturnsNull(bool returnsNull);
+// Requests above this many bytes return null, as a 32-bit host's heap runs
+// out long before 2 GiB; 0 lifts the limit (the default).
+QVSTANDIN_API void refuseBlocksOver(size_t bytes);
 
 // Row width: by default the width rounded up to a multiple of 4. An override
 // of 0 or more is returned as it is; -1 goes back to the default.

@@ -19,6 +19,7 @@ struct HostState {
   int64_t failAt = 0;
   bool failAll = false;
   bool zeroIsNull = false;
+  size_t largestBlock = 0; // 0: no limit
   std::vector<size_t> sizes;
 
   int32_t rowWidthOverride = -1;

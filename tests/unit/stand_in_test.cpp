@@ -107,3 +107,16 @@ TEST_F(StandIn, RegistrationRecordsEverything) {
 }
 
 } // namespace
+
+TEST_F(StandIn, RefusesBlocksOverTheLimit) {
+  qvstandin::refuseBlocksOver(64);
+  void *fits = qvMalloc(64);
+  EXPECT_NE(fits, nullptr);
+  EXPECT_EQ(qvMalloc(65), nullptr);
+  qvFree(fits);
+  qvstandin::refuseBlocksOver(0);
+  void *unlimited = qvMalloc(65);
+  EXPECT_NE(unlimited, nullptr);
+  qvFree(unlimited);
+  EXPECT_EQ(qvstandin::outstandingBlocks(), 0);
+}
