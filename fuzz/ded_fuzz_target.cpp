@@ -1,0 +1,453 @@
+// One input is one DED file followed by four bytes that choose how the host
+// behaves. The plug-in is driven only as a host drives it: qvpInit, the
+// callbacks it registered, qvpExit. Beyond what the sanitizers catch, every
+// status and every side effect is checked against what a host relies on; a
+// violation prints the check and aborts, so libFuzzer keeps the input.
+//
+// The four control bytes, last byte of the input last (an input shorter than
+// four bytes is all file, with every control bit clear):
+//   calls  bit 0..2: skip get-info / geo-info / get-image
+//          bit 3..5: their order (one of six)
+//          bit 6:    get the pixels again, fault-free, and compare
+//          bit 7:    close the file before the callbacks (stale handle)
+//   refuse low nibble: get-info refuses its (n-1)-th setter call, 0 none
+//          high nibble: geo-info likewise
+//   alloc  bit 0..3: the n-th allocation after the probes fails, 0 none
+//          bit 4:    zero-byte requests return null
+//          bit 5:    open with mode "r" instead of "rb"
+//          bit 6:    open the file a second time and compare its pixels
+//          bit 7:    the host's row width is exactly the image width
+//   host   bit 0:    get-image with a null pixel buffer
+//          bit 1:    callbacks with handles that name no file
+//          bit 2:    the host's row width is below the image width
+//          bit 3:    the host refuses the registration
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "host/qvapi.h"
+#include "qvapilib/loader.h"
+#include "qvapilib/stand_in.h"
+
+extern "C" int32_t qvpInit(QvPlugin plugin);
+extern "C" void qvpExit(QvPlugin plugin);
+
+namespace {
+
+using qvstandin::ImageRecord;
+
+constexpr size_t kControlBytes = 4;
+constexpr int32_t kOk = 0;
+constexpr int32_t kNoMemory = -1;
+constexpr int32_t kOpenFailed = -2;
+constexpr int32_t kReadFailed = -3;
+constexpr int32_t kNotDed = -6;
+constexpr int32_t kBadArgument = -8;
+constexpr int kSlots = 10;
+constexpr uint8_t kCanary = 0xA5;
+
+// This host's heap refuses single blocks above 4 MiB, so a hostile size gives
+// -1 quickly instead of a slow run; the pixel buffers it offers stay below
+// twice that (a raster of 4 MiB holds 2 Mi samples; the row padding at most
+// triples a one-column image's rows).
+constexpr size_t kLargestBlock = size_t{4} << 20;
+constexpr int64_t kLargestPixelBuffer = int64_t{8} << 20;
+
+constexpr int kGetInfoSetters = 8;
+constexpr int kGeoInfoSettersUtm = 10;
+
+[[noreturn]] void fail(const char *check, int line) {
+  std::printf("ded fuzz check failed (line %d): %s\n", line, check);
+  std::fflush(stdout);
+  std::fprintf(stderr, "ded fuzz check failed (line %d): %s\n", line, check);
+  std::abort();
+}
+
+#define FUZZ_CHECK(condition)                                                                      \
+  do {                                                                                             \
+    if (!(condition)) {                                                                            \
+      fail(#condition, __LINE__);                                                                  \
+    }                                                                                              \
+  } while (false)
+
+struct Plan {
+  bool callInfo, callGeo, callImage;
+  int order;
+  bool imageAgain;
+  bool closeFirst;
+  int refuseInfo; // setter position to refuse, -1 none
+  int refuseGeo;
+  int failNth; // 0 none
+  bool zeroIsNull;
+  bool textMode;
+  bool secondOpen;
+  bool tightRows;
+  bool nullPixels;
+  bool badHandles;
+  bool shortRows;
+  bool refuseRegistration;
+};
+
+Plan planFrom(const uint8_t *control) {
+  Plan plan{};
+  plan.callInfo = (control[0] & 0x01) == 0;
+  plan.callGeo = (control[0] & 0x02) == 0;
+  plan.callImage = (control[0] & 0x04) == 0;
+  plan.order = ((control[0] >> 3) & 0x07) % 6;
+  plan.imageAgain = (control[0] & 0x40) != 0;
+  plan.closeFirst = (control[0] & 0x80) != 0;
+  plan.refuseInfo = (control[1] & 0x0f) - 1;
+  plan.refuseGeo = (control[1] >> 4) - 1;
+  plan.failNth = control[2] & 0x0f;
+  plan.zeroIsNull = (control[2] & 0x10) != 0;
+  plan.textMode = (control[2] & 0x20) != 0;
+  plan.secondOpen = (control[2] & 0x40) != 0;
+  plan.tightRows = (control[2] & 0x80) != 0;
+  plan.nullPixels = (control[3] & 0x01) != 0;
+  plan.badHandles = (control[3] & 0x02) != 0;
+  plan.shortRows = (control[3] & 0x04) != 0;
+  plan.refuseRegistration = (control[3] & 0x08) != 0;
+  return plan;
+}
+
+// One fixed file per process, in memory-backed storage where there is some.
+const std::string &scratchPath() {
+  static const std::string path = [] {
+    struct stat info;
+    const std::string folder = stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) ? "/dev/shm"
+                                                                                      : "/tmp";
+    return folder + "/elvarin-fuzz-" + std::to_string(getpid()) + ".ded";
+  }();
+  return path;
+}
+
+void removeScratch() { std::remove(scratchPath().c_str()); }
+
+bool writeScratch(const uint8_t *data, size_t size) {
+  static const bool registered = std::atexit(removeScratch) == 0;
+  (void)registered;
+  std::FILE *out = std::fopen(scratchPath().c_str(), "wb");
+  if (out == nullptr) {
+    return false;
+  }
+  const bool written = size == 0 || std::fwrite(data, size, 1, out) == 1;
+  return std::fclose(out) == 0 && written;
+}
+
+bool isCallbackStatus(int32_t status) {
+  return status == kOk || status == kNoMemory || status == kReadFailed || status == kBadArgument;
+}
+
+bool sameCalls(const ImageRecord &a, const ImageRecord &b) {
+  if (a.calls.size() != b.calls.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.calls.size(); ++i) {
+    if (a.calls[i].name != b.calls[i].name || a.calls[i].args != b.calls[i].args) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The host's pixel buffer for one get-image call.
+struct Pixels {
+  std::vector<uint8_t> bytes;
+  bool real = false; // sized for the image; otherwise a token the call must not write
+};
+
+// What the clean get-info and geo-info calls said before any fault was armed.
+struct Probe {
+  int32_t info = kOk;
+  int32_t geo = kOk;
+  ImageRecord infoRecord;
+  ImageRecord geoRecord;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t rowWidth = 0;
+};
+
+Probe probe(int32_t handle) {
+  Probe p;
+  p.info = qvstandin::hostGetInfo(handle, &p.infoRecord);
+  FUZZ_CHECK(isCallbackStatus(p.info));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  p.geo = qvstandin::hostGetGeoInfo(handle, &p.geoRecord);
+  FUZZ_CHECK(isCallbackStatus(p.geo));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  // Both callbacks describe the same file the same way.
+  FUZZ_CHECK(p.geo == p.info);
+  if (p.info != kOk) {
+    FUZZ_CHECK(p.infoRecord.calls.empty() && p.geoRecord.calls.empty());
+    return p;
+  }
+  FUZZ_CHECK(p.infoRecord.calls.size() == kGetInfoSetters);
+  FUZZ_CHECK(p.infoRecord.calls[0].name == "qvSetTextureWidth");
+  FUZZ_CHECK(p.infoRecord.calls[1].name == "qvSetTextureHeight");
+  p.width = static_cast<int32_t>(p.infoRecord.calls[0].args[0]);
+  p.height = static_cast<int32_t>(p.infoRecord.calls[1].args[0]);
+  FUZZ_CHECK(p.width >= 0 && p.height >= 0);
+  FUZZ_CHECK(int64_t{p.width} * p.height * 2 <= INT32_MAX);
+  const size_t geoCalls = p.geoRecord.calls.size();
+  FUZZ_CHECK(geoCalls == kGeoInfoSettersUtm || geoCalls == kGeoInfoSettersUtm - 2);
+  return p;
+}
+
+Pixels pixelsFor(const Probe &p) {
+  Pixels pixels;
+  const int64_t bytes = int64_t{p.rowWidth} * p.height;
+  if (p.info == kOk && p.rowWidth >= p.width && bytes <= kLargestPixelBuffer) {
+    pixels.bytes.assign(static_cast<size_t>(std::max<int64_t>(bytes, 1)), kCanary);
+    pixels.real = true;
+  } else {
+    pixels.bytes.assign(16, kCanary);
+  }
+  return pixels;
+}
+
+bool untouched(const Pixels &pixels) {
+  return std::all_of(pixels.bytes.begin(), pixels.bytes.end(),
+                     [](uint8_t b) { return b == kCanary; });
+}
+
+// Bytes between the end of a row's pixels and the next row stay the host's.
+bool paddingUntouched(const Pixels &pixels, const Probe &p) {
+  for (int64_t row = 0; row < p.height; ++row) {
+    for (int64_t column = p.width; column < p.rowWidth; ++column) {
+      if (pixels.bytes[static_cast<size_t>(row * p.rowWidth + column)] != kCanary) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Which callbacks ran into the armed allocation failure.
+struct Fault {
+  int64_t at = 0; // allocationCount() value of the failing call, 0 none
+  bool hitBy(int64_t before, int64_t after) const { return at != 0 && before < at && at <= after; }
+};
+
+void checkGetInfo(int32_t handle, const Plan &plan, const Probe &p, const Fault &fault,
+                  bool stale) {
+  ImageRecord record;
+  record.refuseAt = plan.refuseInfo;
+  const int64_t before = qvstandin::allocationCount();
+  const int32_t status = qvstandin::hostGetInfo(handle, &record);
+  const int64_t after = qvstandin::allocationCount();
+  FUZZ_CHECK(isCallbackStatus(status));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  if (stale) {
+    FUZZ_CHECK(status == kBadArgument && record.calls.empty() && after == before);
+  } else if (fault.hitBy(before, after)) {
+    FUZZ_CHECK(status == kNoMemory && record.calls.empty());
+  } else if (p.info != kOk) {
+    FUZZ_CHECK(status == p.info && record.calls.empty());
+  } else if (plan.refuseInfo >= 0 && plan.refuseInfo < kGetInfoSetters) {
+    // The refused setter is the last one called.
+    FUZZ_CHECK(status == kBadArgument);
+    FUZZ_CHECK(record.calls.size() == static_cast<size_t>(plan.refuseInfo) + 1);
+    FUZZ_CHECK(record.calls.back().refused);
+  } else {
+    FUZZ_CHECK(status == kOk && sameCalls(record, p.infoRecord));
+  }
+}
+
+void checkGeoInfo(int32_t handle, const Plan &plan, const Probe &p, const Fault &fault,
+                  bool stale) {
+  ImageRecord record;
+  record.refuseAt = plan.refuseGeo;
+  const int64_t before = qvstandin::allocationCount();
+  const int32_t status = qvstandin::hostGetGeoInfo(handle, &record);
+  const int64_t after = qvstandin::allocationCount();
+  FUZZ_CHECK(isCallbackStatus(status));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  const int setters = static_cast<int>(p.geoRecord.calls.size());
+  if (stale) {
+    FUZZ_CHECK(status == kBadArgument && record.calls.empty() && after == before);
+  } else if (fault.hitBy(before, after)) {
+    FUZZ_CHECK(status == kNoMemory && record.calls.empty());
+  } else if (p.geo != kOk) {
+    FUZZ_CHECK(status == p.geo && record.calls.empty());
+  } else if (plan.refuseGeo >= 0 && plan.refuseGeo < setters) {
+    FUZZ_CHECK(status == kBadArgument);
+    FUZZ_CHECK(record.calls.size() == static_cast<size_t>(plan.refuseGeo) + 1);
+    FUZZ_CHECK(record.calls.back().refused);
+  } else {
+    FUZZ_CHECK(status == kOk && sameCalls(record, p.geoRecord));
+  }
+}
+
+// Returns the call's status; pixels holds what it delivered.
+int32_t checkGetImage(int32_t handle, const Plan &plan, const Probe &p, const Fault &fault,
+                      bool stale, Pixels *pixels) {
+  *pixels = pixelsFor(p);
+  uint8_t *buffer = plan.nullPixels ? nullptr : pixels->bytes.data();
+  const int64_t before = qvstandin::allocationCount();
+  const int32_t status = qvstandin::hostGetImage(handle, buffer);
+  const int64_t after = qvstandin::allocationCount();
+  FUZZ_CHECK(isCallbackStatus(status));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  if (status != kOk) {
+    FUZZ_CHECK(untouched(*pixels));
+  }
+  if (stale || plan.nullPixels) {
+    FUZZ_CHECK(status == kBadArgument && after == before);
+  } else if (fault.hitBy(before, after)) {
+    FUZZ_CHECK(status == kNoMemory);
+  } else if (p.info != kOk) {
+    FUZZ_CHECK(status == p.info);
+  } else if (p.rowWidth < p.width) {
+    FUZZ_CHECK(status == kBadArgument || status == kNoMemory);
+  }
+  if (status == kOk) {
+    FUZZ_CHECK(pixels->real);
+    FUZZ_CHECK(paddingUntouched(*pixels, p));
+  }
+  return status;
+}
+
+// Slot 1 is empty whenever this runs: the second open is closed by then.
+void checkBadHandles() {
+  const int32_t handles[] = {-1, 1, kSlots, INT32_MIN, INT32_MAX};
+  for (const int32_t handle : handles) {
+    ImageRecord info;
+    ImageRecord geo;
+    uint8_t pixels[8];
+    std::memset(pixels, kCanary, sizeof pixels);
+    const int64_t before = qvstandin::allocationCount();
+    FUZZ_CHECK(qvstandin::hostGetInfo(handle, &info) == kBadArgument);
+    FUZZ_CHECK(qvstandin::hostGetGeoInfo(handle, &geo) == kBadArgument);
+    FUZZ_CHECK(qvstandin::hostGetImage(handle, pixels) == kBadArgument);
+    FUZZ_CHECK(qvstandin::hostClose(handle) == kBadArgument);
+    FUZZ_CHECK(qvstandin::allocationCount() == before);
+    FUZZ_CHECK(info.calls.empty() && geo.calls.empty());
+    FUZZ_CHECK(std::all_of(pixels, pixels + sizeof pixels, [](uint8_t b) { return b == kCanary; }));
+  }
+}
+
+constexpr char kOrders[6][3] = {{'i', 'g', 'p'}, {'i', 'p', 'g'}, {'g', 'i', 'p'},
+                                {'g', 'p', 'i'}, {'p', 'i', 'g'}, {'p', 'g', 'i'}};
+
+void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
+  const int32_t initResult = qvpInit(qvstandin::pluginHandle());
+  FUZZ_CHECK(initResult == (plan.refuseRegistration ? 0 : 1));
+  if (!writeScratch(file, fileSize)) {
+    return; // the machine's trouble, not the plug-in's
+  }
+  const char *path = scratchPath().c_str();
+  const char *mode = plan.textMode ? "r" : "rb";
+
+  const bool isDed = fileSize >= 8 && std::memcmp(file + 4, "KVTR", 4) == 0;
+  int32_t handle = -1;
+  const int32_t opened = qvstandin::hostOpen(path, mode, &handle);
+  FUZZ_CHECK(opened == (isDed ? kOk : kNotDed));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  if (opened != kOk) {
+    FUZZ_CHECK(handle == -1);
+    FUZZ_CHECK(qvstandin::hostClose(0) == kBadArgument);
+    return;
+  }
+  FUZZ_CHECK(handle == 0); // the lowest free slot of an empty table
+
+  int32_t second = -1;
+  if (plan.secondOpen) {
+    FUZZ_CHECK(qvstandin::hostOpen(path, "rb", &second) == kOk);
+    FUZZ_CHECK(second == 1);
+  }
+
+  Probe p = probe(handle);
+  if (p.info == kOk) {
+    int32_t rowWidth = qvstandin::rowWidthFor(p.width);
+    if (plan.shortRows && p.width > 0) {
+      rowWidth = p.width - 1;
+    } else if (plan.tightRows) {
+      rowWidth = p.width;
+    }
+    qvstandin::overrideRowWidth(rowWidth);
+    p.rowWidth = rowWidth;
+  }
+  qvstandin::zeroSizeReturnsNull(plan.zeroIsNull);
+
+  Fault fault;
+  if (plan.failNth > 0) {
+    fault.at = qvstandin::allocationCount() + plan.failNth;
+    qvstandin::failAllocation(plan.failNth);
+  }
+  if (plan.closeFirst) {
+    FUZZ_CHECK(qvstandin::hostClose(handle) == kOk);
+  }
+
+  Pixels first;
+  int32_t firstStatus = kBadArgument;
+  for (const char call : kOrders[plan.order]) {
+    if (call == 'i' && plan.callInfo) {
+      checkGetInfo(handle, plan, p, fault, plan.closeFirst);
+    } else if (call == 'g' && plan.callGeo) {
+      checkGeoInfo(handle, plan, p, fault, plan.closeFirst);
+    } else if (call == 'p' && plan.callImage) {
+      firstStatus = checkGetImage(handle, plan, p, fault, plan.closeFirst, &first);
+    }
+  }
+
+  // The same file gives the same pixels, whichever handle and whenever asked.
+  qvstandin::failAllocation(0);
+  Plan clean = plan;
+  clean.nullPixels = false;
+  const Fault none;
+  if (plan.imageAgain && !plan.closeFirst) {
+    Pixels again;
+    const int32_t status = checkGetImage(handle, clean, p, none, false, &again);
+    if (status == kOk && firstStatus == kOk) {
+      FUZZ_CHECK(again.bytes == first.bytes);
+    }
+    if (firstStatus == kOk) {
+      FUZZ_CHECK(status == kOk);
+    }
+  }
+  if (second >= 0) {
+    Pixels other;
+    const int32_t status = checkGetImage(second, clean, p, none, false, &other);
+    if (status == kOk && firstStatus == kOk) {
+      FUZZ_CHECK(other.bytes == first.bytes);
+    }
+    FUZZ_CHECK(qvstandin::hostClose(second) == kOk);
+  }
+
+  if (plan.badHandles) {
+    checkBadHandles();
+  }
+  FUZZ_CHECK(qvstandin::hostClose(handle) == (plan.closeFirst ? kBadArgument : kOk));
+  FUZZ_CHECK(qvstandin::hostClose(handle) == kBadArgument);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static const uint8_t kNoControl[kControlBytes] = {0, 0, 0, 0};
+  const uint8_t *control = kNoControl;
+  size_t fileSize = size;
+  if (size >= kControlBytes) {
+    fileSize = size - kControlBytes;
+    control = data + fileSize;
+  }
+  const Plan plan = planFrom(control);
+
+  qvstandin::reset();
+  qvstandin::refuseBlocksOver(kLargestBlock);
+  qvstandin::refuseRegistration(plan.refuseRegistration);
+  drive(data, fileSize, plan);
+  FUZZ_CHECK(qvstandin::openStreams() == 0);
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  FUZZ_CHECK(qvstandin::foreignFrees() == 0);
+  qvpExit(qvstandin::pluginHandle());
+  FUZZ_CHECK(qvstandin::registration().unregisterCalls == 1);
+  qvstandin::reset();
+  return 0;
+}
