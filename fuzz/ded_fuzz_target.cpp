@@ -45,7 +45,6 @@ using qvstandin::ImageRecord;
 constexpr size_t kControlBytes = 4;
 constexpr int32_t kOk = 0;
 constexpr int32_t kNoMemory = -1;
-constexpr int32_t kOpenFailed = -2;
 constexpr int32_t kReadFailed = -3;
 constexpr int32_t kNotDed = -6;
 constexpr int32_t kBadArgument = -8;
@@ -120,8 +119,8 @@ Plan planFrom(const uint8_t *control) {
 const std::string &scratchPath() {
   static const std::string path = [] {
     struct stat info;
-    const std::string folder = stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) ? "/dev/shm"
-                                                                                      : "/tmp";
+    const std::string folder =
+        stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) ? "/dev/shm" : "/tmp";
     return folder + "/elvarin-fuzz-" + std::to_string(getpid()) + ".ded";
   }();
   return path;

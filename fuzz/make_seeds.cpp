@@ -44,8 +44,8 @@ File utmMosaic(int cells) {
   return file;
 }
 
-bool writeInput(const std::string &folder, const std::string &name,
-                const std::vector<uint8_t> &ded, const Control &control) {
+bool writeInput(const std::string &folder, const std::string &name, const std::vector<uint8_t> &ded,
+                const Control &control) {
   std::vector<uint8_t> bytes = ded;
   bytes.insert(bytes.end(), control.begin(), control.end());
   const std::string path = folder + "/" + name;
@@ -89,10 +89,8 @@ bool writeSeeds(const std::string &folder) {
       {"utm_three_cells", utmMosaic(3)},
   };
   // A few hosts per file; the fuzzer finds the rest.
-  const Control hosts[] = {kPlainHost,
-                           {0x40, 0x23, 0x41, 0x02},
-                           {0x18, 0x50, 0x92, 0x00},
-                           {0x2b, 0x07, 0x23, 0x04}};
+  const Control hosts[] = {
+      kPlainHost, {0x40, 0x23, 0x41, 0x02}, {0x18, 0x50, 0x92, 0x00}, {0x2b, 0x07, 0x23, 0x04}};
   for (const Seed &seed : seeds) {
     std::vector<uint8_t> bytes = dedtest::encode(seed.file);
     for (size_t h = 0; h < std::size(hosts); ++h) {
@@ -188,7 +186,8 @@ bool writeCrashers(const std::string &folder) {
   std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(2, 2, ramp));
   files.emplace_back("seven_bytes", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7));
   files.emplace_back("header_only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 128));
-  files.emplace_back("one_byte_of_samples", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 201));
+  files.emplace_back("one_byte_of_samples",
+                     std::vector<uint8_t>(bytes.begin(), bytes.begin() + 201));
 
   for (const auto &[name, ded] : files) {
     if (!writeInput(folder, name + ".ded", ded, kPlainHost)) {
