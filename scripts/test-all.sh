@@ -11,3 +11,8 @@ for preset in release sanitize; do
   cmake --build --preset "${preset}" -j "${jobs}"
   ctest --preset "${preset}" -j "${jobs}"
 done
+
+# A bounded run of the fuzz target (clang, both sanitizers); a finding fails
+# the run and is left in build/fuzz/findings.
+echo "== fuzz"
+bash scripts/fuzz.sh "${ELVARIN_FUZZ_SECONDS:-180}"

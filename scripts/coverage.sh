@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Line coverage of the plug-in's own code (ded/, image/, host/) by the whole
+# test suite: a GCC --coverage build in build/coverage, its tests run, lcov
+# summing up. Prints the figure; the HTML report is build/coverage/html.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=build/coverage
+
+cmake -S . -B "${build}" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
+  -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage >/dev/null
+cmake --build "${build}" -j 2
+find "${build}" -name '*.gcda' -delete
+ctest --test-dir "${build}" -j 2 --output-on-failure >/dev/null
+
+lcov --quiet --capture --directory "${build}" --output-file "${build}/all.info"
+lcov --quiet --extract "${build}/all.info" "${root}/ded/*" "${root}/image/*" "${root}/host/*" \
+  --output-file "${build}/plugin.info"
+genhtml --quiet --output-directory "${build}/html" "${build}/plugin.info" >/dev/null
+lcov --list "${build}/plugin.info"
+lcov --summary "${build}/plugin.info" 2>&1 | grep -E 'lines'
