@@ -51,12 +51,13 @@ constexpr int32_t kBadArgument = -8;
 constexpr int kSlots = 10;
 constexpr uint8_t kCanary = 0xA5;
 
-// This host's heap refuses single blocks above 4 MiB, so a hostile size gives
-// -1 quickly instead of a slow run; the pixel buffers it offers stay below
-// twice that (a raster of 4 MiB holds 2 Mi samples; the row padding at most
-// triples a one-column image's rows).
-constexpr size_t kLargestBlock = size_t{4} << 20;
-constexpr int64_t kLargestPixelBuffer = int64_t{8} << 20;
+// This host's heap refuses single blocks above 256 KiB, so a hostile size
+// gives -1 at once instead of a slow run (large images take no other path
+// than small ones). A raster that fits holds at most 128 Ki samples, so the
+// host's pixel buffer, whose rows are at most four times the width, needs at
+// most twice the largest block.
+constexpr size_t kLargestBlock = size_t{256} << 10;
+constexpr int64_t kLargestPixelBuffer = 2 * int64_t{kLargestBlock};
 
 constexpr int kGetInfoSetters = 8;
 constexpr int kGeoInfoSettersUtm = 10;
