@@ -52,12 +52,14 @@ constexpr int kSlots = 10;
 constexpr uint8_t kCanary = 0xA5;
 
 // This host's heap refuses single blocks above 256 KiB, so a hostile size
-// gives -1 at once instead of a slow run (large images take no other path
-// than small ones). A raster that fits holds at most 128 Ki samples, so the
-// host's pixel buffer, whose rows are at most four times the width, needs at
-// most twice the largest block.
+// gives -1 at once instead of a slow run (large sizes take no other path than
+// small ones). For the same reason it asks for no image whose pixel buffer
+// would exceed 1 MiB.
 constexpr size_t kLargestBlock = size_t{256} << 10;
-constexpr int64_t kLargestPixelBuffer = 2 * int64_t{kLargestBlock};
+constexpr int64_t kLargestPixelBuffer = int64_t{1} << 20;
+
+// What checkGetImage answers when the host did not ask for the pixels.
+constexpr int32_t kNotAsked = 1;
 
 constexpr int kGetInfoSetters = 8;
 constexpr int kGeoInfoSettersUtm = 10;
@@ -159,7 +161,8 @@ bool sameCalls(const ImageRecord &a, const ImageRecord &b) {
 // The host's pixel buffer for one get-image call.
 struct Pixels {
   std::vector<uint8_t> bytes;
-  bool real = false; // sized for the image; otherwise a token the call must not write
+  bool real = false;     // sized for the image; otherwise a token the call must not write
+  bool tooLarge = false; // the host does not ask for this image
 };
 
 // What the clean get-info and geo-info calls said before any fault was armed.
@@ -206,6 +209,7 @@ Pixels pixelsFor(const Probe &p) {
     pixels.bytes.assign(static_cast<size_t>(std::max<int64_t>(bytes, 1)), kCanary);
     pixels.real = true;
   } else {
+    pixels.tooLarge = p.info == kOk && p.rowWidth >= p.width;
     pixels.bytes.assign(16, kCanary);
   }
   return pixels;
@@ -284,10 +288,13 @@ void checkGeoInfo(int32_t handle, const Plan &plan, const Probe &p, const Fault 
   }
 }
 
-// Returns the call's status; pixels holds what it delivered.
+// Returns the call's status, or kNotAsked; pixels holds what it delivered.
 int32_t checkGetImage(int32_t handle, const Plan &plan, const Probe &p, const Fault &fault,
                       bool stale, Pixels *pixels) {
   *pixels = pixelsFor(p);
+  if (pixels->tooLarge && !stale && !plan.nullPixels) {
+    return kNotAsked;
+  }
   uint8_t *buffer = plan.nullPixels ? nullptr : pixels->bytes.data();
   const int64_t before = qvstandin::allocationCount();
   const int32_t status = qvstandin::hostGetImage(handle, buffer);
