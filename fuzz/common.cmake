@@ -8,6 +8,7 @@ set(ELVARIN_FUZZ_DIR ${PROJECT_SOURCE_DIR}/fuzz)
 # The fuzz target calls qvpInit as a host does, so the entry points are
 # compiled in beside the core's callbacks.
 add_executable(ded_fuzz_replay ${ELVARIN_FUZZ_DIR}/ded_fuzz_target.cpp
+                               ${ELVARIN_FUZZ_DIR}/reference_image.cpp
                                ${ELVARIN_FUZZ_DIR}/replay_main.cpp
                                ${PROJECT_SOURCE_DIR}/host/entry.cpp)
 target_link_libraries(ded_fuzz_replay PRIVATE elvarin_core)

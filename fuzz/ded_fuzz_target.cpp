@@ -31,6 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz/reference_image.h"
 #include "host/qvapi.h"
 #include "qvapilib/loader.h"
 #include "qvapilib/stand_in.h"
@@ -174,6 +175,8 @@ struct Probe {
   int32_t width = 0;
   int32_t height = 0;
   int32_t rowWidth = 0;
+  bool hasReference = false;
+  dedfuzz::ReferenceImage reference; // what get-image should deliver
 };
 
 Probe probe(int32_t handle) {
@@ -312,6 +315,10 @@ int32_t checkGetImage(int32_t handle, const Plan &plan, const Probe &p, const Fa
     FUZZ_CHECK(status == p.info);
   } else if (p.rowWidth < p.width) {
     FUZZ_CHECK(status == kBadArgument || status == kNoMemory);
+  } else if (status != kNoMemory && p.hasReference && p.reference.status != dedfuzz::kNoReference) {
+    // Out of memory is this small host's right; anything else is the file's.
+    FUZZ_CHECK(status == p.reference.status);
+    FUZZ_CHECK(status != kOk || pixels->bytes == p.reference.pixels);
   }
   if (status == kOk) {
     FUZZ_CHECK(pixels->real);
@@ -379,6 +386,10 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
     }
     qvstandin::overrideRowWidth(rowWidth);
     p.rowWidth = rowWidth;
+    if (rowWidth >= p.width && int64_t{rowWidth} * p.height <= kLargestPixelBuffer) {
+      p.reference = dedfuzz::referenceImage(file, fileSize, p.width, p.height, rowWidth, kCanary);
+      p.hasReference = true;
+    }
   }
   qvstandin::zeroSizeReturnsNull(plan.zeroIsNull);
 
