@@ -170,8 +170,9 @@ void getImage(benchmark::State &state) {
     state.SetIterationTime(seconds);
     total += seconds;
     const std::vector<size_t> sizes = qvstandin::allocationSizes();
-    hostBytes = std::accumulate(sizes.begin() + before, sizes.end(), int64_t{0},
-                                [](int64_t sum, size_t s) { return sum + static_cast<int64_t>(s); });
+    hostBytes =
+        std::accumulate(sizes.begin() + before, sizes.end(), int64_t{0},
+                        [](int64_t sum, size_t s) { return sum + static_cast<int64_t>(s); });
     if (status != DED_OK) {
       state.SkipWithError("get-image failed");
       break;

@@ -71,7 +71,9 @@ LaneScale laneScale(const DedGreyScale &scale, DedSampleForm form) {
 }
 
 // File order to value order, lane by lane.
-inline __m128i swapLanes(__m128i x) { return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8)); }
+inline __m128i swapLanes(__m128i x) {
+  return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+}
 
 // Four levels from four biased samples (bits 0x4B00 << 16 | sample + 32768).
 // min(255, v) keeps a NaN (minps returns its second operand then); the

@@ -117,8 +117,7 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
     }
     bandColumns = std::min<int64_t>(bandColumns, info.width);
   }
-  HostBlock<uint16_t> band =
-      dedHostAlloc<uint16_t>(bandColumns * columnSamples * DED_SAMPLE_SIZE);
+  HostBlock<uint16_t> band = dedHostAlloc<uint16_t>(bandColumns * columnSamples * DED_SAMPLE_SIZE);
   if (!band) {
     return DED_ERR_NOMEM;
   }
@@ -179,8 +178,8 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
     if (cellOffset(cell.xMin, info.xMin, cell.xSpacing, divisor, &column) &&
         cellOffset(cell.yMin, info.yMin, cell.ySpacing, divisor, &row) &&
         clipToRaster(columns, rows, column, row, info.width, info.height, &at)) {
-      dedMapToGrey(scratch.get() + at.firstColumn * rows + at.firstRow, rows,
-                   DedSampleForm::Stored, scale,
+      dedMapToGrey(scratch.get() + at.firstColumn * rows + at.firstRow, rows, DedSampleForm::Stored,
+                   scale,
                    pixels + (at.column + at.firstColumn) + (at.row + at.firstRow) * rowStride,
                    static_cast<int32_t>(at.endColumn - at.firstColumn),
                    static_cast<int32_t>(at.endRow - at.firstRow), rowStride);

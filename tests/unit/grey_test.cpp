@@ -37,7 +37,8 @@ struct Image {
 };
 
 Image blankImage(int32_t width, int32_t height, int32_t stride) {
-  return {width, height, stride, std::vector<uint8_t>(static_cast<size_t>(stride) * height, kCanary)};
+  return {width, height, stride,
+          std::vector<uint8_t>(static_cast<size_t>(stride) * height, kCanary)};
 }
 
 // Every position past a row's width still holds the canary.
@@ -65,8 +66,8 @@ struct Range {
 };
 
 const Range kRanges[] = {
-    {-100.0f, 900.0f},     {0.0f, 255.0f},    {37.0f, 37.0f},  {900.0f, -100.0f},
-    {-32768.0f, 32767.0f}, {0.0f, 1.0f},      {-1.0f, 0.0f},   {32767.0f, -32768.0f},
+    {-100.0f, 900.0f},      {0.0f, 255.0f},     {37.0f, 37.0f},  {900.0f, -100.0f},
+    {-32768.0f, 32767.0f},  {0.0f, 1.0f},       {-1.0f, 0.0f},   {32767.0f, -32768.0f},
     {-32768.0f, -32768.0f}, {1000.0f, 1003.0f}, {0.5f, 254.75f}, {-0.0f, 100.0f},
 };
 
@@ -76,13 +77,14 @@ TEST(Grey, WorkedNumbers) {
     int16_t sample;
     uint8_t grey;
   } cases[] = {
-      {-100, 900, 0, 25},    {-100, 900, 450, 140}, {-100, 900, 900, 255}, {-100, 900, -100, 0},
-      {0, 255, 0, 0},        {0, 255, 1, 1},        {0, 255, 254, 254},    {0, 255, 255, 255},
-      {0, 255, -5, 0},       {0, 255, 300, 255},    {7, 7, 8, 255},        {7, 7, 7, 0},
-      {7, 7, 6, 0},          {7, 7, 32767, 255},    {7, 7, -32768, 0},
+      {-100, 900, 0, 25}, {-100, 900, 450, 140}, {-100, 900, 900, 255}, {-100, 900, -100, 0},
+      {0, 255, 0, 0},     {0, 255, 1, 1},        {0, 255, 254, 254},    {0, 255, 255, 255},
+      {0, 255, -5, 0},    {0, 255, 300, 255},    {7, 7, 8, 255},        {7, 7, 7, 0},
+      {7, 7, 6, 0},       {7, 7, 32767, 255},    {7, 7, -32768, 0},
   };
   for (const auto &c : cases) {
-    SCOPED_TRACE(testing::Message() << c.minElevation << ".." << c.maxElevation << " s=" << c.sample);
+    SCOPED_TRACE(testing::Message()
+                 << c.minElevation << ".." << c.maxElevation << " s=" << c.sample);
     EXPECT_EQ(dedGreyLevel(c.sample, dedGreyScale(c.minElevation, c.maxElevation)), c.grey);
     Image image = blankImage(1, 1, 4);
     ASSERT_EQ(dedToGrey(&c.sample, image.pixels.data(), 1, 1, 4, c.minElevation, c.maxElevation),
@@ -114,9 +116,9 @@ TEST(Grey, FastPathMatchesPlainMappingForEverySampleValue) {
   for (const Shape &shape : kShapes) {
     const std::vector<int16_t> raster = everyValue(shape.width, shape.height);
     for (const Range &range : kRanges) {
-      SCOPED_TRACE(testing::Message() << shape.width << "x" << shape.height << " stride "
-                                      << shape.stride << " range " << range.minElevation << ".."
-                                      << range.maxElevation);
+      SCOPED_TRACE(testing::Message()
+                   << shape.width << "x" << shape.height << " stride " << shape.stride << " range "
+                   << range.minElevation << ".." << range.maxElevation);
       Image image = blankImage(shape.width, shape.height, shape.stride);
       ASSERT_EQ(dedToGrey(raster.data(), image.pixels.data(), shape.width, shape.height,
                           shape.stride, range.minElevation, range.maxElevation),
