@@ -20,8 +20,8 @@ constexpr int32_t kBitsPerSample = 8;
 constexpr int32_t kTextureType = 2;
 
 // Spacing units per coordinate unit.
-constexpr float kGeographicScale = 36000.0f;
-constexpr float kUtmScale = 1.0f;
+constexpr float kGeographicSpacingScale = 36000.0f;
+constexpr float kUtmSpacingScale = 1.0f;
 
 // A single cell is converted in bands of about this many samples (1 MiB),
 // which the second-level cache holds; a band has a multiple of this many
@@ -108,7 +108,7 @@ int32_t checkBlocks(std::FILE *stream, const DedCellHeader *cells, int32_t count
 // the end of the file take zeros, like the rest of a short read.
 int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const DedGreyScale &scale,
                           uint8_t *pixels, int32_t rowStride) {
-  const int64_t columnSamples = info.height;
+  const int32_t columnSamples = info.height;
   int64_t bandColumns = info.width;
   if (columnSamples > 0 && info.width > 0) {
     bandColumns = std::max<int64_t>(1, kBandSamples / columnSamples);
@@ -141,10 +141,10 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
 // Several cells: each block is read into the scratch block and its grey
 // levels placed straight into pixels, later cells over earlier ones, so no
 // image-sized raster is needed. Pixels no cell covers take the minimum
-// elevation's level. Every outcome the file decides is settled before the
-// first pixel is written; only a read error of the system's own part way
-// through (the file cut short or unreadable meanwhile) returns DED_ERR_READ
-// after earlier cells were placed.
+// elevation's level. Every outcome the file's contents decide is settled
+// before the first pixel is written; only a read that fails for another
+// reason part way through (an I/O error, the file cut short meanwhile)
+// returns DED_ERR_READ after earlier cells were placed.
 int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCellHeader *cells,
                       int32_t count, const DedGreyScale &scale, uint8_t *pixels,
                       int32_t rowStride) {
@@ -163,7 +163,8 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
     std::memset(pixels + r * rowStride, lowest, static_cast<size_t>(info.width));
   }
 
-  const float divisor = info.projection == PROJ_UTM ? kUtmScale : kGeographicScale;
+  const float spacingScale =
+      info.projection == PROJ_UTM ? kUtmSpacingScale : kGeographicSpacingScale;
   for (int32_t i = 0; i < count; ++i) {
     const DedCellHeader &cell = cells[i];
     const auto samples = static_cast<int32_t>(cellSamples(cell));
@@ -175,12 +176,13 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
     int64_t column = 0;
     int64_t row = 0;
     CellFootprint at{};
-    if (cellOffset(cell.xMin, info.xMin, cell.xSpacing, divisor, &column) &&
-        cellOffset(cell.yMin, info.yMin, cell.ySpacing, divisor, &row) &&
+    if (cellOffset(cell.xMin, info.xMin, cell.xSpacing, spacingScale, &column) &&
+        cellOffset(cell.yMin, info.yMin, cell.ySpacing, spacingScale, &row) &&
         clipToRaster(columns, rows, column, row, info.width, info.height, &at)) {
-      dedMapToGrey(scratch.get() + at.firstColumn * rows + at.firstRow, rows, DedSampleForm::Stored,
-                   scale,
-                   pixels + (at.column + at.firstColumn) + (at.row + at.firstRow) * rowStride,
+      // Every index here lies inside the scratch block or the image.
+      const uint16_t *from = scratch.get() + at.firstColumn * rows + at.firstRow;
+      uint8_t *to = pixels + (at.column + at.firstColumn) + (at.row + at.firstRow) * rowStride;
+      dedMapToGrey(from, static_cast<std::ptrdiff_t>(rows), DedSampleForm::Stored, scale, to,
                    static_cast<int32_t>(at.endColumn - at.firstColumn),
                    static_cast<int32_t>(at.endRow - at.firstRow), rowStride);
     }
