@@ -216,9 +216,10 @@ TEST_F(GetImage, CellsPartlyOutsideAreClipped) {
 
 // A later cell with a negative spacing lands left of the mosaic: its first
 // column is dropped, its second lands on column 0. One with a zero spacing
-// has no offset and is dropped whole, and one with a different spacing
-// lands mostly beyond the right edge. Each one's samples are still consumed,
-// so the cell after it is read from its own block.
+// has no offset and one whose offset leaves the int32 range is dropped whole,
+// and one with a different spacing lands mostly beyond the right edge. Each
+// one's samples are still consumed, so the cell after it is read from its own
+// block.
 TEST_F(GetImage, CellsOutsideTheMosaicAreDroppedAndConsumed) {
   const auto marked = [](int base) {
     return [base](int c, int r) { return static_cast<int16_t>(base + 2 * c + r); };
@@ -227,10 +228,12 @@ TEST_F(GetImage, CellsOutsideTheMosaicAreDroppedAndConsumed) {
   left.xSpacing = -36000;
   Cell nowhere = geographicCell(1, 0, 2, 2, 36000, marked(150));
   nowhere.xSpacing = 0;
+  Cell far = geographicCell(1, 0, 2, 2, 36000, marked(170));
+  far.xSpacing = 1.0e-6f; // offset 3.6e10 columns, beyond int32
   Cell narrow = geographicCell(1, 0, 2, 2, 18000, marked(200)); // columns 2 and 3
   const Delivery d =
       deliver(mosaic({geographicCell(0, 0, 2, 2, 36000, marked(10)),
-                      geographicCell(1, 0, 2, 2, 36000, marked(20)), left, nowhere, narrow}));
+                      geographicCell(1, 0, 2, 2, 36000, marked(20)), left, nowhere, far, narrow}));
   ASSERT_EQ(d.width, 3);
   const uint8_t expected[2][3] = {{102, 20, 200}, {103, 21, 201}};
   expectImage(d, [&](int c, int r) { return expected[r][c]; });
