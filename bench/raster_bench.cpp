@@ -49,8 +49,8 @@ struct Terrain {
 };
 
 // Writes a cell's samples, column by column, big-endian, for the grid
-// points from (x0, y0).
-void writeSamples(std::FILE *out, const Terrain &terrain, int x0, int y0, int columns, int rows) {
+// points from (x0, y0). False when the file system refuses them.
+bool writeSamples(std::FILE *out, const Terrain &terrain, int x0, int y0, int columns, int rows) {
   std::vector<uint8_t> column(static_cast<size_t>(rows) * 2);
   for (int c = 0; c < columns; ++c) {
     for (int r = 0; r < rows; ++r) {
@@ -58,8 +58,11 @@ void writeSamples(std::FILE *out, const Terrain &terrain, int x0, int y0, int co
       column[2 * r] = static_cast<uint8_t>(bits >> 8);
       column[2 * r + 1] = static_cast<uint8_t>(bits);
     }
-    std::fwrite(column.data(), 1, column.size(), out);
+    if (std::fwrite(column.data(), 1, column.size(), out) != column.size()) {
+      return false;
+    }
   }
+  return true;
 }
 
 struct Tile {
@@ -70,6 +73,7 @@ struct Tile {
 
 // A geographic file of square cells cut from the grid; headers come from the
 // test-side writer, samples are streamed so no copy of the image is kept.
+// Returns the path, or an empty one when the file could not be written.
 std::string writeFile(const dedtest::TempDir &dir, const std::string &name,
                       const std::vector<Tile> &tiles, const Terrain &terrain) {
   dedtest::File file;
@@ -77,18 +81,29 @@ std::string writeFile(const dedtest::TempDir &dir, const std::string &name,
   file.minElevation = -100;
   file.maxElevation = 2100;
   for (const Tile &tile : tiles) {
-    file.cells.push_back(dedtest::geographicCell(kWest + tile.x0 / double{kIntervalsPerDegree},
-                                                 kSouth + tile.y0 / double{kIntervalsPerDegree},
-                                                 tile.side, tile.side, kSpacing));
-    file.cells.back().samples.clear();
+    // The header of a cell of tile.side x tile.side samples, without them.
+    dedtest::Cell cell =
+        dedtest::geographicCell(kWest + tile.x0 / double{kIntervalsPerDegree},
+                                kSouth + tile.y0 / double{kIntervalsPerDegree}, 1, 1, kSpacing);
+    const double extent = (tile.side - 1) / double{kIntervalsPerDegree};
+    cell.xMax = static_cast<float>(cell.xMin + extent);
+    cell.yMax = static_cast<float>(cell.yMin + extent);
+    cell.columnCount = static_cast<float>(tile.side);
+    cell.rowCount = static_cast<float>(tile.side);
+    cell.samples.clear();
+    file.cells.push_back(cell);
   }
   const std::string path = dir.write(name, dedtest::encode(file));
   std::FILE *out = std::fopen(path.c_str(), "ab");
-  for (const Tile &tile : tiles) {
-    writeSamples(out, terrain, tile.x0, tile.y0, tile.side, tile.side);
+  if (out == nullptr) {
+    return {};
   }
-  std::fclose(out);
-  return path;
+  bool written = true;
+  for (const Tile &tile : tiles) {
+    written = written && writeSamples(out, terrain, tile.x0, tile.y0, tile.side, tile.side);
+  }
+  written = std::fclose(out) == 0 && written;
+  return written ? path : std::string();
 }
 
 // Both files, written on first use into a folder removed at exit.
@@ -127,14 +142,17 @@ using Clock = std::chrono::steady_clock;
 
 void readFloor(benchmark::State &state) {
   const int which = static_cast<int>(state.range(0));
-  std::FILE *in = std::fopen(pathOf(which).c_str(), "rb");
-  std::fseek(in, 0, SEEK_END);
+  std::FILE *in = pathOf(which).empty() ? nullptr : std::fopen(pathOf(which).c_str(), "rb");
+  if (in == nullptr || std::fseek(in, 0, SEEK_END) != 0) {
+    state.SkipWithError("test file not written");
+    return;
+  }
   const auto size = static_cast<size_t>(std::ftell(in));
   std::vector<char> buffer(size, 1); // allocated and touched
   double total = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
-    std::fseek(in, 0, SEEK_SET);
+    (void)std::fseek(in, 0, SEEK_SET); // a failed seek shows as a short read
     const size_t got = std::fread(buffer.data(), 1, size, in);
     benchmark::DoNotOptimize(buffer.data());
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -145,7 +163,7 @@ void readFloor(benchmark::State &state) {
       break;
     }
   }
-  std::fclose(in);
+  (void)std::fclose(in); // read-only
   floors()[which] = total / static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
 }
@@ -178,7 +196,7 @@ void getImage(benchmark::State &state) {
       break;
     }
   }
-  dedCloseImage(nullptr, nullptr, handle);
+  (void)dedCloseImage(nullptr, nullptr, handle);
   const double perIteration = total / static_cast<double>(state.iterations());
   if (floors().count(which) != 0) {
     state.counters["x_floor"] = perIteration / floors()[which];

@@ -226,7 +226,8 @@ extern "C" int32_t dedGetImageData(void *, void *, int32_t handle, void *, uint8
     return status;
   }
 
-  std::fseek(stream, DED_FIRST_CELL_HEADER, SEEK_SET);
+  // A failed seek shows up as a failed or wrong cell-header read.
+  (void)std::fseek(stream, DED_FIRST_CELL_HEADER, SEEK_SET);
   const int32_t count = dedCellHeaderCount(info.cellCount);
   const int64_t cellBytes = int64_t{count} * DED_CELL_HEADER_SIZE;
   if (cellBytes > INT32_MAX) {

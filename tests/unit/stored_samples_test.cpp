@@ -12,7 +12,7 @@ struct Stream {
   explicit Stream(const std::string &path) : file(std::fopen(path.c_str(), "rb")) {}
   ~Stream() {
     if (file != nullptr) {
-      std::fclose(file);
+      (void)std::fclose(file);
     }
   }
   std::FILE *file;
