@@ -66,9 +66,10 @@ constexpr int kGetInfoSetters = 8;
 constexpr int kGeoInfoSettersUtm = 10;
 
 [[noreturn]] void fail(const char *check, int line) {
+  // On both streams: a fuzzing run closes the target's standard error.
   std::printf("ded fuzz check failed (line %d): %s\n", line, check);
-  std::fflush(stdout);
-  std::fprintf(stderr, "ded fuzz check failed (line %d): %s\n", line, check);
+  (void)std::fflush(stdout);
+  (void)std::fprintf(stderr, "ded fuzz check failed (line %d): %s\n", line, check);
   std::abort();
 }
 
@@ -130,7 +131,7 @@ const std::string &scratchPath() {
   return path;
 }
 
-void removeScratch() { std::remove(scratchPath().c_str()); }
+void removeScratch() { (void)std::remove(scratchPath().c_str()); } // gone already is fine
 
 bool writeScratch(const uint8_t *data, size_t size) {
   static const bool registered = std::atexit(removeScratch) == 0;

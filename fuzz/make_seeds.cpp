@@ -201,7 +201,7 @@ bool writeCrashers(const std::string &folder) {
 
 int main(int argc, char **argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s seeds|crashers <folder>\n", argv[0]);
+    (void)std::fprintf(stderr, "usage: %s seeds|crashers <folder>\n", argv[0]);
     return 2;
   }
   const std::string what = argv[1];
@@ -213,6 +213,6 @@ int main(int argc, char **argv) {
   if (what == "crashers") {
     return writeCrashers(argv[2]) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: %s seeds|crashers <folder>\n", argv[0]);
+  (void)std::fprintf(stderr, "usage: %s seeds|crashers <folder>\n", argv[0]);
   return 2;
 }

@@ -19,7 +19,7 @@ void replay(const std::filesystem::path &path) {
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
   std::printf("%s (%zu bytes)\n", path.string().c_str(), bytes.size());
-  std::fflush(stdout);
+  (void)std::fflush(stdout); // the name first, should the input abort
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
 }
 

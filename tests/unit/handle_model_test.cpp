@@ -54,10 +54,10 @@ protected:
                   i,
                   file.cells[0].xMin,
                   {}};
-      c.pixels.assign(static_cast<size_t>(rowWidth * kHeight), kCanary);
+      c.pixels.assign(static_cast<size_t>(rowWidth) * kHeight, kCanary);
       for (int column = 0; column < kWidth; ++column) {
         for (int row = 0; row < kHeight; ++row) {
-          c.pixels[static_cast<size_t>(row * rowWidth + column)] =
+          c.pixels[static_cast<size_t>(row) * rowWidth + column] =
               static_cast<uint8_t>(sample(column, row));
         }
       }
@@ -155,7 +155,7 @@ TEST_F(HandleModel, RandomSequencesMatchTheModel) {
           EXPECT_TRUE(record.calls.empty());
         }
       } else {
-        std::vector<uint8_t> pixels(static_cast<size_t>(rowWidth * kHeight), kCanary);
+        std::vector<uint8_t> pixels(static_cast<size_t>(rowWidth) * kHeight, kCanary);
         ASSERT_EQ(dedGetImageData(nullptr, nullptr, handle, nullptr, pixels.data()),
                   valid ? DED_OK : DED_ERR_BADARG);
         if (valid) {
