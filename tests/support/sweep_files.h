@@ -44,10 +44,10 @@ inline std::vector<SweepFile> sweepFiles() {
   File tiles;
   tiles.cellCount = 4;
   for (int i = 0; i < 4; ++i) {
-    const int column = i % 2;
-    const int row = i / 2;
+    const int tileColumn = i % 2;
+    const int tileRow = i / 2;
     tiles.cells.push_back(
-        geographicCell(2.0 * column, 2.0 * row, 2, 2, 36000.0f, sweepRamp(10 + i)));
+        geographicCell(2.0 * tileColumn, 2.0 * tileRow, 2, 2, 36000.0f, sweepRamp(10 + i)));
   }
   files.push_back({"geographic_tiles", tiles});
 
