@@ -140,11 +140,10 @@ const std::string &scratchPath() {
   return path;
 }
 
-void removeScratch() { (void)std::remove(scratchPath().c_str()); } // gone already is fine
+// Gone already is fine.
+void removeScratch() { (void)std::remove(scratchPath().c_str()); }
 
 bool writeScratch(const uint8_t *data, size_t size) {
-  static const bool registered = std::atexit(removeScratch) == 0;
-  (void)registered;
   std::FILE *out = std::fopen(scratchPath().c_str(), "wb");
   if (out == nullptr) {
     return false;
@@ -470,6 +469,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   qvstandin::refuseBlocksOver(kLargestBlock);
   qvstandin::refuseRegistration(plan.refuseRegistration);
   drive(data, fileSize, plan);
+  removeScratch(); // libFuzzer may end the process without running exit handlers
   FUZZ_CHECK(qvstandin::openStreams() == 0);
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
   FUZZ_CHECK(qvstandin::foreignFrees() == 0);
