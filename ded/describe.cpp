@@ -17,7 +17,9 @@ constexpr int32_t kMaxZone = 60;
 // 2^31: the first float a signed 32-bit integer cannot hold.
 constexpr float kInt32Limit = 2147483648.0f;
 
-bool countUsable(float count) { return std::isfinite(count) && count >= 0.0f && count < kInt32Limit; }
+bool countUsable(float count) {
+  return std::isfinite(count) && count >= 0.0f && count < kInt32Limit;
+}
 
 void fold(const DedCellHeader &cell, DedImageInfo *info) {
   if (cell.yMin < info->yMin) {

@@ -14,11 +14,11 @@ constexpr long DED_CELL_HEADER_SIZE = 40;
 constexpr long DED_SAMPLE_SIZE = 2;
 
 struct DedHeader {
-  int32_t word0;        // converted, not otherwise used
-  char magic[4];        // "KVTR"
-  char projection[3];   // "UTM" marks a UTM file
-  char hemisphere;      // N, n, S or s (UTM only)
-  char zone[116];       // decimal text (UTM only)
+  int32_t word0;      // converted, not otherwise used
+  char magic[4];      // "KVTR"
+  char projection[3]; // "UTM" marks a UTM file
+  char hemisphere;    // N, n, S or s (UTM only)
+  char zone[116];     // decimal text (UTM only)
 };
 
 struct DedStatistics {

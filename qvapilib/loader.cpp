@@ -12,12 +12,14 @@ namespace qvstandin {
 
 namespace {
 
-int pluginToken;    // its address is the plug-in handle
+int pluginToken; // its address is the plug-in handle
 void *const kHost0 = &pluginToken;
 void *const kHost1 = nullptr;
 
 #if defined(_WIN32)
-void *openLibrary(const std::string &path) { return reinterpret_cast<void *>(LoadLibraryA(path.c_str())); }
+void *openLibrary(const std::string &path) {
+  return reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
+}
 void *findSymbol(void *library, const char *name) {
   return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
@@ -61,7 +63,8 @@ bool loadPlugin(const std::string &path, LoadedPlugin *plugin, std::string *erro
   if (loaded.vendor == nullptr || loaded.idString == nullptr || loaded.uuidString == nullptr ||
       loaded.version == nullptr || loaded.init == nullptr || loaded.exit == nullptr) {
     closeLibrary(library);
-    *error = "not a plug-in: " + path + " lacks one of qvpInit, qvpExit, qvpVendor, qvpIDString, "
+    *error = "not a plug-in: " + path +
+             " lacks one of qvpInit, qvpExit, qvpVendor, qvpIDString, "
              "qvpUUIDString, qvpVersion";
     return false;
   }
@@ -111,7 +114,8 @@ int32_t hostGetGeoInfo(int32_t handle, ImageRecord *record) {
 
 int32_t hostGetImage(int32_t handle, uint8_t *pixels) {
   const auto &r = state().registration;
-  return r.getImage == nullptr ? kNotRegistered : r.getImage(kHost0, kHost1, handle, nullptr, pixels);
+  return r.getImage == nullptr ? kNotRegistered
+                               : r.getImage(kHost0, kHost1, handle, nullptr, pixels);
 }
 
 int openStreams() { return state().openStreams; }

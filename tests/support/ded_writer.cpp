@@ -135,7 +135,8 @@ TempDir::~TempDir() {
 std::string TempDir::write(const std::string &name, const std::vector<uint8_t> &bytes) const {
   const auto full = path_ / name;
   std::ofstream out(full, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char *>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return full.string();
 }
 

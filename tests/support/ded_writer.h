@@ -20,15 +20,15 @@ struct Cell {
 
 struct File {
   int32_t word0 = 1;
-  std::string magic = "KVTR";      // bytes 4..7, padded with zeros
-  std::string projection = "GEO";  // bytes 8..10
-  char hemisphere = ' ';           // byte 11
-  std::string zone;                // from byte 12, the rest of the header zero
-  int32_t cellCount = 1;           // as stored, whatever cells holds
+  std::string magic = "KVTR";     // bytes 4..7, padded with zeros
+  std::string projection = "GEO"; // bytes 8..10
+  char hemisphere = ' ';          // byte 11
+  std::string zone;               // from byte 12, the rest of the header zero
+  int32_t cellCount = 1;          // as stored, whatever cells holds
   int16_t minElevation = 0;
   int16_t maxElevation = 255;
-  std::vector<Cell> cells;         // headers first, then every cell's samples
-  std::vector<uint8_t> trailing;   // appended after the samples
+  std::vector<Cell> cells;       // headers first, then every cell's samples
+  std::vector<uint8_t> trailing; // appended after the samples
 };
 
 // The file's bytes, big-endian as on disk.
@@ -71,6 +71,8 @@ constexpr size_t kHeaderBytes = 128;
 constexpr size_t kStatisticsOffset = 128;
 constexpr size_t kFirstCellOffset = 160;
 constexpr size_t kCellHeaderBytes = 40;
-inline size_t samplesOffset(size_t headers) { return kFirstCellOffset + kCellHeaderBytes * headers; }
+inline size_t samplesOffset(size_t headers) {
+  return kFirstCellOffset + kCellHeaderBytes * headers;
+}
 
 } // namespace dedtest

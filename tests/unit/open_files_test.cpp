@@ -17,7 +17,9 @@ int32_t closeHandle(int32_t handle) { return dedCloseImage(nullptr, nullptr, han
 
 class OpenFiles : public HostTest {
 protected:
-  std::string goodPath() { return dir.write("good.ded", dedtest::encode(dedtest::geographicFile(2, 2))); }
+  std::string goodPath() {
+    return dir.write("good.ded", dedtest::encode(dedtest::geographicFile(2, 2)));
+  }
 };
 
 TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
@@ -25,9 +27,15 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
   const struct {
     const char *mode;
     int32_t status;
-  } cases[] = {{"r", DED_OK},         {"rb", DED_OK},        {"r+", DED_OK},
-               {"w", DED_ERR_OPEN},   {"wb", DED_ERR_OPEN},  {"a", DED_ERR_OPEN},
-               {"Rb", DED_ERR_OPEN},  {"", DED_ERR_OPEN},    {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_ERR_OPEN}};
+  } cases[] = {{"r", DED_OK},
+               {"rb", DED_OK},
+               {"r+", DED_OK},
+               {"w", DED_ERR_OPEN},
+               {"wb", DED_ERR_OPEN},
+               {"a", DED_ERR_OPEN},
+               {"Rb", DED_ERR_OPEN},
+               {"", DED_ERR_OPEN},
+               {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_ERR_OPEN}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.mode);
     int32_t handle = -1;

@@ -1,0 +1,279 @@
+// The description of a file: size, projection, UTM fields, bounds, range.
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+
+#include "ded/describe.h"
+#include "ded/open_files.h"
+#include "ded/status.h"
+#include "qvapilib/stand_in.h"
+#include "tests/support/host_fixture.h"
+
+namespace {
+
+using dedtest::File;
+
+class Describe : public dedtest::HostTest {
+protected:
+  // Describes file and closes it again; info receives the result.
+  int32_t describe(const File &file, DedImageInfo *info) {
+    return describeBytes(dedtest::encode(file), info);
+  }
+  int32_t describeBytes(const std::vector<uint8_t> &bytes, DedImageInfo *info) {
+    const int32_t handle = openOrFail(dir.write("d.ded", bytes));
+    const int32_t status = dedDescribe(handle, info);
+    dedCloseImage(nullptr, nullptr, handle);
+    return status;
+  }
+};
+
+File twoCellMosaic() {
+  File file;
+  file.cellCount = 2;
+  file.cells = {dedtest::geographicCell(10, 45, 121, 121, 300.0f),
+                dedtest::geographicCell(11, 45, 121, 121, 300.0f)};
+  return file;
+}
+
+TEST_F(Describe, SingleGeographicCell) {
+  DedImageInfo info;
+  const File file = dedtest::geographicFile(121, 121);
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.width, 121);
+  EXPECT_EQ(info.height, 121);
+  EXPECT_EQ(info.projection, PROJ_GEOGRAPHIC);
+  EXPECT_EQ(info.cellCount, 1);
+  EXPECT_EQ(info.maxColumns, 121);
+  EXPECT_EQ(info.maxRows, 121);
+  EXPECT_EQ(info.xMin, file.cells[0].xMin);
+  EXPECT_EQ(info.xMax, file.cells[0].xMax);
+  EXPECT_EQ(info.yMin, file.cells[0].yMin);
+  EXPECT_EQ(info.yMax, file.cells[0].yMax);
+}
+
+TEST_F(Describe, TwoCellMosaicSizesFromFirstCellSpacing) {
+  DedImageInfo info;
+  ASSERT_EQ(describe(twoCellMosaic(), &info), DED_OK);
+  EXPECT_EQ(info.width, 241);
+  EXPECT_EQ(info.height, 121);
+  EXPECT_EQ(info.cellCount, 2);
+  EXPECT_EQ(info.xMin, 10.0f);
+  EXPECT_EQ(info.xMax, 12.0f);
+}
+
+// Abutting one-degree tiles at 3 arc-seconds: the single-precision bounds give
+// a quotient a hair below 4800, which must still size the mosaic 4801 wide.
+TEST_F(Describe, AbuttingTilesSnapToTheWholeSize) {
+  File file;
+  file.cellCount = 4;
+  for (int i = 0; i < 4; ++i) {
+    dedtest::Cell cell = dedtest::geographicCell(7 + i, 46, 1201, 1201, 30.0f);
+    cell.samples.clear();
+    file.cells.push_back(cell);
+  }
+  DedImageInfo info;
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.width, 4801);
+  EXPECT_EQ(info.height, 1201);
+}
+
+TEST_F(Describe, UtmHemisphereAndZone) {
+  const struct {
+    std::string zone;
+    char hemisphere;
+    int32_t status;
+    int32_t expectZone;
+    int32_t expectHemisphere;
+  } cases[] = {
+      {"33", 'n', DED_OK, 33, 1},
+      {"33", 'N', DED_OK, 33, 1},
+      {"1", 's', DED_OK, 1, 0},
+      {"60", 'S', DED_OK, 60, 0},
+      {"  \t+07xyz", 'N', DED_OK, 7, 1},
+      {"0033", 'N', DED_OK, 33, 1},
+      {std::string(114, '0') + "12", 'N', DED_OK, 12, 1}, // runs to the header's end
+      {"33", 'X', DED_ERR_BADARG, 0, 0},
+      {"33", ' ', DED_ERR_BADARG, 0, 0},
+      {"0", 'N', DED_ERR_BADARG, 0, 0},
+      {"61", 'N', DED_ERR_BADARG, 0, 0},
+      {"-5", 'N', DED_ERR_BADARG, 0, 0},
+      {"", 'N', DED_ERR_BADARG, 0, 0},
+      {"zone 5", 'N', DED_ERR_BADARG, 0, 0},
+      {"4294967329", 'N', DED_ERR_BADARG, 0, 0}, // 2^32 + 33: no wrap to 33
+      {std::string(116, '1'), 'N', DED_ERR_BADARG, 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.zone + " " + c.hemisphere);
+    DedImageInfo info;
+    ASSERT_EQ(describe(dedtest::utmFile(c.zone, c.hemisphere, 5, 3), &info), c.status);
+    if (c.status == DED_OK) {
+      EXPECT_EQ(info.projection, PROJ_UTM);
+      EXPECT_EQ(info.utmZone, c.expectZone);
+      EXPECT_EQ(info.utmHemisphere, c.expectHemisphere);
+      EXPECT_EQ(info.width, 5);
+      EXPECT_EQ(info.height, 3);
+    }
+  }
+}
+
+TEST_F(Describe, ProjectionTagIsCaseSensitive) {
+  File file = dedtest::utmFile("33", 'X', 4, 4);
+  file.projection = "utm";
+  DedImageInfo info;
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.projection, PROJ_GEOGRAPHIC);
+}
+
+TEST_F(Describe, UtmMosaicHasItsFirstCellsSize) {
+  File file = dedtest::utmFile("33", 'N', 5, 3);
+  file.cellCount = 3;
+  file.cells.push_back(dedtest::utmCell(600000, 4000000, 9, 9, 30.0f));
+  file.cells.push_back(dedtest::utmCell(400000, 3000000, 7, 2, 30.0f));
+  DedImageInfo info;
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.width, 5);
+  EXPECT_EQ(info.height, 3);
+  EXPECT_EQ(info.maxColumns, 9);
+  EXPECT_EQ(info.maxRows, 9);
+  EXPECT_EQ(info.xMin, 400000.0f);
+}
+
+TEST_F(Describe, ElevationRangeAndNonPositiveCellCounts) {
+  for (int32_t count : {1, 0, -5, INT32_MIN}) {
+    SCOPED_TRACE(count);
+    File file = dedtest::geographicFile(3, 2);
+    file.cellCount = count;
+    file.minElevation = -100;
+    file.maxElevation = 900;
+    DedImageInfo info;
+    ASSERT_EQ(describe(file, &info), DED_OK);
+    EXPECT_EQ(info.cellCount, count);
+    EXPECT_EQ(info.width, 3);
+    EXPECT_EQ(info.height, 2);
+    EXPECT_EQ(info.minElevation, -100.0f);
+    EXPECT_EQ(info.maxElevation, 900.0f);
+  }
+}
+
+TEST_F(Describe, FileEndingInsideTheSecondCellHeader) {
+  auto bytes = dedtest::encode(twoCellMosaic());
+  bytes.resize(dedtest::kFirstCellOffset + dedtest::kCellHeaderBytes + 17);
+  DedImageInfo info;
+  testing::internal::CaptureStderr();
+  errno = 0;
+  const int32_t status = describeBytes(bytes, &info);
+  const int error = errno;
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, DED_ERR_READ);
+  EXPECT_EQ(err, std::string("Reading ded cell header: ") + std::strerror(error) + "\n");
+}
+
+TEST_F(Describe, TruncatedAtEveryRecordBoundary) {
+  const auto bytes = dedtest::encode(twoCellMosaic());
+  for (size_t size : {size_t{0}, size_t{8}, size_t{127}, size_t{128}, size_t{159}, size_t{160},
+                      size_t{199}, size_t{200}, size_t{239}}) {
+    SCOPED_TRACE(size);
+    if (size < 8) {
+      continue; // does not open
+    }
+    DedImageInfo info;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(describeBytes({bytes.begin(), bytes.begin() + static_cast<long>(size)}, &info),
+              DED_ERR_READ);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+  }
+  DedImageInfo info;
+  EXPECT_EQ(describeBytes({bytes.begin(), bytes.begin() + 240}, &info),
+            DED_OK); // no samples needed
+}
+
+TEST_F(Describe, UnusableHeaderValuesAreRefused) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    const char *name;
+    std::function<void(File &)> spoil;
+  } cases[] = {
+      {"NaN column count", [=](File &f) { f.cells[0].columnCount = nan; }},
+      {"negative row count", [](File &f) { f.cells[0].rowCount = -1.0f; }},
+      {"count beyond int32", [](File &f) { f.cells[1].columnCount = 3.0e9f; }},
+      {"infinite bound", [=](File &f) { f.cells[1].xMax = inf; }},
+      {"NaN bound", [=](File &f) { f.cells[0].yMin = nan; }},
+      {"NaN spacing in a later cell", [=](File &f) { f.cells[1].ySpacing = nan; }},
+      {"zero first spacing", [](File &f) { f.cells[0].xSpacing = 0.0f; }},
+      {"negative first spacing", [](File &f) { f.cells[0].ySpacing = -300.0f; }},
+      {"mosaic wider than int32", [](File &f) { f.cells[0].xSpacing = 1.0e-6f; }},
+      {"inverted bounds",
+       [](File &f) {
+         f.cells[0].xMin = 20.0f;
+         f.cells[1].xMin = 20.0f;
+       }},
+      {"raster beyond int32 bytes",
+       [](File &f) {
+         f.cells[0].xSpacing = 1.0f;
+         f.cells[0].ySpacing = 1.0f;
+       }},
+      {"cell array beyond int32 bytes", [](File &f) { f.cellCount = INT32_MAX; }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    File file = twoCellMosaic();
+    c.spoil(file);
+    DedImageInfo info;
+    EXPECT_EQ(describe(file, &info), DED_ERR_BADARG);
+  }
+  File huge = dedtest::geographicFile(2, 2);
+  huge.cells[0].columnCount = 40000.0f;
+  huge.cells[0].rowCount = 40000.0f;
+  DedImageInfo info;
+  EXPECT_EQ(describe(huge, &info), DED_ERR_BADARG);
+}
+
+// A large cell count in a tiny file is a read failure once the headers run out.
+TEST_F(Describe, HugeCellCountInTinyFile) {
+  File file = twoCellMosaic();
+  file.cellCount = 1000000;
+  DedImageInfo info;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(describe(file, &info), DED_ERR_READ);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Reading ded cell header"),
+            std::string::npos);
+}
+
+TEST_F(Describe, NonIntegralCountsTruncate) {
+  File file = dedtest::geographicFile(2, 2);
+  file.cells[0].columnCount = 2.9f;
+  file.cells[0].rowCount = 7.5f;
+  DedImageInfo info;
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.width, 2);
+  EXPECT_EQ(info.height, 7);
+  EXPECT_EQ(info.maxColumns, 2);
+}
+
+TEST_F(Describe, AllocationFailureLeavesNothing) {
+  qvstandin::failAllocation(1);
+  DedImageInfo info;
+  EXPECT_EQ(describe(twoCellMosaic(), &info), DED_ERR_NOMEM);
+  EXPECT_EQ(qvstandin::allocationSizes(), (std::vector<size_t>{80}));
+}
+
+TEST(WholePart, SnapsNearWholeNumbersAndTruncatesTheRest) {
+  const double cases[][2] = {{3599.9999999999995, 3600},
+                             {240.0, 240},
+                             {239.5, 239},
+                             {239.94, 240},
+                             {239.93, 239},
+                             {-0.5, -0.0},
+                             {-2.99, -3},
+                             {0.06, 0},
+                             {1e300, 1e300}};
+  for (const auto &c : cases) {
+    EXPECT_EQ(dedWholePart(c[0]), c[1]) << c[0];
+  }
+  EXPECT_TRUE(std::isnan(dedWholePart(std::nan(""))));
+}
+
+} // namespace
