@@ -39,9 +39,10 @@ constexpr const char *kEndOfPairs = nullptr;
 } // namespace
 
 extern "C" int32_t qvpInit(QvPlugin plugin) {
-  const QvImporter importer = qvRegisterImageImporter(
-      plugin, kImporterName, kImporterFormat, dedOpenImage, dedCloseImage, dedGetImageInfo,
-      dedGetImageData, nullptr, "Version", "1.0", "Filter", "*.ded", "FileType", "DED", kEndOfPairs);
+  const QvImporter importer =
+      qvRegisterImageImporter(plugin, kImporterName, kImporterFormat, dedOpenImage, dedCloseImage,
+                              dedGetImageInfo, dedGetImageData, nullptr, "Version", "1.0", "Filter",
+                              "*.ded", "FileType", "DED", kEndOfPairs);
   qvSetReadImageGeoInfoFunc(plugin, importer, dedGetGeoInfo, nullptr);
   return importer != nullptr ? 1 : 0;
 }
