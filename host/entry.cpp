@@ -32,7 +32,7 @@ namespace {
 
 // The importer's own name; the same text as qvpIDString, kept apart so the
 // two can change independently.
-constexpr char kImporterName[] = "Elvarin";
+constexpr const char *kImporterName = "Elvarin";
 constexpr int32_t kImporterFormat = 65;
 constexpr const char *kEndOfPairs = nullptr;
 

@@ -50,7 +50,7 @@ extern "C" int32_t dedGetGeoInfo(void * /*host0*/, void * /*host1*/, int32_t han
   if (dedStreamFor(handle) == nullptr) {
     return DED_ERR_BADARG;
   }
-  DedImageInfo info;
+  DedImageInfo info{};
   const int32_t status = dedDescribe(handle, &info);
   if (status != DED_OK) {
     return status;

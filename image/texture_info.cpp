@@ -35,7 +35,7 @@ extern "C" int32_t dedGetImageInfo(void * /*host0*/, void * /*host1*/, int32_t h
   if (dedStreamFor(handle) == nullptr) {
     return DED_ERR_BADARG;
   }
-  DedImageInfo info;
+  DedImageInfo info{};
   const int32_t status = dedDescribe(handle, &info);
   if (status != DED_OK) {
     return status;
