@@ -3,6 +3,4 @@
 
 #include "ded/status.h"
 
-extern "C" int32_t dedGetImageData(void *, void *, int32_t, void *, uint8_t *) {
-  return DED_ERR_BADARG;
-}
+extern "C" int32_t dedGetImageData(void *, void *, int32_t, void *, uint8_t *) { return DED_ERR_BADARG; }
