@@ -9,8 +9,8 @@ namespace {
 
 std::string number(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
+  const int length = std::snprintf(text, sizeof text, "%.17g", value);
+  return std::string(text, static_cast<size_t>(length));
 }
 
 std::string call(const std::string &name, const std::vector<double> &args) {
@@ -125,6 +125,7 @@ uint8_t grey(int16_t sample, float minElevation, float maxElevation) {
 
 std::vector<std::string> describeCalls(const std::vector<qvstandin::SetterCall> &calls) {
   std::vector<std::string> text;
+  text.reserve(calls.size());
   for (const qvstandin::SetterCall &c : calls) {
     text.push_back(call(c.name, c.args) + (c.refused ? " refused" : ""));
   }
