@@ -17,10 +17,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "${WINEPREFIX}"
-wineboot -i >/dev/null 2>&1
-# One Wine server for the whole run instead of one per test; stopped on the
-# way out (only this prefix's server).
-wineserver -p
+# One Wine server for the whole run instead of one per test (one may already
+# be running for this prefix); stopped on the way out, this prefix's only.
+wineserver -p 2>/dev/null || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot -i >/dev/null 2>&1
 
 ctest --preset windows -j "${jobs}"
