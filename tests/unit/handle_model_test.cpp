@@ -97,9 +97,9 @@ TEST_F(HandleModel, RandomSequencesMatchTheModel) {
       SCOPED_TRACE("step " + std::to_string(step));
       // Out of ten: 2 to 5 opens, two closes, one get-info, one geo-info and
       // the rest get-image. Sequences that open more often fill the table.
-      const int opens = 2 + seed % 4;
+      const int openShare = 2 + seed % 4;
       const int op = std::uniform_int_distribution<int>(0, 9)(random);
-      if (op < opens) {
+      if (op < openShare) {
         const int which =
             std::uniform_int_distribution<int>(0, static_cast<int>(candidates.size()) - 1)(random);
         const Candidate &c = candidates[static_cast<size_t>(which)];
@@ -127,12 +127,12 @@ TEST_F(HandleModel, RandomSequencesMatchTheModel) {
       const int32_t handle = pickHandle(random);
       const bool valid = handle >= 0 && handle < kSlots && model[static_cast<size_t>(handle)] >= 0;
       const Candidate *c = valid ? &candidates[static_cast<size_t>(model[handle])] : nullptr;
-      if (op < opens + 2) {
+      if (op < openShare + 2) {
         ASSERT_EQ(dedCloseImage(nullptr, nullptr, handle), valid ? DED_OK : DED_ERR_BADARG);
         if (valid) {
           model[static_cast<size_t>(handle)] = -1;
         }
-      } else if (op < opens + 3) {
+      } else if (op < openShare + 3) {
         ImageRecord record;
         ASSERT_EQ(dedGetImageInfo(nullptr, nullptr, handle, &record),
                   valid ? DED_OK : DED_ERR_BADARG);
@@ -143,7 +143,7 @@ TEST_F(HandleModel, RandomSequencesMatchTheModel) {
         } else {
           EXPECT_TRUE(record.calls.empty());
         }
-      } else if (op < opens + 4) {
+      } else if (op < openShare + 4) {
         ImageRecord record;
         ASSERT_EQ(dedGetGeoInfo(nullptr, nullptr, handle, &record),
                   valid ? DED_OK : DED_ERR_BADARG);
