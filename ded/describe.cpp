@@ -164,7 +164,8 @@ int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   info->yMax = kStartHigh;
   info->xMax = kStartHigh;
 
-  std::fseek(stream, DED_HEADER_OFFSET, SEEK_SET);
+  // A failed seek shows up as a failed or wrong header read.
+  (void)std::fseek(stream, DED_HEADER_OFFSET, SEEK_SET);
   DedHeader header;
   if (dedReadHeader(stream, &header) == nullptr) {
     return DED_ERR_READ;

@@ -80,7 +80,7 @@ extern "C" int32_t dedOpenImage(void * /*host0*/, void * /*host1*/, const char *
   char magic[4];
   const bool read = std::fread(magic, 4, 1, stream) == 1 && std::fread(magic, 4, 1, stream) == 1;
   if (!read || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
-    std::fclose(stream);
+    (void)std::fclose(stream); // read-only: nothing to lose
     return DED_ERR_FORMAT;
   }
   table.slots[slot] = stream;
@@ -94,7 +94,7 @@ extern "C" int32_t dedCloseImage(void * /*host0*/, void * /*host1*/, int32_t han
   if (stream == nullptr) {
     return DED_ERR_BADARG;
   }
-  std::fclose(stream);
+  (void)std::fclose(stream); // read-only: nothing to lose
   table.slots[handle] = nullptr;
   --table.count;
   return DED_OK;

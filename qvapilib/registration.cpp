@@ -28,7 +28,7 @@ extern "C" QVAPI_HOST_FN QvImporter qvRegisterImageImporter(
   va_list args;
   va_start(args, reserved);
   for (int i = 0; i < kMaxKeyValues; ++i) {
-    const char *key = va_arg(args, const char *);
+    const char *key = va_arg(args, const char *); // NOLINT(clang-analyzer-valist.Uninitialized)
     if (key == nullptr) {
       break;
     }
