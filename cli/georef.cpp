@@ -66,12 +66,17 @@ std::string formatFixed(double value) {
   }
   char text[400];
   const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return result.ec == std::errc() ? std::string(text, result.ptr) : formatShortest(value);
+  return std::string(text, result.ptr); // 400 characters hold any double in fixed form
 }
 
 std::string formatShortest(double value) {
   if (value == 0) {
     return "0";
+  }
+  // Plain decimals where they stay short, so 500000 is not "5e+05".
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-5 && magnitude < 1e15) {
+    return formatFixed(value);
   }
   char text[64];
   const auto result = std::to_chars(text, text + sizeof text, value);

@@ -41,8 +41,9 @@ std::string worldFileText(const WorldFile &world);
 // GDAL's geotransform: the same map, anchored at the top-left pixel's outer corner.
 std::string geoTransformText(const WorldFile &world);
 
-// Shortest decimal that reads back as the same double, without exponent
-// ("fixed") or in whichever form is shorter.
+// The shortest decimal that reads back as the same double: always without
+// an exponent (formatFixed), or with one only for very small or very large
+// magnitudes (formatShortest).
 std::string formatFixed(double value);
 std::string formatShortest(double value);
 
