@@ -1,9 +1,7 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -57,22 +55,6 @@ bool formatFor(const std::string &path, Format *format) {
   return false;
 }
 
-// Why the plug-in could not open a file, in the system's words when the
-// system can tell.
-std::string openFailureReason(const ImportReport &report) {
-  std::string message = importFailure(report);
-  if (report.open.ran && report.open.result.status == -2) {
-    errno = 0;
-    std::FILE *probe = std::fopen(report.file.c_str(), "rb");
-    if (probe == nullptr) {
-      message += ": " + std::string(std::strerror(errno));
-    } else {
-      std::fclose(probe);
-    }
-  }
-  return message;
-}
-
 struct FreeDeleter {
   void operator()(uint8_t *block) const { std::free(block); }
 };
@@ -120,7 +102,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
 
   ImportReport report;
   if (!importDescription(session, input, &report)) {
-    reportFailure(openFailureReason(report));
+    reportFailure(importFailure(report));
     return kExitFailure;
   }
   if (!report.texture.width || !report.texture.height || *report.texture.width <= 0 ||

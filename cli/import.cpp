@@ -1,5 +1,9 @@
 #include "cli/import.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "cli/errors.h"
 
 namespace elvhost {
@@ -14,6 +18,8 @@ const ImportStep *ImportReport::firstFailure() const {
 }
 
 namespace {
+
+constexpr int32_t kOpenFailed = -2;
 
 template <typename Call> bool runStep(ImportStep *step, Call call) {
   step->ran = true;
@@ -56,7 +62,19 @@ std::string importFailure(const ImportReport &report) {
   if (step == nullptr) {
     return report.file + ": the import failed";
   }
-  return callbackFailure(report.file, step->name, step->result.status, step->result.pluginSaid);
+  std::string message =
+      callbackFailure(report.file, step->name, step->result.status, step->result.pluginSaid);
+  if (step == &report.open && step->result.status == kOpenFailed) {
+    // The plug-in's code does not say why; the system usually can.
+    errno = 0;
+    std::FILE *probe = std::fopen(report.file.c_str(), "rb");
+    if (probe == nullptr) {
+      message += ": " + std::string(std::strerror(errno));
+    } else {
+      std::fclose(probe);
+    }
+  }
+  return message;
 }
 
 } // namespace elvhost
