@@ -14,11 +14,16 @@ namespace clitest {
 namespace {
 
 std::string quoted(const std::string &arg) {
-  std::string out = "'";
+  std::string out(1, '\'');
   for (char ch : arg) {
-    out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    if (ch == '\'') {
+      out.append("'\\''");
+    } else {
+      out.push_back(ch);
+    }
   }
-  return out + "'";
+  out.push_back('\'');
+  return out;
 }
 
 std::string slurp(const std::string &path) {
@@ -35,9 +40,13 @@ ToolRun runTool(const std::vector<std::string> &args, const std::string &folder)
   const std::string errPath = folder + "/tool.stderr";
   std::string command = quoted(ELVARIN_HOST_EXE);
   for (const std::string &arg : args) {
-    command += " " + quoted(arg);
+    command.push_back(' ');
+    command.append(quoted(arg));
   }
-  command += " >" + quoted(outPath) + " 2>" + quoted(errPath);
+  command.append(" >");
+  command.append(quoted(outPath));
+  command.append(" 2>");
+  command.append(quoted(errPath));
   ToolRun run;
   const int status = std::system(command.c_str());
 #if defined(_WIN32)
