@@ -1,9 +1,7 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
 
 #include "cli/args.h"
 #include "cli/commands.h"
@@ -14,6 +12,7 @@
 #include "cli/import.h"
 #include "cli/output_files.h"
 #include "cli/pgm_writer.h"
+#include "cli/pixel_buffer.h"
 #include "cli/png_writer.h"
 #include "cli/stats.h"
 
@@ -54,10 +53,6 @@ bool formatFor(const std::string &path, Format *format) {
   }
   return false;
 }
-
-struct FreeDeleter {
-  void operator()(uint8_t *block) const { std::free(block); }
-};
 
 } // namespace
 
@@ -133,19 +128,16 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
     return kExitFailure;
   }
   const int64_t bufferBytes = int64_t{image.height} * image.rowStride;
-  std::unique_ptr<uint8_t, FreeDeleter> buffer(
-      static_cast<uint64_t>(bufferBytes) <= SIZE_MAX
-          ? static_cast<uint8_t *>(std::malloc(static_cast<size_t>(bufferBytes)))
-          : nullptr);
-  if (!buffer) {
+  PixelBuffer buffer;
+  if (!buffer.allocate(bufferBytes)) {
     reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
                   std::to_string(image.height) + " image");
     return kExitFailure;
   }
-  image.pixels = buffer.get();
+  image.pixels = buffer.data();
   timer.mark("describe");
 
-  if (!importPixels(session, buffer.get(), &report)) {
+  if (!importPixels(session, buffer.data(), &report)) {
     reportFailure(importFailure(report));
     return kExitFailure;
   }

@@ -226,7 +226,7 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
-    std::snprintf(padded, sizeof padded, "%-14s", label);
+    std::snprintf(padded, sizeof padded, "%-16s", label);
     text += padded + value + "\n";
   };
   line("file", report.file);
