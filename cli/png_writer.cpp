@@ -8,6 +8,9 @@
 
 namespace elvhost {
 
+static_assert(PngSettings{}.filter == PNG_FILTER_UP);
+static_assert(PngSettings{}.zlibStrategy == Z_RLE);
+
 namespace {
 
 // libpng reports errors by longjmp; the message is kept here first. Nothing
