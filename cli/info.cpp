@@ -213,8 +213,8 @@ std::string projectionText(const GeoView &g, const Derived &derived) {
     }
   }
   if (derived.crs) {
-    text += "\n              " + derived.crs->name + " (EPSG:" + std::to_string(derived.crs->epsg) +
-            ")";
+    text += "\n                " + derived.crs->name +
+            " (EPSG:" + std::to_string(derived.crs->epsg) + ")";
   }
   return text;
 }

@@ -106,9 +106,9 @@ int32_t mountainMask(int32_t coarse) {
 // Hills (about -65536..65536), ridges (0..65536) and the mask, to metres.
 int16_t elevation(int32_t hills, int32_t ridges, int32_t mask) {
   const int64_t crest = (int64_t{ridges} * ridges) >> 16; // sharpens the crests
-  int64_t metres = 450 + ((int64_t{hills} * 1100) >> 16) + ((((crest * mask) >> 16) * 4200) >> 16);
+  int64_t metres = 450 + ((int64_t{hills} * 1500) >> 16) + ((((crest * mask) >> 16) * 4200) >> 16);
   if (metres < 200) {
-    metres = 200 - (200 - metres) / 6; // broad valley floors
+    metres = 200 - (200 - metres) / 3; // broad valley floors
   }
   return static_cast<int16_t>(std::clamp<int64_t>(metres, -400, 8800));
 }
