@@ -1,6 +1,8 @@
 // The command-line parser every subcommand uses.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "cli/args.h"
 
 namespace {
@@ -19,6 +21,8 @@ struct ParseCase {
   bool json;
   std::string errorPart;
 };
+
+void PrintTo(const ParseCase &value, std::ostream *os) { *os << value.label; }
 
 class ArgsTable : public ::testing::TestWithParam<ParseCase> {};
 

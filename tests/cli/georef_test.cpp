@@ -2,6 +2,8 @@
 // GIS tools will read them.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sstream>
 
 #include "cli/georef.h"
@@ -39,6 +41,8 @@ struct WorldCase {
   bool northUp;
   double expected[6]; // the world file's lines
 };
+
+void PrintTo(const WorldCase &value, std::ostream *os) { *os << value.label; }
 
 class WorldFiles : public ::testing::TestWithParam<WorldCase> {};
 

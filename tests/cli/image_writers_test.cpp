@@ -2,6 +2,8 @@
 // host row width wider than the image (the padding must never show).
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdio>
 #include <vector>
 
@@ -49,6 +51,8 @@ struct WriterCase {
   bool northUp;
   elvhost::PngSettings settings;
 };
+
+void PrintTo(const WriterCase &value, std::ostream *os) { *os << value.label; }
 
 class ImageWriters : public ::testing::TestWithParam<WriterCase> {};
 
