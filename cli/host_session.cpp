@@ -26,7 +26,7 @@ std::filesystem::path executablePath(const char *argv0) {
     return std::filesystem::path(std::string(buffer, length));
   }
 #else
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec && !self.empty()) {
     return self;
   }

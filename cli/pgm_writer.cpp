@@ -1,5 +1,6 @@
 #include "cli/pgm_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -21,7 +22,7 @@ bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp) {
     return false;
   }
   const int fd = fileno(stream);
-  constexpr int kBatch = IOV_MAX < 1024 ? IOV_MAX : 1024;
+  constexpr int kBatch = std::min(IOV_MAX, 1024);
   iovec rows[kBatch];
   int32_t next = 0;
   while (next < image.height) {

@@ -28,7 +28,7 @@ elvhost::DedColumnSource globalGrid() {
 }
 
 std::string writeFile(const dedtest::TempDir &dir, const elvhost::DedFileSpec &spec) {
-  const std::string path = (dir.path() / "written.ded").string();
+  std::string path = (dir.path() / "written.ded").string();
   File out(std::fopen(path.c_str(), "wb"));
   std::string error;
   EXPECT_TRUE(elvhost::writeDed(out.get(), spec, globalGrid(), &error)) << error;

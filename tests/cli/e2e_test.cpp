@@ -371,19 +371,19 @@ TEST_F(HostTool, AReadOnlyOutputFolderFailsAndStaysEmpty) {
 TEST_F(HostTool, CommandLineMistakesAndHelp) {
   struct Case {
     std::vector<std::string> args;
-    int exitCode;
     const char *says;
+    int exitCode;
     bool onStdout;
   };
   const Case cases[] = {
-      {{"--help"}, 0, "usage: elvarin-host COMMAND", true},
-      {{"info", "--help"}, 0, "usage: elvarin-host info FILE.ded", true},
-      {{"convert", "--help"}, 0, "usage: elvarin-host convert FILE.ded", true},
-      {{"sample", "-h"}, 0, "usage: elvarin-host sample OUT.ded", true},
-      {{}, 2, "usage: elvarin-host COMMAND", false},
-      {{"paint"}, 2, "elvarin-host: unknown command paint (see elvarin-host --help)", false},
-      {{"convert", "a.ded"}, 2, "convert takes a DED file and an output image", false},
-      {{"convert", "a.ded", "b.tif"}, 2, "b.tif: the output must end in .png or .pgm", false},
+      {{"--help"}, "usage: elvarin-host COMMAND", 0, true},
+      {{"info", "--help"}, "usage: elvarin-host info FILE.ded", 0, true},
+      {{"convert", "--help"}, "usage: elvarin-host convert FILE.ded", 0, true},
+      {{"sample", "-h"}, "usage: elvarin-host sample OUT.ded", 0, true},
+      {{}, "usage: elvarin-host COMMAND", 2, false},
+      {{"paint"}, "elvarin-host: unknown command paint (see elvarin-host --help)", 2, false},
+      {{"convert", "a.ded"}, "convert takes a DED file and an output image", 2, false},
+      {{"convert", "a.ded", "b.tif"}, "b.tif: the output must end in .png or .pgm", 2, false},
       {{"info", "a.ded", "--colour"},
        2,
        "unknown option --colour (see elvarin-host info --help)",
@@ -396,7 +396,7 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        2,
        "--kind must be geographic, utm or mosaic",
        false},
-      {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, 2, "--size for a mosaic", false},
+      {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, "--size for a mosaic", 2, false},
   };
   for (const Case &c : cases) {
     std::string joined;

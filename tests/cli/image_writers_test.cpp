@@ -23,7 +23,8 @@ struct HostBuffer {
       : bytes(static_cast<size_t>(stride) * static_cast<size_t>(height), kPadding) {
     for (int32_t r = 0; r < height; ++r) {
       for (int32_t c = 0; c < width; ++c) {
-        bytes[static_cast<size_t>(r * stride + c)] = static_cast<uint8_t>(c * 16 + r);
+        bytes[static_cast<size_t>(r) * static_cast<size_t>(stride) + static_cast<size_t>(c)] =
+            static_cast<uint8_t>(c * 16 + r);
       }
     }
     image = {bytes.data(), width, height, stride};
