@@ -10,6 +10,7 @@
 #include <process.h>
 #define ELVHOST_GETPID _getpid
 #else
+#include <csignal>
 #include <unistd.h>
 #define ELVHOST_GETPID getpid
 #endif
@@ -35,6 +36,57 @@ std::string temporaryNameFor(const std::string &finalPath) {
 // Output is large; a big stdio buffer keeps the number of write calls low.
 constexpr size_t kStreamBuffer = size_t{1} << 20;
 
+#if !defined(_WIN32)
+// Temporary files not yet renamed, kept where a signal handler can reach
+// them: interrupting a long conversion (Ctrl-C, kill) leaves nothing either.
+constexpr int kMaxPending = 8;
+constexpr size_t kMaxPendingPath = 4096;
+char pendingPaths[kMaxPending][kMaxPendingPath];
+volatile std::sig_atomic_t pendingInUse[kMaxPending];
+constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+extern "C" void removePendingAndDie(int signal) {
+  for (int i = 0; i < kMaxPending; ++i) {
+    if (pendingInUse[i] != 0) {
+      unlink(pendingPaths[i]); // async-signal-safe
+    }
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void watchPending(const std::string &path) {
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    for (const int signal : kCleanedSignals) {
+      std::signal(signal, removePendingAndDie);
+    }
+  }
+  if (path.size() >= kMaxPendingPath) {
+    return;
+  }
+  for (int i = 0; i < kMaxPending; ++i) {
+    if (pendingInUse[i] == 0) {
+      std::memcpy(pendingPaths[i], path.c_str(), path.size() + 1);
+      pendingInUse[i] = 1;
+      return;
+    }
+  }
+}
+
+void forgetPending(const std::string &path) {
+  for (int i = 0; i < kMaxPending; ++i) {
+    if (pendingInUse[i] != 0 && path == pendingPaths[i]) {
+      pendingInUse[i] = 0;
+    }
+  }
+}
+#else
+void watchPending(const std::string &) {}
+void forgetPending(const std::string &) {}
+#endif
+
 } // namespace
 
 OutputSet::~OutputSet() { discard(); }
@@ -58,6 +110,7 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     return nullptr;
   }
   std::setvbuf(entry.stream, nullptr, _IOFBF, kStreamBuffer);
+  watchPending(entry.tempPath);
   entries_.push_back(entry);
   return entry.stream;
 }
@@ -97,6 +150,7 @@ bool OutputSet::commit(std::string *error) {
       return false;
     }
     entry.placed = true;
+    forgetPending(entry.tempPath);
   }
   entries_.clear();
   return true;
@@ -110,6 +164,7 @@ void OutputSet::discard() {
     }
     std::error_code ec;
     std::filesystem::remove(entry.placed ? entry.finalPath : entry.tempPath, ec);
+    forgetPending(entry.tempPath);
   }
   entries_.clear();
 }

@@ -1,6 +1,8 @@
 // Outputs appear all together or not at all.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,5 +100,27 @@ TEST(OutputSet, AWriteErrorFailsTheCommitAndRemovesEverything) {
   GTEST_SKIP() << "needs /dev/full";
 #endif
 }
+
+#if !defined(_WIN32)
+TEST(OutputSetDeathTest, AnInterruptedRunLeavesNothingBehind) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  dedtest::TempDir dir;
+  const std::string target = (dir.path() / "big.png").string();
+  EXPECT_EXIT(
+      {
+        elvhost::OutputSet outputs;
+        std::string error;
+        std::FILE *image = outputs.create(target, &error);
+        if (image == nullptr) {
+          std::exit(3);
+        }
+        std::fputs("half an image", image);
+        std::fflush(image);
+        std::raise(SIGTERM);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_TRUE(namesIn(dir.path()).empty());
+}
+#endif
 
 } // namespace
