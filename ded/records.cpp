@@ -4,6 +4,19 @@
 
 namespace {
 
+// Positions beyond 2 GiB need the 64-bit calls where long is 32 bits.
+#if defined(_WIN32)
+int64_t tell64(std::FILE *stream) { return _ftelli64(stream); }
+int seek64(std::FILE *stream, int64_t offset, int origin) {
+  return _fseeki64(stream, offset, origin);
+}
+#else
+int64_t tell64(std::FILE *stream) { return ftello(stream); }
+int seek64(std::FILE *stream, int64_t offset, int origin) {
+  return fseeko(stream, static_cast<off_t>(offset), origin);
+}
+#endif
+
 uint32_t loadBig32(const unsigned char *src) {
   uint32_t word;
   std::memcpy(&word, src, 4);
@@ -87,4 +100,29 @@ int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest) {
   }
   std::memset(dest + got, 0, (wanted - got) * sizeof(int16_t));
   return dest;
+}
+
+uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest) {
+  if (count <= 0) {
+    return nullptr;
+  }
+  const size_t wanted = static_cast<size_t>(count);
+  const size_t got = std::fread(dest, DED_SAMPLE_SIZE, wanted, stream);
+  if (got == 0) {
+    return nullptr;
+  }
+  std::memset(dest + got, 0, (wanted - got) * sizeof(uint16_t));
+  return dest;
+}
+
+int64_t dedStreamSize(std::FILE *stream) {
+  const int64_t position = tell64(stream);
+  if (position < 0 || seek64(stream, 0, SEEK_END) != 0) {
+    return -1;
+  }
+  const int64_t size = tell64(stream);
+  if (seek64(stream, position, SEEK_SET) != 0) {
+    return -1;
+  }
+  return size;
 }

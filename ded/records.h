@@ -61,3 +61,19 @@ DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest);
 // silently, only when not a single sample was read (so count 0 always fails);
 // positions beyond the samples read are set to 0. count must not be negative.
 int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest);
+
+// A sample's value from its two bytes as stored in the file, read into a
+// uint16_t without conversion; and back.
+inline int16_t dedDecodeSample(uint16_t stored) { return static_cast<int16_t>(swap16(stored)); }
+inline uint16_t dedEncodeSample(int16_t value) { return swap16(static_cast<uint16_t>(value)); }
+
+// Reads up to count samples as dedReadSamples does, but leaves each one as
+// stored in the file (see dedDecodeSample), for callers that fold the
+// conversion into later work. Null, silently, only when not a single sample
+// was read; positions beyond the samples read are set to 0, which stands for
+// elevation 0 either way. count must not be negative.
+uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest);
+
+// Size in bytes of the file behind stream, or -1 when it cannot be told (the
+// stream does not seek). The stream's position is kept.
+int64_t dedStreamSize(std::FILE *stream);

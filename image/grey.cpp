@@ -1,8 +1,208 @@
-// Placeholder until the conversion is built.
 #include "image/grey.h"
 
+#include <cmath>
+
+#include "ded/records.h"
 #include "ded/status.h"
 
-int32_t dedToGrey(const int16_t *, uint8_t *, int32_t, int32_t, int32_t, float, float) {
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define DED_GREY_SSE2 1
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+int16_t decode(uint16_t bits, DedSampleForm form) {
+  return form == DedSampleForm::Stored ? dedDecodeSample(bits) : static_cast<int16_t>(bits);
+}
+
+// One pixel at a time: the edges of a block, and whatever the vector path
+// does not take.
+void mapEachPixel(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
+                  const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
+                  std::ptrdiff_t rowStride) {
+  for (int32_t r = 0; r < height; ++r) {
+    uint8_t *out = pixels + r * rowStride;
+    for (int32_t c = 0; c < width; ++c) {
+      out[c] = dedGreyLevel(decode(block[c * columnPitch + r], form), scale);
+    }
+  }
+}
+
+#if DED_GREY_SSE2
+
+// Blocks of 8 x 8 samples are taken a tile at a time: 64 columns give each
+// output row a whole cache line, 32 rows keep the tile's samples (4 KiB) and
+// pixels (2 KiB) in the first-level cache.
+constexpr int32_t kTileColumns = 64;
+constexpr int32_t kTileRows = 32;
+constexpr int32_t kBlock = 8;
+
+// Why four lanes of single precision give dedGreyLevel's result exactly:
+// with negMin whole and within -32767..32768, sample + negMin is a whole
+// number of at most 17 bits, exact in single precision. Its product with k
+// has at most 17 + 24 significant bits, so the double-precision product is
+// exact and rounding it to single precision is the single-precision product.
+// The sample becomes a float without a conversion: the bits 0x4B00 << 16 |
+// (sample + 32768) are the float 2^23 + sample + 32768, and subtracting
+// 2^23 + 32768 - negMin leaves sample + negMin.
+struct LaneScale {
+  __m128 k;
+  __m128 offset;
+  __m128 top;
+  __m128i exponent;
+  __m128i bias;
+  bool stored;
+};
+
+bool lanesExact(const DedGreyScale &scale) {
+  return std::nearbyint(scale.negMin) == scale.negMin && scale.negMin >= -32767.0f &&
+         scale.negMin <= 32768.0f;
+}
+
+LaneScale laneScale(const DedGreyScale &scale, DedSampleForm form) {
+  const float offset = 8388608.0f + 32768.0f - scale.negMin; // whole, below 2^24: exact
+  return {_mm_set1_ps(scale.k),
+          _mm_set1_ps(offset),
+          _mm_set1_ps(255.0f),
+          _mm_set1_epi16(0x4B00),
+          _mm_set1_epi16(static_cast<int16_t>(0x8000)),
+          form == DedSampleForm::Stored};
+}
+
+// File order to value order, lane by lane.
+inline __m128i swapLanes(__m128i x) {
+  return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+}
+
+// Four levels from four biased samples (bits 0x4B00 << 16 | sample + 32768).
+// min(255, v) keeps a NaN (minps returns its second operand then); the
+// truncation turns NaN, infinities and negative values into negative
+// integers, which the unsigned saturating pack below makes 0.
+inline __m128i levels4(__m128i biased, const LaneScale &s) {
+  const __m128 value = _mm_sub_ps(_mm_castsi128_ps(biased), s.offset);
+  return _mm_cvttps_epi32(_mm_min_ps(s.top, _mm_mul_ps(value, s.k)));
+}
+
+// Eight levels, as 16-bit lanes, from eight samples in value order.
+inline __m128i levels8(__m128i samples, const LaneScale &s) {
+  const __m128i biased = _mm_xor_si128(samples, s.bias);
+  return _mm_packs_epi32(levels4(_mm_unpacklo_epi16(biased, s.exponent), s),
+                         levels4(_mm_unpackhi_epi16(biased, s.exponent), s));
+}
+
+// Turns eight columns of eight samples into eight rows of eight samples.
+inline void transpose8(__m128i v[kBlock]) {
+  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
+  const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
+  const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
+  const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
+  const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+  const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+  const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+  v[0] = _mm_unpacklo_epi64(b0, b4);
+  v[1] = _mm_unpackhi_epi64(b0, b4);
+  v[2] = _mm_unpacklo_epi64(b1, b5);
+  v[3] = _mm_unpackhi_epi64(b1, b5);
+  v[4] = _mm_unpacklo_epi64(b2, b6);
+  v[5] = _mm_unpackhi_epi64(b2, b6);
+  v[6] = _mm_unpacklo_epi64(b3, b7);
+  v[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// An 8 x 8 block: eight rows of eight pixels, each stored as one word.
+inline void mapBlock(const uint16_t *block, std::ptrdiff_t columnPitch, const LaneScale &s,
+                     uint8_t *out, std::ptrdiff_t rowStride) {
+  __m128i v[kBlock];
+  for (int32_t c = 0; c < kBlock; ++c) {
+    const __m128i column =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + c * columnPitch));
+    v[c] = s.stored ? swapLanes(column) : column;
+  }
+  transpose8(v);
+  for (int32_t r = 0; r < kBlock; r += 2) {
+    const __m128i two = _mm_packus_epi16(levels8(v[r], s), levels8(v[r + 1], s));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + r * rowStride), two);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (r + 1) * rowStride),
+                     _mm_srli_si128(two, 8));
+  }
+}
+
+void mapLanes(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
+              const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
+              std::ptrdiff_t rowStride) {
+  const LaneScale s = laneScale(scale, form);
+  const int32_t width8 = width - width % kBlock;
+  const int32_t height8 = height - height % kBlock;
+  for (int32_t c0 = 0; c0 < width8; c0 += kTileColumns) {
+    const int32_t cEnd = width8 - c0 < kTileColumns ? width8 : c0 + kTileColumns;
+    for (int32_t r0 = 0; r0 < height8; r0 += kTileRows) {
+      const int32_t rEnd = height8 - r0 < kTileRows ? height8 : r0 + kTileRows;
+      for (int32_t r = r0; r < rEnd; r += kBlock) {
+        for (int32_t c = c0; c < cEnd; c += kBlock) {
+          mapBlock(block + c * columnPitch + r, columnPitch, s, pixels + c + r * rowStride,
+                   rowStride);
+        }
+      }
+    }
+  }
+  // The columns right of the last whole block, then the rows below it.
+  mapEachPixel(block + width8 * columnPitch, columnPitch, form, scale, pixels + width8,
+               width - width8, height, rowStride);
+  mapEachPixel(block + height8, columnPitch, form, scale, pixels + height8 * rowStride, width8,
+               height - height8, rowStride);
+}
+
+#endif
+
+} // namespace
+
+DedGreyScale dedGreyScale(float minElevation, float maxElevation) {
+  const float k = 255.0f / (maxElevation - minElevation);
+  const float negMin = -minElevation;
+  return {k, negMin};
+}
+
+uint8_t dedGreyLevel(int16_t sample, const DedGreyScale &scale) {
+  // The sum is exact in double; the product is rounded to single precision
+  // before the checks, which decides values a hair below a whole number.
+  const float v =
+      static_cast<float>((static_cast<double>(sample) + static_cast<double>(scale.negMin)) *
+                         static_cast<double>(scale.k));
+  if (!(v >= 0.0f)) {
+    return 0;
+  }
+  if (v > 255.0f) {
+    return 255;
+  }
+  return static_cast<uint8_t>(v);
+}
+
+void dedMapToGrey(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
+                  const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
+                  std::ptrdiff_t rowStride) {
+#if DED_GREY_SSE2
+  if (lanesExact(scale)) {
+    mapLanes(block, columnPitch, form, scale, pixels, width, height, rowStride);
+    return;
+  }
+#endif
+  mapEachPixel(block, columnPitch, form, scale, pixels, width, height, rowStride);
+}
+
+int32_t dedToGrey(const int16_t *raster, uint8_t *pixels, int32_t width, int32_t height,
+                  int32_t rowStride, float minElevation, float maxElevation) {
+  // int16_t and uint16_t may alias: the samples are read as bit patterns.
+  dedMapToGrey(reinterpret_cast<const uint16_t *>(raster), height, DedSampleForm::Value,
+               dedGreyScale(minElevation, maxElevation), pixels, width, height, rowStride);
   return DED_OK;
 }
