@@ -65,7 +65,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
     return usageFailure("convert", error);
   }
   if (parsed.has("help")) {
-    std::fputs(kConvertHelp, stdout);
+    (void)std::fputs(kConvertHelp, stdout);
     return kExitOk;
   }
   if (parsed.positional.size() != 2) {
@@ -165,7 +165,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
     reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
   }
   if (parsed.has("stats")) {
-    std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());
+    (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());
   }
   return kExitOk;
 }

@@ -54,8 +54,8 @@ void reportFailure(const std::string &message) {
     line += ch;
   }
   line += '\n';
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  (void)std::fputs(line.c_str(), stderr);
+  (void)std::fflush(stderr);
 }
 
 int usageFailure(const std::string &command, const std::string &message) {

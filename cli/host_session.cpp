@@ -43,7 +43,7 @@ template <typename Call> CallResult captured(Call call) {
   result.pluginSaid = capture.finish();
   if (result.status == 0 && !result.pluginSaid.empty()) {
     // Not a failure of ours to explain: pass the plug-in's words through.
-    std::fprintf(stderr, "%s\n", result.pluginSaid.c_str());
+    (void)std::fprintf(stderr, "%s\n", result.pluginSaid.c_str());
   }
   return result;
 }

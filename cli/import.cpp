@@ -71,7 +71,7 @@ std::string importFailure(const ImportReport &report) {
     if (probe == nullptr) {
       message += ": " + std::string(std::strerror(errno));
     } else {
-      std::fclose(probe);
+      (void)std::fclose(probe);
     }
   }
   return message;

@@ -226,7 +226,7 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
-    std::snprintf(padded, sizeof padded, "%-16s", label);
+    (void)std::snprintf(padded, sizeof padded, "%-16s", label);
     text += padded + value + "\n";
   };
   line("file", report.file);
@@ -277,7 +277,7 @@ int runInfo(const std::vector<std::string> &args, const char *argv0) {
     return usageFailure("info", error);
   }
   if (parsed.has("help")) {
-    std::fputs(kInfoHelp, stdout);
+    (void)std::fputs(kInfoHelp, stdout);
     return kExitOk;
   }
   if (parsed.positional.size() != 1) {
@@ -298,8 +298,8 @@ int runInfo(const std::vector<std::string> &args, const char *argv0) {
   const std::string text = parsed.has("json")
                                ? infoJson(report, session.plugin(), pluginPath, derived)
                                : infoText(report, session.plugin(), derived);
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
+  (void)std::fputs(text.c_str(), stdout);
+  (void)std::fflush(stdout);
   if (report.firstFailure() != nullptr) {
     reportFailure(importFailure(report));
     return kExitFailure;

@@ -30,7 +30,7 @@ std::string jsonQuoted(const std::string &text) {
     default:
       if (u < 0x20) {
         char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+        (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
         out += escaped;
       } else {
         out += ch;

@@ -28,13 +28,13 @@ const char *const kHelp =
 int run(int argc, char **argv) {
   const std::vector<std::string> all(argv + 1, argv + argc);
   if (all.empty()) {
-    std::fputs(kHelp, stderr);
+    (void)std::fputs(kHelp, stderr);
     return elvhost::kExitUsage;
   }
   const std::string &command = all[0];
   const std::vector<std::string> rest(all.begin() + 1, all.end());
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kHelp, stdout);
+    (void)std::fputs(kHelp, stdout);
     return elvhost::kExitOk;
   }
   if (command == "info") {

@@ -51,8 +51,8 @@ extern "C" void removePendingAndDie(int signal) {
       unlink(pendingPaths[i]); // async-signal-safe
     }
   }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+  (void)std::signal(signal, SIG_DFL);
+  (void)std::raise(signal);
 }
 
 void watchPending(const std::string &path) {
@@ -60,7 +60,7 @@ void watchPending(const std::string &path) {
   if (!installed) {
     installed = true;
     for (const int signal : kCleanedSignals) {
-      std::signal(signal, removePendingAndDie);
+      (void)std::signal(signal, removePendingAndDie);
     }
   }
   if (path.size() >= kMaxPendingPath) {
@@ -109,7 +109,7 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     *error = "cannot write " + finalPath + ": " + std::strerror(errno);
     return nullptr;
   }
-  std::setvbuf(entry.stream, nullptr, _IOFBF, kStreamBuffer);
+  (void)std::setvbuf(entry.stream, nullptr, _IOFBF, kStreamBuffer);
   watchPending(entry.tempPath);
   entries_.push_back(entry);
   return entry.stream;
@@ -159,7 +159,7 @@ bool OutputSet::commit(std::string *error) {
 void OutputSet::discard() {
   for (Entry &entry : entries_) {
     if (entry.stream != nullptr) {
-      std::fclose(entry.stream);
+      (void)std::fclose(entry.stream);
       entry.stream = nullptr;
     }
     std::error_code ec;

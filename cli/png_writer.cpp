@@ -21,7 +21,7 @@ struct PngFailure {
 
 void onPngError(png_structp png, png_const_charp message) {
   auto *failure = static_cast<PngFailure *>(png_get_error_ptr(png));
-  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  (void)std::snprintf(failure->message, sizeof failure->message, "%s", message);
   png_longjmp(png, 1);
 }
 
@@ -33,13 +33,13 @@ bool encode(std::FILE *stream, const GreyImage *image, bool northUp, const PngSe
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, onPngError, onPngWarning);
   if (png == nullptr) {
-    std::snprintf(failure->message, sizeof failure->message, "out of memory");
+    (void)std::snprintf(failure->message, sizeof failure->message, "out of memory");
     return false;
   }
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
-    std::snprintf(failure->message, sizeof failure->message, "out of memory");
+    (void)std::snprintf(failure->message, sizeof failure->message, "out of memory");
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {

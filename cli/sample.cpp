@@ -109,7 +109,7 @@ int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
     return usageFailure("sample", error);
   }
   if (parsed.has("help")) {
-    std::fputs(kSampleHelp, stdout);
+    (void)std::fputs(kSampleHelp, stdout);
     return kExitOk;
   }
   if (parsed.positional.size() != 1) {

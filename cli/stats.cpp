@@ -32,11 +32,11 @@ std::string PhaseTimer::summary() const {
   std::string text;
   char figure[64];
   for (const auto &[name, seconds] : phases_) {
-    std::snprintf(figure, sizeof figure, "%.3f s", seconds);
+    (void)std::snprintf(figure, sizeof figure, "%.3f s", seconds);
     text += name + " " + figure + ", ";
   }
-  std::snprintf(figure, sizeof figure, "%.3f s",
-                std::chrono::duration<double>(last_ - start_).count());
+  (void)std::snprintf(figure, sizeof figure, "%.3f s",
+                      std::chrono::duration<double>(last_ - start_).count());
   text +=
       "total " + std::string(figure) + ", peak RSS " + std::to_string(peakResidentKiB()) + " KiB";
   return text;

@@ -21,7 +21,7 @@ constexpr int kStderr = 2;
 } // namespace
 
 StderrCapture::StderrCapture() {
-  std::fflush(stderr);
+  (void)std::fflush(stderr);
   sink_ = std::tmpfile();
   if (sink_ == nullptr) {
     return;
@@ -32,7 +32,7 @@ StderrCapture::StderrCapture() {
       ELVHOST_CLOSE(saved_);
       saved_ = -1;
     }
-    std::fclose(sink_);
+    (void)std::fclose(sink_);
     sink_ = nullptr;
   }
 }
@@ -40,7 +40,7 @@ StderrCapture::StderrCapture() {
 StderrCapture::~StderrCapture() {
   const std::string leftover = finish();
   if (!leftover.empty()) {
-    std::fprintf(stderr, "%s\n", leftover.c_str());
+    (void)std::fprintf(stderr, "%s\n", leftover.c_str());
   }
 }
 
@@ -48,7 +48,7 @@ std::string StderrCapture::finish() {
   if (sink_ == nullptr) {
     return {};
   }
-  std::fflush(stderr);
+  (void)std::fflush(stderr);
   ELVHOST_DUP2(saved_, kStderr);
   ELVHOST_CLOSE(saved_);
   saved_ = -1;
@@ -63,7 +63,7 @@ std::string StderrCapture::finish() {
   while ((got = std::fread(chunk, 1, sizeof chunk, sink_)) > 0 && text.size() < kMaxKept) {
     text.append(chunk, got);
   }
-  std::fclose(sink_);
+  (void)std::fclose(sink_);
   sink_ = nullptr;
 
   std::string joined;

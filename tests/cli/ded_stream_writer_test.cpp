@@ -12,7 +12,7 @@
 namespace {
 
 struct CloseFile {
-  void operator()(std::FILE *f) const { std::fclose(f); }
+  void operator()(std::FILE *f) const { (void)std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, CloseFile>;
 

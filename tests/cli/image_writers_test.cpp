@@ -70,7 +70,7 @@ TEST_P(ImageWriters, WriteEveryPixelInTheChosenRowOrder) {
     std::string error;
     const bool ok = c.png ? elvhost::writePng(stream, host.image, c.northUp, c.settings, &error)
                           : elvhost::writePgm(stream, host.image, c.northUp, &error);
-    std::fclose(stream);
+    (void)std::fclose(stream);
     ASSERT_TRUE(ok) << error;
     clitest::GreyPicture picture;
     ASSERT_TRUE(c.png ? clitest::readPng(path, &picture, &error)
@@ -100,7 +100,7 @@ TEST(ImageWriters, ReportAFailedWrite) {
     const bool ok = png ? elvhost::writePng(full, host.image, true, {}, &error)
                         : elvhost::writePgm(full, host.image, true, &error);
     const bool flushed = std::fflush(full) == 0;
-    std::fclose(full);
+    (void)std::fclose(full);
     EXPECT_FALSE(ok && flushed) << (png ? "png" : "pgm");
   }
 #else

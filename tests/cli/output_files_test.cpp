@@ -37,7 +37,7 @@ TEST(OutputSet, NothingIsVisibleUntilCommitThenEverything) {
     std::string error;
     std::FILE *image = outputs.create((dir.path() / "a.png").string(), &error);
     ASSERT_NE(image, nullptr) << error;
-    std::fputs("pixels", image);
+    (void)std::fputs("pixels", image);
     ASSERT_TRUE(outputs.writeText((dir.path() / "a.pgw").string(), "1\n", &error)) << error;
     for (const std::string &name : namesIn(dir.path())) {
       EXPECT_EQ(name[0], '.') << "only hidden temporary files before commit: " << name;
@@ -57,7 +57,7 @@ TEST(OutputSet, AbandonedOutputsLeaveNothingAndOldFilesStand) {
     std::string error;
     std::FILE *image = outputs.create((dir.path() / "a.png").string(), &error);
     ASSERT_NE(image, nullptr);
-    std::fputs("half", image);
+    (void)std::fputs("half", image);
     ASSERT_TRUE(outputs.writeText((dir.path() / "a.prj").string(), "GEOGCS", &error));
   }
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.png"});
@@ -84,12 +84,12 @@ TEST(OutputSet, AWriteErrorFailsTheCommitAndRemovesEverything) {
   ASSERT_TRUE(outputs.writeText((dir.path() / "a.pgw").string(), "1\n", &error));
   std::FILE *image = outputs.create((dir.path() / "a.png").string(), &error);
   ASSERT_NE(image, nullptr);
-  std::fputs("x", image);
+  (void)std::fputs("x", image);
   // Make the next flush fail as a full disk would.
   std::FILE *full = std::freopen("/dev/full", "wb", image);
   ASSERT_NE(full, nullptr);
   std::vector<char> block(1 << 16, 'x');
-  std::fwrite(block.data(), 1, block.size(), full);
+  (void)std::fwrite(block.data(), 1, block.size(), full);
   EXPECT_FALSE(outputs.commit(&error));
   EXPECT_NE(error.find("a.png"), std::string::npos) << error;
   EXPECT_TRUE(namesIn(dir.path()).size() <= 1u);
@@ -115,9 +115,9 @@ TEST(OutputSetDeathTest, AnInterruptedRunLeavesNothingBehind) {
         if (image == nullptr) {
           std::exit(3);
         }
-        std::fputs("half an image", image);
-        std::fflush(image);
-        std::raise(SIGTERM);
+        (void)std::fputs("half an image", image);
+        (void)std::fflush(image);
+        (void)std::raise(SIGTERM);
       },
       ::testing::KilledBySignal(SIGTERM), "");
   EXPECT_TRUE(namesIn(dir.path()).empty());

@@ -56,8 +56,8 @@ ToolRun runTool(const std::vector<std::string> &args, const std::string &folder)
 #endif
   run.out = slurp(outPath);
   run.err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
+  (void)std::remove(outPath.c_str());
+  (void)std::remove(errPath.c_str());
   return run;
 }
 
