@@ -1,1 +1,50 @@
-// Placeholder until the entry points are built.
+// What the host sees of the plug-in when it loads the library: four
+// identification strings and the two entry points that register and
+// unregister the importer. Nothing else runs at load or unload.
+#include "host/qvapi.h"
+
+#include "ded/open_files.h"
+#include "image/geo_info.h"
+#include "image/raster.h"
+#include "image/texture_info.h"
+
+extern "C" {
+
+// Pointer variables: the host reads the pointer behind each name.
+QVAPI_PLUGIN_EXPORT const char *qvpVendor = "Quovis-Tarmel, Inc.";
+QVAPI_PLUGIN_EXPORT const char *qvpIDString = "Elvarin";
+QVAPI_PLUGIN_EXPORT const char *qvpUUIDString = "6f3b2c1e-8d4a-4e7b-9a51-2c0d7e4f9b13";
+QVAPI_PLUGIN_EXPORT const char *qvpVersion = "3.2.0";
+
+// Registers the importer and attaches its geo-info callback. Returns 1 when
+// the host registered it, 0 when it did not. The geo-info callback is
+// attached either way; the host decides what a null importer means. Further
+// arguments a host passes are not used.
+QVAPI_PLUGIN_EXPORT int32_t qvpInit(QvPlugin plugin);
+
+// Unregisters everything the plug-in registered. Files the host left open
+// stay open.
+QVAPI_PLUGIN_EXPORT void qvpExit(QvPlugin plugin);
+
+} // extern "C"
+
+namespace {
+
+// The importer's own name; the same text as qvpIDString, kept apart so the
+// two can change independently.
+constexpr const char *kImporterName = "Elvarin";
+constexpr int32_t kImporterFormat = 65;
+constexpr const char *kEndOfPairs = nullptr;
+
+} // namespace
+
+extern "C" int32_t qvpInit(QvPlugin plugin) {
+  const QvImporter importer =
+      qvRegisterImageImporter(plugin, kImporterName, kImporterFormat, dedOpenImage, dedCloseImage,
+                              dedGetImageInfo, dedGetImageData, nullptr, "Version", "1.0", "Filter",
+                              "*.ded", "FileType", "DED", kEndOfPairs);
+  qvSetReadImageGeoInfoFunc(plugin, importer, dedGetGeoInfo, nullptr);
+  return importer != nullptr ? 1 : 0;
+}
+
+extern "C" void qvpExit(QvPlugin plugin) { qvUnregisterAllTools(plugin); }

@@ -45,7 +45,7 @@ const char *readString(void *library, const char *name) {
 
 QvPlugin pluginHandle() { return &pluginToken; }
 
-bool loadPlugin(const std::string &path, LoadedPlugin *plugin, std::string *error) {
+bool openPlugin(const std::string &path, LoadedPlugin *plugin, std::string *error) {
   *plugin = LoadedPlugin{};
   void *library = openLibrary(path);
   if (library == nullptr) {
@@ -68,8 +68,15 @@ bool loadPlugin(const std::string &path, LoadedPlugin *plugin, std::string *erro
              "qvpUUIDString, qvpVersion";
     return false;
   }
-  loaded.initResult = loaded.init(pluginHandle());
   *plugin = loaded;
+  return true;
+}
+
+bool loadPlugin(const std::string &path, LoadedPlugin *plugin, std::string *error) {
+  if (!openPlugin(path, plugin, error)) {
+    return false;
+  }
+  plugin->initResult = plugin->init(pluginHandle());
   return true;
 }
 

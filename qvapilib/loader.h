@@ -31,6 +31,10 @@ QVSTANDIN_API QvPlugin pluginHandle();
 // its six exported names cannot be found; nothing stays loaded then.
 QVSTANDIN_API bool loadPlugin(const std::string &path, LoadedPlugin *plugin, std::string *error);
 
+// loadPlugin's first half: loads the library and finds its six names, but
+// leaves qvpInit uncalled (initResult stays 0).
+QVSTANDIN_API bool openPlugin(const std::string &path, LoadedPlugin *plugin, std::string *error);
+
 // Calls qvpExit and unloads the library.
 QVSTANDIN_API void unloadPlugin(LoadedPlugin *plugin);
 

@@ -3,12 +3,18 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest libbenchmark-dev
           libpng-dev zlib1g-dev)
+# The Windows build: the 32-bit mingw-w64 cross compiler (its posix flavour)
+# and 32-bit Wine to run the test programs (wine32 is an i386 package).
+packages+=(g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
   apt-get install -y -qq "${missing[@]}"
 fi

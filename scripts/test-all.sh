@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test the project has: the suite in a Release build, then the same
-# suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer, then as 32-bit
+# Windows code under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -11,3 +12,5 @@ for preset in release sanitize; do
   cmake --build --preset "${preset}" -j "${jobs}"
   ctest --preset "${preset}" -j "${jobs}"
 done
+
+bash scripts/test-windows.sh
