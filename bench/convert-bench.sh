@@ -76,5 +76,8 @@ for out in out.pgm out.png; do
   rm -f "$work/$out"
 done
 echo
-echo "phases of one PGM run:"
-"$tool" convert "$ded" "$work/out.pgm" --stats 2>&1 | sed 's/^elvarin-host: stats: /  /'
+echo "phases of one run (elvarin-host convert --stats):"
+for out in out.pgm out.png; do
+  "$tool" convert "$ded" "$work/$out" --stats 2>&1 | sed "s/^elvarin-host: stats: /  ${out#out.}: /"
+  rm -f "$work/$out"
+done
