@@ -11,8 +11,8 @@ std::string ParsedArgs::value(const std::string &name, const std::string &fallba
 
 namespace {
 
-const OptionSpec *findOption(std::span<const OptionSpec> spec, const std::string &name) {
-  for (const OptionSpec &option : spec) {
+const OptionDef *findOption(std::span<const OptionDef> known, const std::string &name) {
+  for (const OptionDef &option : known) {
     if (name == option.name) {
       return &option;
     }
@@ -22,7 +22,7 @@ const OptionSpec *findOption(std::span<const OptionSpec> spec, const std::string
 
 } // namespace
 
-bool parseArgs(std::span<const std::string> args, std::span<const OptionSpec> spec,
+bool parseArgs(std::span<const std::string> args, std::span<const OptionDef> known,
                ParsedArgs *parsed, std::string *error) {
   *parsed = ParsedArgs{};
   bool optionsEnded = false;
@@ -47,7 +47,7 @@ bool parseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
     const size_t equals = arg.find('=');
     const std::string name =
         arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const OptionSpec *option = findOption(spec, name);
+    const OptionDef *option = findOption(known, name);
     if (option == nullptr) {
       *error = "unknown option --" + name;
       return false;

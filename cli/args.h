@@ -10,7 +10,7 @@
 
 namespace elvhost {
 
-struct OptionSpec {
+struct OptionDef {
   const char *name; // without the leading dashes
   bool takesValue;
 };
@@ -25,10 +25,10 @@ struct ParsedArgs {
   std::string value(const std::string &name, const std::string &fallback) const;
 };
 
-// Parses args against spec. "--" ends the options; a lone "-" is positional.
+// Parses args against the options known. "--" ends the options; a lone "-" is positional.
 // Returns false with the reason in error for an unknown option, an option
 // missing its value, a value given to a flag or an option given twice.
-bool parseArgs(std::span<const std::string> args, std::span<const OptionSpec> spec,
+bool parseArgs(std::span<const std::string> args, std::span<const OptionDef> known,
                ParsedArgs *parsed, std::string *error);
 
 // Parses a whole decimal number in [min, max]; false for anything else.

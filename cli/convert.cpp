@@ -57,7 +57,7 @@ bool formatFor(const std::string &path, Format *format) {
 } // namespace
 
 int runConvert(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionSpec kOptions[] = {
+  static const OptionDef kOptions[] = {
       {"as-host", false}, {"stats", false}, {"plugin", true}, {"help", false}};
   ParsedArgs parsed;
   std::string error;

@@ -29,14 +29,14 @@ void putFloat(uint8_t *out, float f) {
   put32(out, bits);
 }
 
-std::array<uint8_t, kDedHeaderBytes> headerBytes(const DedFileSpec &spec) {
+std::array<uint8_t, kDedHeaderBytes> headerBytes(const DedFileLayout &layout) {
   std::array<uint8_t, kDedHeaderBytes> header{};
   put32(header.data(), 1);
   std::memcpy(header.data() + 4, "KVTR", 4);
-  if (spec.utm) {
+  if (layout.utm) {
     std::memcpy(header.data() + 8, "UTM", 3);
-    header[11] = static_cast<uint8_t>(spec.hemisphere);
-    const std::string zone = std::to_string(spec.zone);
+    header[11] = static_cast<uint8_t>(layout.hemisphere);
+    const std::string zone = std::to_string(layout.zone);
     std::memcpy(header.data() + 12, zone.data(), std::min<size_t>(zone.size(), 100));
   } else {
     std::memcpy(header.data() + 8, "GEO", 3);
@@ -53,7 +53,7 @@ std::array<uint8_t, kDedStatisticsBytes> statisticsBytes(int32_t cellCount, int1
   return statistics;
 }
 
-std::array<uint8_t, kDedCellHeaderBytes> cellHeaderBytes(const DedCellSpec &cell) {
+std::array<uint8_t, kDedCellHeaderBytes> cellHeaderBytes(const DedCellLayout &cell) {
   std::array<uint8_t, kDedCellHeaderBytes> bytes{};
   const float words[] = {cell.yMin,
                          cell.yMax,
@@ -75,21 +75,21 @@ bool writeAll(std::FILE *stream, const uint8_t *bytes, size_t size) {
 
 } // namespace
 
-bool writeDed(std::FILE *stream, const DedFileSpec &spec, const DedColumnSource &source,
+bool writeDed(std::FILE *stream, const DedFileLayout &layout, const DedColumnSource &source,
               std::string *error) {
   const auto fail = [&] {
     *error = std::strerror(errno != 0 ? errno : EIO);
     return false;
   };
   errno = 0;
-  const auto cellCount = static_cast<int32_t>(spec.cells.size());
-  const auto header = headerBytes(spec);
+  const auto cellCount = static_cast<int32_t>(layout.cells.size());
+  const auto header = headerBytes(layout);
   const auto placeholder = statisticsBytes(cellCount, 0, 0);
   if (!writeAll(stream, header.data(), header.size()) ||
       !writeAll(stream, placeholder.data(), placeholder.size())) {
     return fail();
   }
-  for (const DedCellSpec &cell : spec.cells) {
+  for (const DedCellLayout &cell : layout.cells) {
     const auto bytes = cellHeaderBytes(cell);
     if (!writeAll(stream, bytes.data(), bytes.size())) {
       return fail();
@@ -100,7 +100,7 @@ bool writeDed(std::FILE *stream, const DedFileSpec &spec, const DedColumnSource 
   int16_t highest = std::numeric_limits<int16_t>::min();
   std::vector<int16_t> column;
   std::vector<uint8_t> encoded;
-  for (const DedCellSpec &cell : spec.cells) {
+  for (const DedCellLayout &cell : layout.cells) {
     column.resize(static_cast<size_t>(std::max(cell.rows, 0)));
     encoded.resize(column.size() * 2);
     for (int32_t c = 0; c < cell.columns; ++c) {

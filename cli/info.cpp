@@ -270,7 +270,7 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
 } // namespace
 
 int runInfo(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionSpec kOptions[] = {{"json", false}, {"plugin", true}, {"help", false}};
+  static const OptionDef kOptions[] = {{"json", false}, {"plugin", true}, {"help", false}};
   ParsedArgs parsed;
   std::string error;
   if (!parseArgs(args, kOptions, &parsed, &error)) {

@@ -13,7 +13,7 @@ public:
   PixelBuffer(const PixelBuffer &) = delete;
   PixelBuffer &operator=(const PixelBuffer &) = delete;
 
-  // Takes bytes of memory (contents unspecified); false when there is none
+  // Takes bytes of memory (contents undefined); false when there is none
   // or the size does not fit this platform. Large blocks ask the system for
   // huge pages, which saves tens of thousands of page faults on a big image.
   bool allocate(int64_t bytes);

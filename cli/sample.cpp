@@ -33,8 +33,8 @@ constexpr long long kMaxSide = 32767; // keeps width x height x 2 within the plu
 constexpr int32_t kMosaicCell = 1025; // samples per side of a one-degree mosaic cell
 constexpr float kGeographicUnits = 36000.0f; // geographic spacings are in 1/36000 degree
 
-DedFileSpec geographicSpec(int32_t side) {
-  DedCellSpec cell;
+DedFileLayout geographicLayout(int32_t side) {
+  DedCellLayout cell;
   cell.xMin = 7.0f;
   cell.xMax = 8.0f;
   cell.yMin = 46.0f;
@@ -44,14 +44,14 @@ DedFileSpec geographicSpec(int32_t side) {
   cell.ySpacing = spacing;
   cell.rows = side;
   cell.columns = side;
-  DedFileSpec spec;
-  spec.cells.push_back(cell);
-  return spec;
+  DedFileLayout layout;
+  layout.cells.push_back(cell);
+  return layout;
 }
 
-DedFileSpec utmSpec(int32_t side) {
+DedFileLayout utmLayout(int32_t side) {
   constexpr float kSpacing = 30.0f; // metres
-  DedCellSpec cell;
+  DedCellLayout cell;
   cell.xMin = 500000.0f;
   cell.yMin = 5000000.0f;
   cell.xMax = cell.xMin + kSpacing * static_cast<float>(side - 1);
@@ -60,12 +60,12 @@ DedFileSpec utmSpec(int32_t side) {
   cell.ySpacing = kSpacing;
   cell.rows = side;
   cell.columns = side;
-  DedFileSpec spec;
-  spec.utm = true;
-  spec.hemisphere = 'N';
-  spec.zone = 33;
-  spec.cells.push_back(cell);
-  return spec;
+  DedFileLayout layout;
+  layout.utm = true;
+  layout.hemisphere = 'N';
+  layout.zone = 33;
+  layout.cells.push_back(cell);
+  return layout;
 }
 
 // Cells per side for a mosaic at least side samples across.
@@ -75,13 +75,13 @@ int32_t mosaicCells(int32_t side) {
   return cells < 1 ? 1 : cells;
 }
 
-DedFileSpec mosaicSpec(int32_t cellsPerSide) {
-  DedFileSpec spec;
+DedFileLayout mosaicLayout(int32_t cellsPerSide) {
+  DedFileLayout layout;
   const int32_t step = kMosaicCell - 1;
   const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625, exact
   for (int32_t south = 0; south < cellsPerSide; ++south) {
     for (int32_t west = 0; west < cellsPerSide; ++west) {
-      DedCellSpec cell;
+      DedCellLayout cell;
       cell.xMin = 7.0f + static_cast<float>(west);
       cell.xMax = cell.xMin + 1.0f;
       cell.yMin = 46.0f + static_cast<float>(south);
@@ -92,16 +92,16 @@ DedFileSpec mosaicSpec(int32_t cellsPerSide) {
       cell.columns = kMosaicCell;
       cell.firstColumn = int64_t{west} * step;
       cell.firstRow = int64_t{south} * step;
-      spec.cells.push_back(cell);
+      layout.cells.push_back(cell);
     }
   }
-  return spec;
+  return layout;
 }
 
 } // namespace
 
 int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
-  static const OptionSpec kOptions[] = {
+  static const OptionDef kOptions[] = {
       {"kind", true}, {"size", true}, {"plugin", true}, {"help", false}};
   ParsedArgs parsed;
   std::string error;
@@ -122,12 +122,12 @@ int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
                         "--size must be a whole number from 2 to " + std::to_string(kMaxSide));
   }
   const std::string kind = parsed.value("kind", "geographic");
-  DedFileSpec spec;
+  DedFileLayout layout;
   int64_t extent = side;
   if (kind == "geographic") {
-    spec = geographicSpec(static_cast<int32_t>(side));
+    layout = geographicLayout(static_cast<int32_t>(side));
   } else if (kind == "utm") {
-    spec = utmSpec(static_cast<int32_t>(side));
+    layout = utmLayout(static_cast<int32_t>(side));
   } else if (kind == "mosaic") {
     const int32_t cells = mosaicCells(static_cast<int32_t>(side));
     extent = int64_t{cells} * (kMosaicCell - 1) + 1;
@@ -135,7 +135,7 @@ int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
       return usageFailure("sample", "--size for a mosaic must stay within " +
                                         std::to_string(kMaxSide) + " samples");
     }
-    spec = mosaicSpec(cells);
+    layout = mosaicLayout(cells);
   } else {
     return usageFailure("sample", "--kind must be geographic, utm or mosaic, not " + kind);
   }
@@ -150,7 +150,7 @@ int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
   const DedColumnSource source = [&terrain](int64_t x, int64_t y0, int32_t rows, int16_t *out) {
     terrain.column(x, y0, rows, out);
   };
-  if (!writeDed(stream, spec, source, &error)) {
+  if (!writeDed(stream, layout, source, &error)) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }

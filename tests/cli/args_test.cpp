@@ -7,10 +7,10 @@
 
 namespace {
 
-using elvhost::OptionSpec;
+using elvhost::OptionDef;
 using elvhost::ParsedArgs;
 
-const OptionSpec kSpec[] = {{"size", true}, {"kind", true}, {"json", false}, {"help", false}};
+const OptionDef kOptions[] = {{"size", true}, {"kind", true}, {"json", false}, {"help", false}};
 
 struct ParseCase {
   const char *label;
@@ -30,7 +30,7 @@ TEST_P(ArgsTable, ParsesOrRefuses) {
   const ParseCase &c = GetParam();
   ParsedArgs parsed;
   std::string error;
-  ASSERT_EQ(elvhost::parseArgs(c.args, kSpec, &parsed, &error), c.ok) << error;
+  ASSERT_EQ(elvhost::parseArgs(c.args, kOptions, &parsed, &error), c.ok) << error;
   if (!c.ok) {
     EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
     return;
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Args, DashHIsHelp) {
   ParsedArgs parsed;
   std::string error;
-  ASSERT_TRUE(elvhost::parseArgs(std::vector<std::string>{"-h"}, kSpec, &parsed, &error));
+  ASSERT_TRUE(elvhost::parseArgs(std::vector<std::string>{"-h"}, kOptions, &parsed, &error));
   EXPECT_TRUE(parsed.has("help"));
 }
 

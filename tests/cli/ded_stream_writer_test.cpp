@@ -27,23 +27,23 @@ elvhost::DedColumnSource globalGrid() {
   };
 }
 
-std::string writeFile(const dedtest::TempDir &dir, const elvhost::DedFileSpec &spec) {
+std::string writeFile(const dedtest::TempDir &dir, const elvhost::DedFileLayout &layout) {
   std::string path = (dir.path() / "written.ded").string();
   File out(std::fopen(path.c_str(), "wb"));
   std::string error;
-  EXPECT_TRUE(elvhost::writeDed(out.get(), spec, globalGrid(), &error)) << error;
+  EXPECT_TRUE(elvhost::writeDed(out.get(), layout, globalGrid(), &error)) << error;
   return path;
 }
 
 TEST(DedStreamWriter, MosaicCellsReadBackColumnMajorSouthFirst) {
   // Two abutting cells of 3 columns x 2 rows; the second starts at global
   // column 2, so the shared edge column holds the same samples in both.
-  elvhost::DedFileSpec spec;
-  elvhost::DedCellSpec west{0, 1, 7, 8, 36000, 18000, 2, 3, 0, 0};
-  elvhost::DedCellSpec east{0, 1, 8, 9, 36000, 18000, 2, 3, 2, 0};
-  spec.cells = {west, east};
+  elvhost::DedFileLayout layout;
+  elvhost::DedCellLayout west{0, 1, 7, 8, 36000, 18000, 2, 3, 0, 0};
+  elvhost::DedCellLayout east{0, 1, 8, 9, 36000, 18000, 2, 3, 2, 0};
+  layout.cells = {west, east};
   dedtest::TempDir dir;
-  File in(std::fopen(writeFile(dir, spec).c_str(), "rb"));
+  File in(std::fopen(writeFile(dir, layout).c_str(), "rb"));
 
   DedHeader header;
   DedStatistics statistics;
@@ -55,7 +55,7 @@ TEST(DedStreamWriter, MosaicCellsReadBackColumnMajorSouthFirst) {
   EXPECT_EQ(statistics.minElevation, valueAt(0, 0));
   EXPECT_EQ(statistics.maxElevation, valueAt(4, 1));
 
-  for (const auto &cell : spec.cells) {
+  for (const auto &cell : layout.cells) {
     DedCellHeader read;
     ASSERT_NE(dedReadCellHeader(in.get(), &read), nullptr);
     EXPECT_EQ(read.xMin, cell.xMin);
@@ -68,7 +68,7 @@ TEST(DedStreamWriter, MosaicCellsReadBackColumnMajorSouthFirst) {
     EXPECT_EQ(read.columnCount, 3.0f);
   }
   EXPECT_EQ(std::ftell(in.get()), 160 + 2 * 40);
-  for (const auto &cell : spec.cells) {
+  for (const auto &cell : layout.cells) {
     int16_t samples[6];
     ASSERT_NE(dedReadSamples(in.get(), 6, samples), nullptr);
     for (int c = 0; c < 3; ++c) {
@@ -81,13 +81,13 @@ TEST(DedStreamWriter, MosaicCellsReadBackColumnMajorSouthFirst) {
 }
 
 TEST(DedStreamWriter, UtmHeaderCarriesHemisphereAndZone) {
-  elvhost::DedFileSpec spec;
-  spec.utm = true;
-  spec.hemisphere = 'S';
-  spec.zone = 7;
-  spec.cells = {elvhost::DedCellSpec{5000000, 5000030, 500000, 500060, 30, 30, 2, 3, 0, 0}};
+  elvhost::DedFileLayout layout;
+  layout.utm = true;
+  layout.hemisphere = 'S';
+  layout.zone = 7;
+  layout.cells = {elvhost::DedCellLayout{5000000, 5000030, 500000, 500060, 30, 30, 2, 3, 0, 0}};
   dedtest::TempDir dir;
-  const std::string path = writeFile(dir, spec);
+  const std::string path = writeFile(dir, layout);
   EXPECT_EQ(std::filesystem::file_size(path), 160u + 40u + 6u * 2u) << "one cell: samples at 200";
   File in(std::fopen(path.c_str(), "rb"));
   DedHeader header;
@@ -101,10 +101,10 @@ TEST(DedStreamWriter, ReportsAFailedWrite) {
 #if defined(__linux__)
   File full(std::fopen("/dev/full", "wb"));
   ASSERT_NE(full, nullptr);
-  elvhost::DedFileSpec spec;
-  spec.cells = {elvhost::DedCellSpec{0, 1, 0, 1, 36000, 36000, 200, 200, 0, 0}};
+  elvhost::DedFileLayout layout;
+  layout.cells = {elvhost::DedCellLayout{0, 1, 0, 1, 36000, 36000, 200, 200, 0, 0}};
   std::string error;
-  EXPECT_FALSE(elvhost::writeDed(full.get(), spec, globalGrid(), &error));
+  EXPECT_FALSE(elvhost::writeDed(full.get(), layout, globalGrid(), &error));
   EXPECT_FALSE(error.empty());
 #else
   GTEST_SKIP() << "needs /dev/full";
