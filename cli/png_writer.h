@@ -2,7 +2,6 @@
 // enough at zlib's fastest level.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -20,11 +19,6 @@ struct PngSettings {
   int zlibLevel = 1;    // 0..9
   int filter = 0x20;    // a PNG_FILTER_* mask; 0x20 is PNG_FILTER_UP
   int zlibStrategy = 3; // Z_DEFAULT_STRATEGY 0, Z_FILTERED 1, Z_HUFFMAN_ONLY 2, Z_RLE 3
-  // Threads for the compression of images of at least parallelFromPixels
-  // pixels with the Up filter: 0 for one per processor (at most 4), 1 for
-  // libpng alone. Each thread compresses a horizontal strip.
-  int threads = 0;
-  int64_t parallelFromPixels = int64_t{1} << 20;
 };
 
 // Writes image to stream as an 8-bit grey PNG, north-up or in the host's row

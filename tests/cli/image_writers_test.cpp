@@ -90,25 +90,6 @@ INSTANTIATE_TEST_SUITE_P(
         WriterCase{"pngRle", true, false, {1, 0x10, 3}}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-TEST(ImageWriters, LargeImagesDecodeTheSameWhicheverWayTheyAreCompressed) {
-  const HostBuffer host(1500, 900, 1500); // above the default threshold for threads
-  dedtest::TempDir dir;
-  for (const int threads : {1, 2, 4}) {
-    const std::string path = (dir.path() / "large.png").string();
-    std::FILE *stream = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(stream, nullptr);
-    std::string error;
-    elvhost::PngSettings settings;
-    settings.threads = threads;
-    ASSERT_TRUE(elvhost::writePng(stream, host.image, true, settings, &error)) << error;
-    ASSERT_EQ(std::fclose(stream), 0);
-    clitest::GreyPicture picture;
-    ASSERT_TRUE(clitest::readPng(path, &picture, &error)) << error;
-    SCOPED_TRACE(::testing::Message() << threads << " threads");
-    expectPicture(picture, host, true);
-  }
-}
-
 TEST(ImageWriters, ReportAFailedWrite) {
 #if defined(__linux__)
   const HostBuffer host(300, 300, 300);
