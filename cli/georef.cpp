@@ -1,0 +1,257 @@
+#include "cli/georef.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace elvhost {
+
+bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, const ControlPoint &p2,
+                             Affine *affine, std::string *error) {
+  const double du1 = p1.imageX - p0.imageX, dv1 = p1.imageY - p0.imageY;
+  const double du2 = p2.imageX - p0.imageX, dv2 = p2.imageY - p0.imageY;
+  const double dx1 = p1.fileX - p0.fileX, dy1 = p1.fileY - p0.fileY;
+  const double dx2 = p2.fileX - p0.fileX, dy2 = p2.fileY - p0.fileY;
+  Affine m;
+  if (du1 == 0 && dv2 == 0 && dv1 != 0 && du2 != 0) {
+    // The usual layout: one point up the first column, one along the first
+    // row. Dividing once keeps each term as exact as the inputs allow.
+    m.a = dx2 / du2;
+    m.d = dy2 / du2;
+    m.b = dx1 / dv1;
+    m.e = dy1 / dv1;
+  } else {
+    const double det = du1 * dv2 - dv1 * du2;
+    if (det == 0 || !std::isfinite(det)) {
+      *error = "the control points do not span the image";
+      return false;
+    }
+    m.a = (dx1 * dv2 - dv1 * dx2) / det;
+    m.b = (du1 * dx2 - dx1 * du2) / det;
+    m.d = (dy1 * dv2 - dv1 * dy2) / det;
+    m.e = (du1 * dy2 - dy1 * du2) / det;
+  }
+  m.c = p0.fileX - m.a * p0.imageX - m.b * p0.imageY;
+  m.f = p0.fileY - m.d * p0.imageX - m.e * p0.imageY;
+  if (!std::isfinite(m.a) || !std::isfinite(m.b) || !std::isfinite(m.c) || !std::isfinite(m.d) ||
+      !std::isfinite(m.e) || !std::isfinite(m.f)) {
+    *error = "the control points do not give finite coordinates";
+    return false;
+  }
+  *affine = m;
+  return true;
+}
+
+WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {
+  // Written row o is the host's row height - 1 - o (north-up) or o; a
+  // pixel's centre lies half a pixel inside its outer corner.
+  const double firstRowCentre = northUp ? static_cast<double>(height) - 0.5 : 0.5;
+  const double rowStep = northUp ? -1.0 : 1.0;
+  WorldFile w;
+  w.xPerColumn = m.a;
+  w.yPerColumn = m.d;
+  w.xPerRow = m.b * rowStep;
+  w.yPerRow = m.e * rowStep;
+  w.x = m.a * 0.5 + m.b * firstRowCentre + m.c;
+  w.y = m.d * 0.5 + m.e * firstRowCentre + m.f;
+  return w;
+}
+
+std::string formatFixed(double value) {
+  if (value == 0) {
+    return "0"; // and never "-0"
+  }
+  char text[400];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return std::string(text, result.ptr); // 400 characters hold any double in fixed form
+}
+
+std::string formatShortest(double value) {
+  if (value == 0) {
+    return "0";
+  }
+  // Plain decimals where they stay short, so 500000 is not "5e+05".
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-5 && magnitude < 1e15) {
+    return formatFixed(value);
+  }
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string worldFileText(const WorldFile &w) {
+  std::string text;
+  for (double v : {w.xPerColumn, w.yPerColumn, w.xPerRow, w.yPerRow, w.x, w.y}) {
+    text += formatFixed(v);
+    text += '\n';
+  }
+  return text;
+}
+
+std::string geoTransformText(const WorldFile &w) {
+  const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
+  const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
+  std::string text;
+  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
+    if (!text.empty()) {
+      text += ", ";
+    }
+    text += formatShortest(v);
+  }
+  return text;
+}
+
+namespace {
+
+const char *const kEsriGeographic =
+    "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
+    "298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
+
+const char *const kOgcGeographicBody =
+    "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563,"
+    "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,"
+    "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,"
+    "AUTHORITY[\"EPSG\",\"9122\"]]";
+
+std::string xmlEscaped(const std::string &text) {
+  std::string out;
+  for (char ch : text) {
+    switch (ch) {
+    case '"':
+      out += "&quot;";
+      break;
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    default:
+      out += ch;
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
+            std::optional<int32_t> hemisphere, Crs *crs, std::string *error) {
+  if (!projection) {
+    *error = "the plug-in set no projection";
+    return false;
+  }
+  if (*projection == 0) {
+    crs->epsg = 4326;
+    crs->name = "WGS 84";
+    crs->esriWkt = kEsriGeographic;
+    crs->ogcWkt =
+        std::string(kOgcGeographicBody) +
+        ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST],AUTHORITY[\"EPSG\",\"4326\"]]";
+    crs->latitudeFirst = true;
+    return true;
+  }
+  if (*projection != 4) {
+    *error = "unknown projection code " + std::to_string(*projection);
+    return false;
+  }
+  if (!zone || *zone < 1 || *zone > 60) {
+    *error = zone ? "UTM zone " + std::to_string(*zone) + " is not 1..60"
+                  : "the plug-in set no UTM zone";
+    return false;
+  }
+  if (!hemisphere || (*hemisphere != 0 && *hemisphere != 1)) {
+    *error = "the plug-in set no UTM hemisphere (0 south, 1 north)";
+    return false;
+  }
+  const bool north = *hemisphere == 1;
+  const std::string zoneText = std::to_string(*zone);
+  const std::string letter = north ? "N" : "S";
+  const std::string centralMeridian = std::to_string(6 * *zone - 183);
+  const std::string falseNorthing = north ? "0" : "10000000";
+  crs->epsg = (north ? 32600 : 32700) + *zone;
+  crs->name = "WGS 84 / UTM zone " + zoneText + letter;
+  crs->esriWkt = "PROJCS[\"WGS_1984_UTM_Zone_" + zoneText + letter + "\"," + kEsriGeographic +
+                 ",PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",500000.0],"
+                 "PARAMETER[\"False_Northing\"," +
+                 falseNorthing +
+                 ".0],"
+                 "PARAMETER[\"Central_Meridian\"," +
+                 centralMeridian +
+                 ".0],"
+                 "PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_Origin\",0.0],"
+                 "UNIT[\"Meter\",1.0]]";
+  crs->ogcWkt = "PROJCS[\"" + crs->name + "\"," + kOgcGeographicBody +
+                ",AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
+                "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\"," +
+                centralMeridian +
+                "],PARAMETER[\"scale_factor\",0.9996],"
+                "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\"," +
+                falseNorthing +
+                "],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],"
+                "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"" +
+                std::to_string(crs->epsg) + "\"]]";
+  crs->latitudeFirst = false;
+  return true;
+}
+
+std::string auxXmlText(const Crs &crs, const WorldFile &world) {
+  // The image's columns and rows are easting and northing, longitude and
+  // latitude: say so where the authority's axis order differs.
+  const char *mapping = crs.latitudeFirst ? "2,1" : "1,2";
+  return std::string("<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"") + mapping + "\">" +
+         xmlEscaped(crs.ogcWkt) + "</SRS>\n  <GeoTransform>" + geoTransformText(world) +
+         "</GeoTransform>\n</PAMDataset>\n";
+}
+
+bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,
+                  std::string *error) {
+  for (const auto &point : geo.points) {
+    if (!point) {
+      *error = "the plug-in set fewer than three control points";
+      return false;
+    }
+  }
+  GeoSummary s;
+  if (!affineFromControlPoints(*geo.points[0], *geo.points[1], *geo.points[2], &s.affine, error)) {
+    return false;
+  }
+  const Affine &m = s.affine;
+  s.pixelWidth = std::hypot(m.a, m.d);
+  s.pixelHeight = std::hypot(m.b, m.e);
+  const double w = width, h = height;
+  bool first = true;
+  for (const auto &[u, v] :
+       {std::pair{0.0, 0.0}, std::pair{w, 0.0}, std::pair{0.0, h}, std::pair{w, h}}) {
+    const double x = m.a * u + m.b * v + m.c;
+    const double y = m.d * u + m.e * v + m.f;
+    s.west = first ? x : std::min(s.west, x);
+    s.east = first ? x : std::max(s.east, x);
+    s.south = first ? y : std::min(s.south, y);
+    s.north = first ? y : std::max(s.north, y);
+    first = false;
+  }
+  *summary = s;
+  return true;
+}
+
+std::string worldFilePath(const std::string &imagePath) {
+  std::filesystem::path path(imagePath);
+  const bool png = path.extension() == ".png" || path.extension() == ".PNG";
+  return path.replace_extension(png ? ".pgw" : ".wld").string();
+}
+
+std::string prjPath(const std::string &imagePath) {
+  return std::filesystem::path(imagePath).replace_extension(".prj").string();
+}
+
+std::string auxXmlPath(const std::string &imagePath) { return imagePath + ".aux.xml"; }
+
+} // namespace elvhost

@@ -1,0 +1,87 @@
+// Geo-referencing for GIS tools, computed from what the plug-in told the
+// host: the affine map from image to file coordinates taken from the three
+// control points, the world file beside the image and its coordinate system
+// as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/host_view.h"
+
+namespace elvhost {
+
+// fileX = a*u + b*v + c, fileY = d*u + e*v + f for an image position (u, v)
+// in the host's pixel grid: u along a row, v down the host's rows, (0, 0) the
+// outer corner of the host's first pixel, one unit per pixel.
+struct Affine {
+  double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
+};
+
+// Solves the affine map through three control points. False, with the
+// reason in error, when they lie on one line in the image.
+bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, const ControlPoint &p2,
+                             Affine *affine, std::string *error);
+
+// The six numbers of a world file, in the file's order: x size of a pixel,
+// the two rotation terms, y size of a pixel, then the centre of the written
+// image's top-left pixel.
+struct WorldFile {
+  double xPerColumn = 0, yPerColumn = 0, xPerRow = 0, yPerRow = 0, x = 0, y = 0;
+};
+
+// northUp: the written image's first row is the host's last (height - 1);
+// otherwise the rows are written in the host's order.
+WorldFile worldFileFor(const Affine &affine, int32_t height, bool northUp);
+
+// Six lines, each number as the shortest decimal that reads back exactly.
+std::string worldFileText(const WorldFile &world);
+
+// GDAL's geotransform: the same map, anchored at the top-left pixel's outer corner.
+std::string geoTransformText(const WorldFile &world);
+
+// The shortest decimal that reads back as the same double: always without
+// an exponent (formatFixed), or with one only for very small or very large
+// magnitudes (formatShortest).
+std::string formatFixed(double value);
+std::string formatShortest(double value);
+
+// A coordinate system the plug-in's projection codes stand for.
+struct Crs {
+  int epsg = 0;
+  std::string name;           // e.g. "WGS 84 / UTM zone 33N"
+  std::string esriWkt;        // what a .prj holds
+  std::string ogcWkt;         // WKT1 with authorities, as GDAL writes it
+  bool latitudeFirst = false; // the authority's axis order is latitude, longitude
+};
+
+// Projection 0 is WGS 84 geographic (EPSG 4326); projection 4 with zone
+// 1..60 is WGS 84 / UTM zone N, north (hemisphere 1, EPSG 326NN) or south
+// (hemisphere 0, EPSG 327NN). False, with the reason in error, otherwise.
+bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
+            std::optional<int32_t> hemisphere, Crs *crs, std::string *error);
+
+// A GDAL PAMDataset naming the coordinate system and the geotransform.
+std::string auxXmlText(const Crs &crs, const WorldFile &world);
+
+// Where the image lies, as the host reads the geo-reference.
+struct GeoSummary {
+  Affine affine;
+  double pixelWidth = 0, pixelHeight = 0;          // file units per pixel
+  double west = 0, south = 0, east = 0, north = 0; // the image's outer extent
+};
+
+// From the three control points of an image of width x height pixels. False,
+// with the reason in error, when a point is missing or they are unusable.
+bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,
+                  std::string *error);
+
+// The world file's name for an image: .pgw beside a .png, .wld otherwise.
+std::string worldFilePath(const std::string &imagePath);
+// The image's name with its extension replaced by .prj.
+std::string prjPath(const std::string &imagePath);
+// The image's name with .aux.xml appended.
+std::string auxXmlPath(const std::string &imagePath);
+
+} // namespace elvhost

@@ -1,0 +1,44 @@
+// Output files written under temporary names in their final folders and
+// renamed into place only when every one of them is complete, so a failed
+// run leaves none of them behind, half-written or otherwise.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace elvhost {
+
+class OutputSet {
+public:
+  OutputSet() = default;
+  // Removes every temporary file not yet committed.
+  ~OutputSet();
+  OutputSet(const OutputSet &) = delete;
+  OutputSet &operator=(const OutputSet &) = delete;
+
+  // Creates a temporary file beside finalPath for writing in binary mode.
+  // Returns null, with the reason naming finalPath in error, when it cannot.
+  // The stream belongs to the set.
+  std::FILE *create(const std::string &finalPath, std::string *error);
+
+  // Creates a file with exactly this text.
+  bool writeText(const std::string &finalPath, const std::string &text, std::string *error);
+
+  // Flushes and closes every file, then renames each into place. On failure
+  // (a write or close error, a rename refused) removes the temporary files
+  // and every file already renamed, and says why in error.
+  bool commit(std::string *error);
+
+private:
+  struct Entry {
+    std::string finalPath;
+    std::string tempPath;
+    std::FILE *stream = nullptr;
+    bool placed = false;
+  };
+  void discard();
+  std::vector<Entry> entries_;
+};
+
+} // namespace elvhost

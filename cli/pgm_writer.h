@@ -1,0 +1,15 @@
+// Binary PGM (P5), 8 bits per pixel: the uncompressed output.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "cli/grey_image.h"
+
+namespace elvhost {
+
+// Writes image to stream, north-up or in the host's row order. Returns
+// false, with the system's reason in error, when a write fails.
+bool writePgm(std::FILE *stream, const GreyImage &image, bool northUp, std::string *error);
+
+} // namespace elvhost

@@ -1,0 +1,22 @@
+// Runs the built elvarin-host as a person would, capturing what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out; // standard output
+  std::string err; // standard error
+};
+
+// Runs elvarin-host with args (each quoted for the shell); folder receives
+// the captured streams.
+ToolRun runTool(const std::vector<std::string> &args, const std::string &folder);
+
+// The lines of text, without their line breaks.
+std::vector<std::string> linesOf(const std::string &text);
+
+} // namespace clitest
