@@ -84,21 +84,15 @@ DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest) {
 }
 
 int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest) {
-  if (count <= 0) {
-    return nullptr;
-  }
-  const size_t wanted = static_cast<size_t>(count);
-  const size_t got = std::fread(dest, DED_SAMPLE_SIZE, wanted, stream);
-  if (got == 0) {
-    return nullptr;
-  }
-  // Swapping through uint16_t keeps the loop free of signed shifts and lets
-  // the compiler vectorise it.
+  // Through uint16_t: no signed shifts, and the swap loop vectorises. The
+  // zeros past a short read stay zeros.
   auto *raw = reinterpret_cast<uint16_t *>(dest);
-  for (size_t i = 0; i < got; ++i) {
+  if (dedReadStoredSamples(stream, count, raw) == nullptr) {
+    return nullptr;
+  }
+  for (int32_t i = 0; i < count; ++i) {
     raw[i] = swap16(raw[i]);
   }
-  std::memset(dest + got, 0, (wanted - got) * sizeof(int16_t));
   return dest;
 }
 
