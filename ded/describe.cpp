@@ -1,5 +1,6 @@
 #include "ded/describe.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -78,6 +79,20 @@ int64_t mosaicSize(float low, float high, float spacing) {
     return -1;
   }
   return static_cast<int64_t>(whole) + 1;
+}
+
+// Cell headers worth room in the array: all count of them, unless the file
+// is too short to hold them, when only those it holds and the one whose read
+// then fails. A tiny file claiming millions of cells must not have the host
+// hand over a block of up to 2 GiB (on a 32-bit host: fail with "no memory")
+// just to report that the file ends early.
+int32_t headerRoom(std::FILE *stream, int32_t count) {
+  const int64_t size = dedStreamSize(stream);
+  if (size < 0) {
+    return count;
+  }
+  const int64_t held = std::max<int64_t>(0, size - DED_FIRST_CELL_HEADER) / DED_CELL_HEADER_SIZE;
+  return static_cast<int32_t>(std::min<int64_t>(count, held + 1));
 }
 
 int32_t describeUtm(const DedHeader &header, const DedCellHeader &first, DedImageInfo *info) {
@@ -179,17 +194,23 @@ int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   if (arrayBytes > INT32_MAX) {
     return DED_ERR_BADARG;
   }
-  HostBlock<DedCellHeader> cells = dedHostAlloc<DedCellHeader>(arrayBytes);
+  const int32_t room = headerRoom(stream, count);
+  HostBlock<DedCellHeader> cells =
+      dedHostAlloc<DedCellHeader>(int64_t{room} * DED_CELL_HEADER_SIZE);
   if (!cells) {
     return DED_ERR_NOMEM;
   }
   info->cellCount = statistics.cellCount;
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t status = dedReadCellHeaders(stream, 1, &cells[i]);
+    DedCellHeader cell;
+    const int32_t status = dedReadCellHeaders(stream, 1, &cell);
     if (status != DED_OK) {
       return status;
     }
-    fold(cells[i], info);
+    if (i < room) {
+      cells[i] = cell; // past room only when the file grew since it was measured
+    }
+    fold(cell, info);
   }
   const DedCellHeader &first = cells[0];
   if (count == 1) {
