@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ded/describe.h"
+#include "tests/support/plain_grey.h"
 
 namespace dedfuzz {
 
@@ -62,19 +63,6 @@ bool offsetOf(float cellLow, float low, float spacing, double scale, int64_t *of
   }
   *offset = static_cast<int64_t>(whole);
   return true;
-}
-
-uint8_t grey(int16_t sample, float minElevation, float maxElevation) {
-  const float k = 255.0f / (maxElevation - minElevation);
-  const float negMin = -minElevation;
-  float v = static_cast<float>((static_cast<double>(sample) + static_cast<double>(negMin)) *
-                               static_cast<double>(k));
-  if (!(v >= 0.0f)) {
-    v = 0.0f;
-  } else if (v > 255.0f) {
-    v = 255.0f;
-  }
-  return static_cast<uint8_t>(v);
 }
 
 } // namespace
@@ -164,8 +152,8 @@ ReferenceImage referenceImage(const uint8_t *file, size_t size, int32_t width, i
   image.pixels.assign(static_cast<size_t>(std::max<int64_t>(int64_t{rowWidth} * h, 1)), pad);
   for (int64_t column = 0; column < w; ++column) {
     for (int64_t row = 0; row < h; ++row) {
-      image.pixels[static_cast<size_t>(column + row * rowWidth)] =
-          grey(raster[static_cast<size_t>(column * h + row)], minElevation, maxElevation);
+      image.pixels[static_cast<size_t>(column + row * rowWidth)] = dedtest::plainGrey(
+          raster[static_cast<size_t>(column * h + row)], minElevation, maxElevation);
     }
   }
   return image;

@@ -1,4 +1,5 @@
 #include "tests/e2e/plugin_host.h"
+#include "tests/support/plain_grey.h"
 
 #include <cmath>
 #include <cstdio>
@@ -108,19 +109,6 @@ std::vector<int16_t> referenceRaster(const dedtest::File &file, const Expected &
   return raster;
 }
 
-uint8_t grey(int16_t sample, float minElevation, float maxElevation) {
-  const float k = 255.0f / (maxElevation - minElevation);
-  const float negMin = -minElevation;
-  float v = static_cast<float>((static_cast<double>(sample) + static_cast<double>(negMin)) *
-                               static_cast<double>(k));
-  if (!(v >= 0.0f)) {
-    v = 0.0f;
-  } else if (v > 255.0f) {
-    v = 255.0f;
-  }
-  return static_cast<uint8_t>(v);
-}
-
 } // namespace
 
 std::vector<std::string> describeCalls(const std::vector<qvstandin::SetterCall> &calls) {
@@ -173,7 +161,7 @@ std::vector<uint8_t> referencePixels(const dedtest::File &file, const Expected &
   for (size_t c = 0; c < static_cast<size_t>(expected.width); ++c) {
     for (size_t r = 0; r < height; ++r) {
       pixels[c + r * static_cast<size_t>(rowStride)] =
-          grey(raster[c * height + r], minElevation, maxElevation);
+          dedtest::plainGrey(raster[c * height + r], minElevation, maxElevation);
     }
   }
   return pixels;

@@ -8,23 +8,9 @@
 #include "ded/records.h"
 #include "ded/status.h"
 #include "image/grey.h"
+#include "tests/support/plain_grey.h"
 
 namespace {
-
-// The mapping written out plainly, one sample at a time.
-uint8_t plainGrey(int16_t s, float minElevation, float maxElevation) {
-  const float k = 255.0f / (maxElevation - minElevation);
-  const float negMin = -minElevation;
-  const float v = static_cast<float>((static_cast<double>(s) + static_cast<double>(negMin)) *
-                                     static_cast<double>(k));
-  if (!(v >= 0.0f)) {
-    return 0;
-  }
-  if (v > 255.0f) {
-    return 255;
-  }
-  return static_cast<uint8_t>(v);
-}
 
 constexpr uint8_t kCanary = 0xA5;
 
@@ -126,7 +112,7 @@ TEST(Grey, FastPathMatchesPlainMappingForEverySampleValue) {
       for (int32_t c = 0; c < shape.width; ++c) {
         for (int32_t r = 0; r < shape.height; ++r) {
           const int16_t s = raster[static_cast<size_t>(c) * shape.height + r];
-          ASSERT_EQ(image.at(c, r), plainGrey(s, range.minElevation, range.maxElevation))
+          ASSERT_EQ(image.at(c, r), dedtest::plainGrey(s, range.minElevation, range.maxElevation))
               << "sample " << s << " at column " << c << " row " << r;
         }
       }
@@ -155,7 +141,7 @@ TEST(Grey, StoredSamplesAndColumnPitch) {
     for (int32_t c = 0; c < width; ++c) {
       for (int32_t r = 0; r < height; ++r) {
         const int16_t s = dedDecodeSample(stored[static_cast<size_t>(c) * pitch + r]);
-        ASSERT_EQ(image.at(c, r), plainGrey(s, range.minElevation, range.maxElevation))
+        ASSERT_EQ(image.at(c, r), dedtest::plainGrey(s, range.minElevation, range.maxElevation))
             << "sample " << s << " at column " << c << " row " << r;
       }
     }
