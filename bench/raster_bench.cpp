@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "ded/open_files.h"
-#include "ded/status.h"
-#include "image/raster.h"
+#include "plugin/open_close.h"
+#include "host/status.h"
+#include "plugin/get_image.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/ded_writer.h"
 

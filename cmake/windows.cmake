@@ -51,5 +51,5 @@ endif()
 # undecorated, the four strings as data, and nothing else.
 function(elvarin_windows_plugin target)
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/host/elvarin.def)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/elvarin.def)
 endfunction()

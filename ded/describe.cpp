@@ -5,22 +5,14 @@
 #include <cstring>
 
 #include "ded/open_files.h"
-#include "ded/status.h"
 #include "host/host_block.h"
+#include "host/status.h"
 
 namespace {
 
 constexpr float kStartLow = 1.0e10f;
 constexpr float kStartHigh = -1.0e10f;
-constexpr double kSnapDistance = 1.0 / 16.0;
 constexpr int32_t kMaxZone = 60;
-
-// 2^31: the first float a signed 32-bit integer cannot hold.
-constexpr float kInt32Limit = 2147483648.0f;
-
-bool countUsable(float count) {
-  return std::isfinite(count) && count >= 0.0f && count < kInt32Limit;
-}
 
 void fold(const DedCellHeader &cell, DedImageInfo *info) {
   if (cell.yMin < info->yMin) {
@@ -73,7 +65,7 @@ bool parseZone(const char (&text)[sizeof(DedHeader::zone)], int32_t *zone) {
 // does not give a usable image dimension.
 int64_t mosaicSize(float low, float high, float spacing) {
   const double quotient = (static_cast<double>(high) - static_cast<double>(low)) /
-                          (static_cast<double>(spacing) / DED_GEOGRAPHIC_SPACING_DIVISOR);
+                          (static_cast<double>(spacing) / DED_GEOGRAPHIC_SPACING_UNITS);
   const double whole = dedWholePart(quotient);
   if (!std::isfinite(whole) || whole < -1.0 || whole >= static_cast<double>(INT32_MAX)) {
     return -1;
@@ -100,11 +92,11 @@ int32_t describeUtm(const DedHeader &header, const DedCellHeader &first, DedImag
   switch (header.hemisphere) {
   case 'S':
   case 's':
-    info->utmHemisphere = 0;
+    info->utmHemisphere = QV_HEMISPHERE_SOUTH;
     break;
   case 'N':
   case 'n':
-    info->utmHemisphere = 1;
+    info->utmHemisphere = QV_HEMISPHERE_NORTH;
     break;
   default:
     return DED_ERR_BADARG;
@@ -139,35 +131,6 @@ int32_t describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
 
 } // namespace
 
-double dedWholePart(double quotient) {
-  if (!std::isfinite(quotient)) {
-    return quotient;
-  }
-  const double nearest = std::nearbyint(quotient);
-  if (std::fabs(quotient - nearest) <= kSnapDistance) {
-    return nearest;
-  }
-  return std::trunc(quotient);
-}
-
-bool dedCellUsable(const DedCellHeader &cell) {
-  return countUsable(cell.columnCount) && countUsable(cell.rowCount) && std::isfinite(cell.xMin) &&
-         std::isfinite(cell.xMax) && std::isfinite(cell.yMin) && std::isfinite(cell.yMax) &&
-         std::isfinite(cell.xSpacing) && std::isfinite(cell.ySpacing);
-}
-
-int32_t dedReadCellHeaders(std::FILE *stream, int32_t count, DedCellHeader *cells) {
-  for (int32_t i = 0; i < count; ++i) {
-    if (dedReadCellHeader(stream, &cells[i]) == nullptr) {
-      return DED_ERR_READ;
-    }
-    if (!dedCellUsable(cells[i])) {
-      return DED_ERR_BADARG;
-    }
-  }
-  return DED_OK;
-}
-
 int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   std::FILE *stream = dedStreamFor(handle);
   if (stream == nullptr || info == nullptr) {
@@ -179,8 +142,7 @@ int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   info->yMax = kStartHigh;
   info->xMax = kStartHigh;
 
-  // A failed seek shows up as a failed or wrong header read.
-  (void)std::fseek(stream, DED_HEADER_OFFSET, SEEK_SET);
+  dedSeekFresh(stream, DED_HEADER_OFFSET);
   DedHeader header;
   if (dedReadHeader(stream, &header) == nullptr) {
     return DED_ERR_READ;
@@ -213,6 +175,8 @@ int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
     fold(cell, info);
   }
   const DedCellHeader &first = cells[0];
+  info->xSpacing = first.xSpacing;
+  info->ySpacing = first.ySpacing;
   if (count == 1) {
     info->width = static_cast<int32_t>(first.columnCount);
     info->height = static_cast<int32_t>(first.rowCount);

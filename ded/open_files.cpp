@@ -2,12 +2,29 @@
 
 #include <cstring>
 
-#include "ded/status.h"
+#include "host/host_block.h"
+#include "host/status.h"
+
+#if defined(_WIN32)
+#include <sys/stat.h>
+#include <sys/types.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
+struct OpenFile {
+  std::FILE *stream;
+  bool told; // a successful get-info told the host toldWidth x toldHeight
+  int32_t toldWidth;
+  int32_t toldHeight;
+};
+
 struct OpenFileTable {
-  std::FILE *slots[DED_MAX_OPEN_FILES];
+  OpenFile slots[DED_MAX_OPEN_FILES];
   int32_t count;
 };
 
@@ -15,64 +32,93 @@ OpenFileTable table; // zero at load
 
 constexpr char kMagic[4] = {'K', 'V', 'T', 'R'};
 
-// The longest mode accepted; real modes are a few characters.
-constexpr size_t kMaxMode = 32;
+// Modes up to this long are rewritten on the stack; longer ones, which the C
+// library may still accept, in a block from the host.
+constexpr size_t kShortMode = 32;
 
-// Reading modes always open in binary: in text mode a Windows C runtime
-// translates line ends and stops at byte 0x1A, which corrupts the samples.
-bool binaryMode(const char *mode, char (&out)[kMaxMode + 2]) {
-  const size_t length = std::strlen(mode);
-  if (length > kMaxMode) {
-    return false;
-  }
+// The mode made binary: in text mode a Windows C runtime translates line ends
+// and stops at byte 0x1A, which corrupts the samples. Microsoft's runtimes
+// keep the first of 't' and 'b' (or refuse both), so a 't' becomes the 'b'
+// rather than gaining one. out has room for length + 2 characters.
+void binaryMode(const char *mode, size_t length, char *out) {
   std::memcpy(out, mode, length + 1);
-  if (std::strchr(mode, 'b') == nullptr) {
+  bool binary = false;
+  for (size_t i = 0; i < length; ++i) {
+    if (out[i] == 't') {
+      out[i] = 'b';
+    }
+    binary = binary || out[i] == 'b';
+  }
+  if (!binary) {
     out[length] = 'b';
     out[length + 1] = '\0';
   }
-  return true;
+}
+
+// Opens path only when it names a regular file: a FIFO without a writer would
+// block the host in open, a directory or device reads as anything but a DED
+// file. Null when it is not one or does not open.
+std::FILE *openRegular(const char *path, const char *mode) {
+#if defined(_WIN32)
+  // Opening does not block here (pipes live under \\.\pipe\ and need a
+  // server); what was opened is checked before anything is read.
+  std::FILE *stream = std::fopen(path, mode);
+  if (stream == nullptr) {
+    return nullptr;
+  }
+  struct _stat64 status;
+  if (_fstat64(_fileno(stream), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+    (void)std::fclose(stream); // read-only: nothing to lose
+    return nullptr;
+  }
+  return stream;
+#else
+  // Opened without blocking and checked through the descriptor, so the path
+  // cannot be swapped for a FIFO between the check and the open.
+  const int access = std::strchr(mode, '+') != nullptr ? O_RDWR : O_RDONLY;
+  const int fd = ::open(path, access | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return nullptr;
+  }
+  struct stat status {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    (void)::close(fd);
+    return nullptr;
+  }
+  std::FILE *stream = ::fdopen(fd, mode);
+  if (stream == nullptr) {
+    (void)::close(fd);
+  }
+  return stream;
+#endif
 }
 
 int32_t lowestEmptySlot() {
   for (int32_t slot = 0; slot < DED_MAX_OPEN_FILES; ++slot) {
-    if (table.slots[slot] == nullptr) {
+    if (table.slots[slot].stream == nullptr) {
       return slot;
     }
   }
   return -1;
 }
 
-} // namespace
-
-std::FILE *dedStreamFor(int32_t handle) {
-  if (handle < 0 || handle >= DED_MAX_OPEN_FILES) {
-    return nullptr;
+// Opens path with the mode made binary into slot. Returns the status.
+int32_t openInto(int32_t slot, const char *path, const char *mode) {
+  const size_t length = std::strlen(mode);
+  char shortMode[kShortMode + 2];
+  HostBlock<char> longMode;
+  char *openMode = shortMode;
+  if (length > kShortMode) {
+    longMode = dedHostAlloc<char>(static_cast<int64_t>(length) + 2);
+    if (!longMode) {
+      return DED_ERR_NOMEM;
+    }
+    openMode = longMode.get();
   }
-  return table.slots[handle];
-}
-
-int32_t dedOpenFileCount() { return table.count; }
-
-extern "C" int32_t dedOpenImage(void * /*host0*/, void * /*host1*/, const char *path,
-                                const char *mode, int32_t *handle) {
-  if (path == nullptr || mode == nullptr || handle == nullptr) {
-    return DED_ERR_BADARG;
-  }
-  if (table.count >= DED_MAX_OPEN_FILES) {
-    return DED_ERR_OPEN;
-  }
-  if (mode[0] != 'r') {
-    return DED_ERR_OPEN;
-  }
-  char openMode[kMaxMode + 2];
-  if (!binaryMode(mode, openMode)) {
-    return DED_ERR_OPEN;
-  }
-  const int32_t slot = lowestEmptySlot();
-  if (slot < 0) {
-    return DED_ERR_OPEN;
-  }
-  std::FILE *stream = std::fopen(path, openMode);
+  binaryMode(mode, length, openMode);
+  std::FILE *stream = openRegular(path, openMode);
   if (stream == nullptr) {
     return DED_ERR_OPEN;
   }
@@ -83,19 +129,64 @@ extern "C" int32_t dedOpenImage(void * /*host0*/, void * /*host1*/, const char *
     (void)std::fclose(stream); // read-only: nothing to lose
     return DED_ERR_FORMAT;
   }
-  table.slots[slot] = stream;
+  table.slots[slot] = OpenFile{stream, false, 0, 0};
   ++table.count;
-  *handle = slot;
   return DED_OK;
 }
 
-extern "C" int32_t dedCloseImage(void * /*host0*/, void * /*host1*/, int32_t handle) {
+} // namespace
+
+std::FILE *dedStreamFor(int32_t handle) {
+  if (handle < 0 || handle >= DED_MAX_OPEN_FILES) {
+    return nullptr;
+  }
+  return table.slots[handle].stream;
+}
+
+int32_t dedOpenFileCount() { return table.count; }
+
+int32_t dedTableOpen(const char *path, const char *mode, int32_t *handle) {
+  if (path == nullptr || mode == nullptr || handle == nullptr) {
+    return DED_ERR_BADARG;
+  }
+  if (table.count >= DED_MAX_OPEN_FILES || mode[0] != 'r') {
+    return DED_ERR_OPEN;
+  }
+  const int32_t slot = lowestEmptySlot();
+  if (slot < 0) {
+    return DED_ERR_OPEN;
+  }
+  const int32_t status = openInto(slot, path, mode);
+  if (status == DED_OK) {
+    *handle = slot;
+  }
+  return status;
+}
+
+int32_t dedTableClose(int32_t handle) {
   std::FILE *stream = dedStreamFor(handle);
   if (stream == nullptr) {
     return DED_ERR_BADARG;
   }
   (void)std::fclose(stream); // read-only: nothing to lose
-  table.slots[handle] = nullptr;
+  table.slots[handle] = OpenFile{};
   --table.count;
   return DED_OK;
+}
+
+void dedRememberToldSize(int32_t handle, int32_t width, int32_t height) {
+  if (dedStreamFor(handle) != nullptr) {
+    table.slots[handle].told = true;
+    table.slots[handle].toldWidth = width;
+    table.slots[handle].toldHeight = height;
+  }
+}
+
+bool dedToldSize(int32_t handle, int32_t *width, int32_t *height) {
+  if (dedStreamFor(handle) == nullptr || !table.slots[handle].told) {
+    return false;
+  }
+  *width = table.slots[handle].toldWidth;
+  *height = table.slots[handle].toldHeight;
+  return true;
 }

@@ -96,7 +96,10 @@ int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest) {
   return dest;
 }
 
-uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest) {
+uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest, int32_t *read) {
+  if (read != nullptr) {
+    *read = 0;
+  }
   if (count <= 0) {
     return nullptr;
   }
@@ -106,7 +109,19 @@ uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest)
     return nullptr;
   }
   std::memset(dest + got, 0, (wanted - got) * sizeof(uint16_t));
+  if (read != nullptr) {
+    *read = static_cast<int32_t>(got);
+  }
   return dest;
+}
+
+void dedSeekFresh(std::FILE *stream, long offset) {
+  (void)std::fseek(stream, offset, SEEK_SET); // a failed seek shows in the next read
+  // On an input stream both glibc and Microsoft's runtimes discard the
+  // buffered input; glibc also moves the descriptor back to the stream's
+  // position first. Without it glibc serves a seek into its buffer from the
+  // buffer.
+  (void)std::fflush(stream);
 }
 
 int64_t dedStreamSize(std::FILE *stream) {

@@ -13,6 +13,10 @@ constexpr long DED_FIRST_CELL_HEADER = DED_HEADER_SIZE + DED_STATISTICS_SIZE; //
 constexpr long DED_CELL_HEADER_SIZE = 40;
 constexpr long DED_SAMPLE_SIZE = 2;
 
+// Geographic files give spacings in 1/36000 of a coordinate unit (a tenth of
+// an arc-second for degrees); UTM files in coordinate units.
+constexpr double DED_GEOGRAPHIC_SPACING_UNITS = 36000.0;
+
 struct DedHeader {
   int32_t word0;      // converted, not otherwise used
   char magic[4];      // "KVTR"
@@ -71,8 +75,17 @@ inline uint16_t dedEncodeSample(int16_t value) { return swap16(static_cast<uint1
 // stored in the file (see dedDecodeSample), for callers that fold the
 // conversion into later work. Null, silently, only when not a single sample
 // was read; positions beyond the samples read are set to 0, which stands for
-// elevation 0 either way. count must not be negative.
-uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest);
+// elevation 0 either way. count must not be negative. When read is given it
+// receives the number of samples the stream gave (0 on failure).
+uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest,
+                               int32_t *read = nullptr);
+
+// Seeks the stream to offset from the file's start and drops whatever input
+// it buffered before, so the next read takes the file's bytes as they are now
+// (a C library may serve a seek from its buffer, which may hold bytes the file
+// no longer has). The seek's result is not reported: a failed seek shows up as
+// a failed or wrong read.
+void dedSeekFresh(std::FILE *stream, long offset);
 
 // Size in bytes of the file behind stream, or -1 when it cannot be told (the
 // stream does not seek). The stream's position is kept.

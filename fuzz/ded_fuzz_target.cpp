@@ -37,7 +37,7 @@
 #endif
 #include <vector>
 
-#include "fuzz/reference_image.h"
+#include "tests/support/reference_image.h"
 #include "host/qvapi.h"
 #include "qvapilib/loader.h"
 #include "qvapilib/stand_in.h"
@@ -185,7 +185,7 @@ struct Probe {
   int32_t height = 0;
   int32_t rowWidth = 0;
   bool hasReference = false;
-  dedfuzz::ReferenceImage reference; // what get-image should deliver
+  dedtest::ReferenceImage reference; // what get-image should deliver
 };
 
 Probe probe(int32_t handle) {
@@ -324,7 +324,7 @@ int32_t checkGetImage(int32_t handle, const Plan &plan, const Probe &p, const Fa
     FUZZ_CHECK(status == p.info);
   } else if (p.rowWidth < p.width) {
     FUZZ_CHECK(status == kBadArgument || status == kNoMemory);
-  } else if (status != kNoMemory && p.hasReference && p.reference.status != dedfuzz::kNoReference) {
+  } else if (status != kNoMemory && p.hasReference && p.reference.status != dedtest::kNoReference) {
     // Out of memory is this small host's right; anything else is the file's.
     FUZZ_CHECK(status == p.reference.status);
     FUZZ_CHECK(status != kOk || pixels->bytes == p.reference.pixels);
@@ -395,7 +395,7 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
     qvstandin::overrideRowWidth(rowWidth);
     p.rowWidth = rowWidth;
     if (rowWidth >= p.width && int64_t{rowWidth} * p.height <= kLargestPixelBuffer) {
-      p.reference = dedfuzz::referenceImage(file, fileSize, p.width, p.height, rowWidth, kCanary);
+      p.reference = dedtest::referenceImage(file, fileSize, p.width, p.height, rowWidth, kCanary);
       p.hasReference = true;
     }
   }

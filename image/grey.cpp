@@ -2,9 +2,6 @@
 
 #include <cmath>
 
-#include "ded/records.h"
-#include "ded/status.h"
-
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define DED_GREY_SSE2 1
 #include <emmintrin.h>
@@ -12,8 +9,14 @@
 
 namespace {
 
+// The one place the pixels know the file's byte order: stored samples are
+// big-endian, and turning them around is folded into the mapping (here and in
+// swapLanes below) rather than made a pass of its own.
 int16_t decode(uint16_t bits, DedSampleForm form) {
-  return form == DedSampleForm::Stored ? dedDecodeSample(bits) : static_cast<int16_t>(bits);
+  if (form == DedSampleForm::Stored) {
+    bits = static_cast<uint16_t>((bits >> 8) | (bits << 8));
+  }
+  return static_cast<int16_t>(bits);
 }
 
 // One pixel at a time: the edges of a block, and whatever the vector path
@@ -70,7 +73,7 @@ LaneScale laneScale(const DedGreyScale &scale, DedSampleForm form) {
           form == DedSampleForm::Stored};
 }
 
-// File order to value order, lane by lane.
+// Big-endian file order to value order, lane by lane.
 inline __m128i swapLanes(__m128i x) {
   return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
 }
@@ -197,12 +200,4 @@ void dedMapToGrey(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleFo
   }
 #endif
   mapEachPixel(block, columnPitch, form, scale, pixels, width, height, rowStride);
-}
-
-int32_t dedToGrey(const int16_t *raster, uint8_t *pixels, int32_t width, int32_t height,
-                  int32_t rowStride, float minElevation, float maxElevation) {
-  // int16_t and uint16_t may alias: the samples are read as bit patterns.
-  dedMapToGrey(reinterpret_cast<const uint16_t *>(raster), height, DedSampleForm::Value,
-               dedGreyScale(minElevation, maxElevation), pixels, width, height, rowStride);
-  return DED_OK;
 }

@@ -7,7 +7,7 @@
 // How a block handed to dedMapToGrey holds its samples.
 enum class DedSampleForm {
   Value,  // the elevation itself
-  Stored, // as stored in the file (see dedDecodeSample)
+  Stored, // as stored in the file: big-endian
 };
 
 // The linear map from elevations to grey levels, in single precision:
@@ -32,10 +32,3 @@ uint8_t dedGreyLevel(int16_t sample, const DedGreyScale &scale);
 void dedMapToGrey(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
                   const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
                   std::ptrdiff_t rowStride);
-
-// Maps a column-major raster of width x height elevations linearly from
-// minElevation (grey 0) to maxElevation (grey 255) into pixels, whose rows are
-// rowStride bytes apart; bytes past each row's width are not written. Each
-// level is dedGreyLevel's. Returns DED_OK.
-int32_t dedToGrey(const int16_t *raster, uint8_t *pixels, int32_t width, int32_t height,
-                  int32_t rowStride, float minElevation, float maxElevation);

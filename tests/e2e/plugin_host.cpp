@@ -1,5 +1,5 @@
 #include "tests/e2e/plugin_host.h"
-#include "tests/support/plain_grey.h"
+#include "tests/support/reference_image.h"
 
 #include <cmath>
 #include <cstdio>
@@ -45,70 +45,6 @@ Bounds boundsOf(const dedtest::File &file) {
 
 bool isUtm(const dedtest::File &file) { return file.projection == "UTM"; }
 
-// A placing quotient within 1/16 of a whole number stands for that number;
-// otherwise it is truncated.
-double whole(double quotient) {
-  const double nearest = std::nearbyint(quotient);
-  return std::fabs(quotient - nearest) <= 1.0 / 16.0 ? nearest : std::trunc(quotient);
-}
-
-// Every sample of the file in file order, and what reading n of them gives:
-// zeros past the end of the file.
-struct SampleStream {
-  explicit SampleStream(const dedtest::File &file) {
-    for (const dedtest::Cell &cell : file.cells) {
-      samples.insert(samples.end(), cell.samples.begin(), cell.samples.end());
-    }
-  }
-  std::vector<int16_t> take(size_t n) {
-    std::vector<int16_t> out(n, 0);
-    for (size_t i = 0; i < n && next < samples.size(); ++i) {
-      out[i] = samples[next++];
-    }
-    return out;
-  }
-  std::vector<int16_t> samples;
-  size_t next = 0;
-};
-
-// The column-major raster: uncovered positions at the minimum elevation,
-// later cells over earlier ones, samples outside the mosaic dropped.
-std::vector<int16_t> referenceRaster(const dedtest::File &file, const Expected &expected) {
-  const size_t width = static_cast<size_t>(expected.width);
-  const size_t height = static_cast<size_t>(expected.height);
-  SampleStream stream(file);
-  if (file.cellCount <= 1) {
-    return stream.take(width * height);
-  }
-  std::vector<int16_t> raster(width * height, file.minElevation);
-  const Bounds b = boundsOf(file);
-  const float scale = isUtm(file) ? 1.0f : 36000.0f;
-  for (size_t i = 0; i < declaredCells(file); ++i) {
-    const dedtest::Cell &cell = file.cells[i];
-    const auto columns = static_cast<int64_t>(cell.columnCount);
-    const auto rows = static_cast<int64_t>(cell.rowCount);
-    const auto count = static_cast<size_t>(static_cast<double>(cell.columnCount) *
-                                           static_cast<double>(cell.rowCount));
-    const std::vector<int16_t> block = stream.take(count);
-    const double c0 = whole((static_cast<double>(cell.xMin) - static_cast<double>(b.xMin)) /
-                            (static_cast<double>(cell.xSpacing) / static_cast<double>(scale)));
-    const double r0 = whole((static_cast<double>(cell.yMin) - static_cast<double>(b.yMin)) /
-                            (static_cast<double>(cell.ySpacing) / static_cast<double>(scale)));
-    for (int64_t j = 0; j < columns; ++j) {
-      for (int64_t r = 0; r < rows; ++r) {
-        const double column = c0 + static_cast<double>(j);
-        const double row = r0 + static_cast<double>(r);
-        if (column >= 0 && column < static_cast<double>(width) && row >= 0 &&
-            row < static_cast<double>(height)) {
-          raster[static_cast<size_t>(column) * height + static_cast<size_t>(row)] =
-              block[static_cast<size_t>(j * rows + r)];
-        }
-      }
-    }
-  }
-  return raster;
-}
-
 } // namespace
 
 std::vector<std::string> describeCalls(const std::vector<qvstandin::SetterCall> &calls) {
@@ -144,27 +80,28 @@ std::vector<std::string> expectedGeoCalls(const dedtest::File &file, const Expec
   const Bounds b = boundsOf(file);
   const double w = expected.width;
   const double h = expected.height;
+  double xMax = b.xMax;
+  double yMax = b.yMax;
+  if (utm && file.cellCount > 1) {
+    // The image has the first cell's size: its far ends lie that many of the
+    // first cell's spacings from the overall minima.
+    xMax = static_cast<double>(b.xMin) + (w - 1) * static_cast<double>(file.cells[0].xSpacing);
+    yMax = static_cast<double>(b.yMin) + (h - 1) * static_cast<double>(file.cells[0].ySpacing);
+  }
   calls.push_back(call("qvSetTextureGeoNumCtlPts", {3}));
   calls.push_back(call("qvSetTextureGeoCtlPt", {0, 0, 0, b.xMin, b.yMin}));
-  calls.push_back(call("qvSetTextureGeoCtlPt", {1, 0, h, b.xMin, b.yMax}));
-  calls.push_back(call("qvSetTextureGeoCtlPt", {2, w, 0, b.xMax, b.yMin}));
+  calls.push_back(call("qvSetTextureGeoCtlPt", {1, 0, h, b.xMin, yMax}));
+  calls.push_back(call("qvSetTextureGeoCtlPt", {2, w, 0, xMax, b.yMin}));
   return calls;
 }
 
 std::vector<uint8_t> referencePixels(const dedtest::File &file, const Expected &expected,
                                      int32_t rowStride, size_t bufferBytes, uint8_t canary) {
-  std::vector<uint8_t> pixels(bufferBytes, canary);
-  const std::vector<int16_t> raster = referenceRaster(file, expected);
-  const auto minElevation = static_cast<float>(file.minElevation);
-  const auto maxElevation = static_cast<float>(file.maxElevation);
-  const auto height = static_cast<size_t>(expected.height);
-  for (size_t c = 0; c < static_cast<size_t>(expected.width); ++c) {
-    for (size_t r = 0; r < height; ++r) {
-      pixels[c + r * static_cast<size_t>(rowStride)] =
-          dedtest::plainGrey(raster[c * height + r], minElevation, maxElevation);
-    }
-  }
-  return pixels;
+  const std::vector<uint8_t> bytes = dedtest::encode(file);
+  dedtest::ReferenceImage reference = dedtest::referenceImage(
+      bytes.data(), bytes.size(), expected.width, expected.height, rowStride, canary);
+  reference.pixels.resize(bufferBytes, canary);
+  return reference.pixels;
 }
 
 std::string pixelMismatch(const std::vector<uint8_t> &actual, const std::vector<uint8_t> &expected,

@@ -1,7 +1,8 @@
 #include "tests/support/host_fixture.h"
 
 #include "ded/open_files.h"
-#include "ded/status.h"
+#include "plugin/open_close.h"
+#include "host/status.h"
 #include "qvapilib/stand_in.h"
 
 namespace dedtest {

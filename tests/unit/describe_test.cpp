@@ -7,7 +7,8 @@
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
-#include "ded/status.h"
+#include "plugin/open_close.h"
+#include "host/status.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 

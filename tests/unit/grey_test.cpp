@@ -6,13 +6,21 @@
 #include <vector>
 
 #include "ded/records.h"
-#include "ded/status.h"
+#include "host/status.h"
 #include "image/grey.h"
 #include "tests/support/plain_grey.h"
 
 namespace {
 
 constexpr uint8_t kCanary = 0xA5;
+
+// A column-major raster of elevations mapped as get-image maps a block.
+int32_t mapValues(const int16_t *raster, uint8_t *pixels, int32_t width, int32_t height,
+                  int32_t stride, float minElevation, float maxElevation) {
+  dedMapToGrey(reinterpret_cast<const uint16_t *>(raster), height, DedSampleForm::Value,
+               dedGreyScale(minElevation, maxElevation), pixels, width, height, stride);
+  return DED_OK;
+}
 
 struct Image {
   int32_t width;
@@ -73,7 +81,7 @@ TEST(Grey, WorkedNumbers) {
                  << c.minElevation << ".." << c.maxElevation << " s=" << c.sample);
     EXPECT_EQ(dedGreyLevel(c.sample, dedGreyScale(c.minElevation, c.maxElevation)), c.grey);
     Image image = blankImage(1, 1, 4);
-    ASSERT_EQ(dedToGrey(&c.sample, image.pixels.data(), 1, 1, 4, c.minElevation, c.maxElevation),
+    ASSERT_EQ(mapValues(&c.sample, image.pixels.data(), 1, 1, 4, c.minElevation, c.maxElevation),
               DED_OK);
     EXPECT_EQ(image.at(0, 0), c.grey);
     expectPaddingUntouched(image);
@@ -85,7 +93,7 @@ TEST(Grey, WorkedNumbers) {
 TEST(Grey, ColumnMajorRasterBecomesRows) {
   const int16_t raster[] = {1, 2, 3, 4, 5, 6}; // three columns of two
   Image image = blankImage(3, 2, 4);
-  ASSERT_EQ(dedToGrey(raster, image.pixels.data(), 3, 2, 4, 0.0f, 255.0f), DED_OK);
+  ASSERT_EQ(mapValues(raster, image.pixels.data(), 3, 2, 4, 0.0f, 255.0f), DED_OK);
   const uint8_t expected[] = {1, 3, 5, kCanary, 2, 4, 6, kCanary};
   EXPECT_EQ(std::memcmp(image.pixels.data(), expected, sizeof expected), 0);
 }
@@ -106,7 +114,7 @@ TEST(Grey, FastPathMatchesPlainMappingForEverySampleValue) {
                    << shape.width << "x" << shape.height << " stride " << shape.stride << " range "
                    << range.minElevation << ".." << range.maxElevation);
       Image image = blankImage(shape.width, shape.height, shape.stride);
-      ASSERT_EQ(dedToGrey(raster.data(), image.pixels.data(), shape.width, shape.height,
+      ASSERT_EQ(mapValues(raster.data(), image.pixels.data(), shape.width, shape.height,
                           shape.stride, range.minElevation, range.maxElevation),
                 DED_OK);
       for (int32_t c = 0; c < shape.width; ++c) {
@@ -152,8 +160,8 @@ TEST(Grey, StoredSamplesAndColumnPitch) {
 TEST(Grey, EmptyRasterWritesNothing) {
   Image image = blankImage(4, 2, 4);
   const int16_t sample = 100;
-  EXPECT_EQ(dedToGrey(&sample, image.pixels.data(), 0, 2, 4, 0.0f, 255.0f), DED_OK);
-  EXPECT_EQ(dedToGrey(&sample, image.pixels.data(), 4, 0, 4, 0.0f, 255.0f), DED_OK);
+  EXPECT_EQ(mapValues(&sample, image.pixels.data(), 0, 2, 4, 0.0f, 255.0f), DED_OK);
+  EXPECT_EQ(mapValues(&sample, image.pixels.data(), 4, 0, 4, 0.0f, 255.0f), DED_OK);
   for (uint8_t byte : image.pixels) {
     EXPECT_EQ(byte, kCanary);
   }

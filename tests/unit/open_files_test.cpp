@@ -3,7 +3,8 @@
 
 #include "ded/open_files.h"
 #include "ded/records.h"
-#include "ded/status.h"
+#include "host/status.h"
+#include "plugin/open_close.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -35,7 +36,11 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
                {"a", DED_ERR_OPEN},
                {"Rb", DED_ERR_OPEN},
                {"", DED_ERR_OPEN},
-               {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_ERR_OPEN}};
+               {"rt", DED_OK},
+               // Around the longest mode rewritten on the stack (32), and far past it.
+               {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_OK},
+               {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_OK},
+               {"rtttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttt", DED_OK}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.mode);
     int32_t handle = -1;

@@ -9,8 +9,9 @@
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
-#include "ded/status.h"
-#include "image/raster.h"
+#include "plugin/open_close.h"
+#include "host/status.h"
+#include "plugin/get_image.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ded/status.h"
+#include "host/status.h"
 #include "qvapilib/loader.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/ded_writer.h"

@@ -3,10 +3,10 @@
 // unregister the importer. Nothing else runs at load or unload.
 #include "host/qvapi.h"
 
-#include "ded/open_files.h"
-#include "image/geo_info.h"
-#include "image/raster.h"
-#include "image/texture_info.h"
+#include "plugin/geo_info.h"
+#include "plugin/get_image.h"
+#include "plugin/get_info.h"
+#include "plugin/open_close.h"
 
 extern "C" {
 

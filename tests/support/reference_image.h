@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dedfuzz {
+namespace dedtest {
 
 // The status of a mosaic whose cells are too large to render here.
 constexpr int32_t kNoReference = 1;
@@ -24,4 +24,4 @@ struct ReferenceImage {
 ReferenceImage referenceImage(const uint8_t *file, size_t size, int32_t width, int32_t height,
                               int32_t rowWidth, uint8_t pad);
 
-} // namespace dedfuzz
+} // namespace dedtest

@@ -1,13 +1,12 @@
-#include "fuzz/reference_image.h"
+#include "tests/support/reference_image.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "ded/describe.h"
 #include "tests/support/plain_grey.h"
 
-namespace dedfuzz {
+namespace dedtest {
 
 namespace {
 
@@ -53,15 +52,25 @@ struct SampleStream {
   }
 };
 
+// A placing quotient within 1/16 of a whole number stands for that number;
+// otherwise it is truncated.
+double whole(double quotient) {
+  if (!std::isfinite(quotient)) {
+    return quotient;
+  }
+  const double nearest = std::nearbyint(quotient);
+  return std::fabs(quotient - nearest) <= 1.0 / 16.0 ? nearest : std::trunc(quotient);
+}
+
 // A cell's offset from the mosaic's origin in samples; false when the cell
 // lies nowhere a 32-bit index reaches (it is dropped).
 bool offsetOf(float cellLow, float low, float spacing, double scale, int64_t *offset) {
-  const double whole = dedWholePart((static_cast<double>(cellLow) - static_cast<double>(low)) /
-                                    (static_cast<double>(spacing) / scale));
-  if (!std::isfinite(whole) || whole < INT32_MIN || whole > INT32_MAX) {
+  const double offsetWhole = whole((static_cast<double>(cellLow) - static_cast<double>(low)) /
+                                   (static_cast<double>(spacing) / scale));
+  if (!std::isfinite(offsetWhole) || offsetWhole < INT32_MIN || offsetWhole > INT32_MAX) {
     return false;
   }
-  *offset = static_cast<int64_t>(whole);
+  *offset = static_cast<int64_t>(offsetWhole);
   return true;
 }
 
@@ -159,4 +168,4 @@ ReferenceImage referenceImage(const uint8_t *file, size_t size, int32_t width, i
   return image;
 }
 
-} // namespace dedfuzz
+} // namespace dedtest

@@ -1,23 +1,17 @@
-#include "image/geo_info.h"
+#include "plugin/geo_info.h"
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
-#include "ded/status.h"
+#include "host/attributes.h"
+#include "host/status.h"
 
 namespace {
 
-// Geo type, image origin and earth model are the host's codes for the one
-// kind of geo-reference this importer gives: three corner control points.
-constexpr int32_t kGeoType = 0;
-constexpr int32_t kImageOrigin = 0;
-constexpr int32_t kEarthModel = 0;
-constexpr int32_t kControlPoints = 3;
-
 bool setProjection(QvImageRec image, const DedImageInfo &info) {
-  if (qvSetTextureGeoType(image, kGeoType) == 0 ||
-      qvSetTextureGeoImageOrigin(image, kImageOrigin) == 0 ||
+  if (qvSetTextureGeoType(image, QV_GEO_TYPE) == 0 ||
+      qvSetTextureGeoImageOrigin(image, QV_GEO_IMAGE_ORIGIN) == 0 ||
       qvSetTextureGeoProjection(image, info.projection) == 0 ||
-      qvSetTextureGeoEarthModel(image, kEarthModel) == 0) {
+      qvSetTextureGeoEarthModel(image, QV_GEO_EARTH_MODEL) == 0) {
     return false;
   }
   if (info.projection != PROJ_UTM) {
@@ -30,14 +24,21 @@ bool setProjection(QvImageRec image, const DedImageInfo &info) {
 // The image's origin corner (column 0, row 0: the xMin/yMin corner), the far
 // end of its first column and the far end of its first row, in image pixels
 // (the full extent, not the last pixel's index) and in file coordinates.
+// A UTM file of several cells gets the image of its first cell's size, so
+// its far ends are where that many samples of the first cell's spacing reach
+// from the overall minima, not the bounds of all cells.
 bool setControlPoints(QvImageRec image, const DedImageInfo &info) {
   const double width = info.width;
   const double height = info.height;
   const double xMin = info.xMin;
   const double yMin = info.yMin;
-  const double xMax = info.xMax;
-  const double yMax = info.yMax;
-  return qvSetTextureGeoNumCtlPts(image, kControlPoints) != 0 &&
+  double xMax = info.xMax;
+  double yMax = info.yMax;
+  if (info.projection == PROJ_UTM && info.cellCount > 1) {
+    yMax = yMin + (height - 1.0) * static_cast<double>(info.ySpacing);
+    xMax = xMin + (width - 1.0) * static_cast<double>(info.xSpacing);
+  }
+  return qvSetTextureGeoNumCtlPts(image, QV_GEO_CONTROL_POINTS) != 0 &&
          qvSetTextureGeoCtlPt(image, 0, 0.0, 0.0, xMin, yMin) != 0 &&
          qvSetTextureGeoCtlPt(image, 1, 0.0, height, xMin, yMax) != 0 &&
          qvSetTextureGeoCtlPt(image, 2, width, 0.0, xMax, yMin) != 0;

@@ -1,0 +1,17 @@
+# What every library of the plug-in's own code shares: warnings as errors,
+# symbols hidden (they end up inside the plug-in, which exports six names),
+# and, in a fuzz build, libFuzzer's coverage feedback with the integer checks
+# that are not undefined behaviour: an unsigned wrap or a float that does not
+# fit its integer is a size bug here. Library headers wrap on purpose
+# (hashes), so they are left out.
+function(elvarin_plugin_code target)
+  elvarin_warnings(${target})
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(ELVARIN_FUZZ)
+    target_compile_options(${target} PRIVATE
+      -fsanitize=fuzzer-no-link,unsigned-integer-overflow,float-cast-overflow
+      -fsanitize-ignorelist=${PROJECT_SOURCE_DIR}/fuzz/plugin_checks_ignore.txt)
+  endif()
+endfunction()
