@@ -54,6 +54,44 @@ File countZeroSingleCell() {
   return file;
 }
 
+// A geographic cell with x and y spacings of its own (1/36000 degree) and its
+// bounds given outright, so that a cell can lie partly outside the mosaic its
+// bounds keep to.
+Cell spacedCell(float xMin, float yMin, float xMax, float yMax, int columns, int rows,
+                float xSpacing, float ySpacing, int16_t base) {
+  Cell cell = dedtest::geographicCell(xMin, yMin, columns, rows, xSpacing,
+                                      [base](int c, int r) { return int16_t(base + c * 9 + r); });
+  cell.xMax = xMax;
+  cell.yMax = yMax;
+  cell.ySpacing = ySpacing;
+  return cell;
+}
+
+// South and west of the origin, 6 x 4 samples at 0.05 x 0.1 degree. The second
+// cell runs past the top and the right edge; the third, with negative
+// spacings, starts two columns left of the mosaic and one row below it.
+File southWestClipped() {
+  return mosaic("GEO", {spacedCell(-71.0f, -34.0f, -70.75f, -33.7f, 6, 4, 1800, 3600, 100),
+                        spacedCell(-70.85f, -33.8f, -70.8f, -33.8f, 5, 4, 1800, 3600, 400),
+                        spacedCell(-70.9f, -33.9f, -70.9f, -33.9f, 3, 3, -1800, -3600, 700)});
+}
+
+// A UTM file in the south: 5 columns of 3 samples at 30 m east, 90 m north;
+// the second cell is clipped at the top and the right.
+File utmSouthAsymmetric() {
+  Cell first = dedtest::utmCell(300000, 6200000, 5, 3, 30.0f, relief);
+  first.ySpacing = 90.0f;
+  first.yMax = 6200180.0f;
+  Cell second = dedtest::utmCell(300060, 6200090, 4, 3, 30.0f,
+                                 [](int c, int r) { return int16_t(500 + c * 40 + r); });
+  second.ySpacing = 90.0f;
+  second.yMax = 6200270.0f;
+  File file = mosaic("UTM", {first, second});
+  file.hemisphere = 's';
+  file.zone = "19";
+  return file;
+}
+
 struct Case {
   const char *name;
   File file;
@@ -102,6 +140,8 @@ std::vector<Case> cases() {
                                               [](int c, int r) { return int16_t(700 + c + r); })}),
        {11, 3}},
       {"utm_mosaic_clipped", utmMosaic(), {4, 3, 17, 0}},
+      {"geographic_south_west_clipped_on_every_side", southWestClipped(), {6, 4}},
+      {"utm_south_rows_and_columns_differ", utmSouthAsymmetric(), {5, 3, 19, 0}},
   };
 }
 

@@ -97,9 +97,9 @@ TEST_P(FileChange, EachCallbackReadsTheFileAsItIsNow) {
   EXPECT_EQ(qvstandin::hostGetImage(handle, pixels.data()), c.imageStatus);
   std::vector<uint8_t> expected(bytes + 64, kCanary);
   if (c.imageStatus == 0) {
-    expected = dedtest::referenceImage(c.second.data(), c.second.size(), width, height, stride,
-                                       kCanary)
-                   .pixels;
+    expected =
+        dedtest::referenceImage(c.second.data(), c.second.size(), width, height, stride, kCanary)
+            .pixels;
     expected.resize(bytes + 64, kCanary);
   }
   EXPECT_EQ(e2e::pixelMismatch(pixels, expected, width, stride), "");

@@ -1,13 +1,36 @@
 #include "tests/support/host_fixture.h"
 
+#include <filesystem>
+
 #include "ded/open_files.h"
-#include "plugin/open_close.h"
 #include "host/status.h"
+#include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 
 namespace dedtest {
 
-void HostTest::SetUp() { qvstandin::reset(); }
+namespace {
+
+// Descriptors this process holds; -1 where the system does not list them.
+int openDescriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/self/fd", error);
+  if (error) {
+    return -1;
+  }
+  int count = 0;
+  for (auto at = fds; at != std::filesystem::directory_iterator(); at.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
+} // namespace
+
+void HostTest::SetUp() {
+  qvstandin::reset();
+  descriptors_ = openDescriptors();
+}
 
 void HostTest::TearDown() {
   for (int32_t handle = 0; handle < DED_MAX_OPEN_FILES; ++handle) {
@@ -18,6 +41,7 @@ void HostTest::TearDown() {
   }
   EXPECT_EQ(qvstandin::outstandingBlocks(), 0) << "host blocks leaked";
   EXPECT_EQ(qvstandin::foreignFrees(), 0) << "qvFree of a block the host never gave";
+  EXPECT_EQ(openDescriptors(), descriptors_) << "file descriptors leaked";
   qvstandin::reset();
 }
 

@@ -1,5 +1,6 @@
 // A test that talks to the plug-in's code through a fresh stand-in host and
-// fails when it leaves a block outstanding or a file open.
+// fails when it leaves a block outstanding, a file open or a descriptor
+// behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +20,9 @@ protected:
   int32_t openFile(const File &file, const std::string &name = "test.ded");
 
   TempDir dir;
+
+private:
+  int descriptors_ = -1; // the process's open descriptors when the test began
 };
 
 } // namespace dedtest

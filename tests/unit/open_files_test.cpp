@@ -1,6 +1,10 @@
 // The open-file table: handles, modes, magic and stable handles across closes.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "ded/open_files.h"
 #include "ded/records.h"
 #include "host/status.h"
@@ -166,5 +170,24 @@ TEST_F(OpenFiles, BadHandlesAreRefused) {
   EXPECT_EQ(closeHandle(handle), DED_OK);
   EXPECT_EQ(closeHandle(handle), DED_ERR_BADARG);
 }
+
+#if !defined(_WIN32)
+// A FIFO without a writer would block in open, a directory reads as a
+// malformed file, a device reads endlessly: none of them is a DED file.
+TEST_F(OpenFiles, OnlyRegularFilesOpenAndNothingBlocks) {
+  const std::string fifo = (dir.path() / "pipe.ded").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string &path :
+       {fifo, dir.path().string(), std::string("/dev/zero"), std::string("/dev/null")}) {
+    for (const char *mode : {"rb", "r+"}) {
+      SCOPED_TRACE(path + " " + mode);
+      int32_t handle = -1;
+      EXPECT_EQ(openWith(path, mode, &handle), DED_ERR_OPEN);
+      EXPECT_EQ(handle, -1);
+      EXPECT_EQ(dedOpenFileCount(), 0);
+    }
+  }
+}
+#endif
 
 } // namespace
