@@ -124,6 +124,8 @@ void dedSeekFresh(std::FILE *stream, long offset) {
   (void)std::fflush(stream);
 }
 
+bool dedSeekTo(std::FILE *stream, int64_t offset) { return seek64(stream, offset, SEEK_SET) == 0; }
+
 int64_t dedStreamSize(std::FILE *stream) {
   const int64_t position = tell64(stream);
   if (position < 0 || seek64(stream, 0, SEEK_END) != 0) {

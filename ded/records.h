@@ -87,6 +87,10 @@ uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest,
 // a failed or wrong read.
 void dedSeekFresh(std::FILE *stream, long offset);
 
+// Seeks to offset bytes from the file's start, beyond 2 GiB too. False when
+// the stream cannot seek there.
+bool dedSeekTo(std::FILE *stream, int64_t offset);
+
 // Size in bytes of the file behind stream, or -1 when it cannot be told (the
 // stream does not seek). The stream's position is kept.
 int64_t dedStreamSize(std::FILE *stream);

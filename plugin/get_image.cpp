@@ -83,12 +83,17 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
     return status;
   }
   dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));
+  int64_t offset = dedFirstBlockOffset(count);
   for (int32_t i = 0; i < count; ++i) {
     const DedCellHeader &cell = cells[i];
     const auto samples = static_cast<int32_t>(dedCellSamples(cell));
-    if (dedReadStoredSamples(stream, samples, scratch.get()) == nullptr) {
+    // Each block is read from its own place, so a read that comes back
+    // short (its missing samples 0) cannot shift the cells after it.
+    if (!dedSeekTo(stream, offset) ||
+        dedReadStoredSamples(stream, samples, scratch.get()) == nullptr) {
       return DED_ERR_READ;
     }
+    offset += int64_t{samples} * DED_SAMPLE_SIZE;
     int64_t column = 0;
     int64_t row = 0;
     if (dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
