@@ -21,6 +21,10 @@
 //          bit 1:    callbacks with handles that name no file
 //          bit 2:    the host's row width is below the image width
 //          bit 3:    the host refuses the registration
+//          bit 4:    the file is rewritten in place after get-info told its
+//                    size, and get-image fills a buffer of that size
+//          bit 5..6: how: cut to half its length, emptied, its first
+//                    cell's column count doubled, or every sample negated
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -37,10 +41,10 @@
 #endif
 #include <vector>
 
-#include "tests/support/reference_image.h"
 #include "host/qvapi.h"
 #include "qvapilib/loader.h"
 #include "qvapilib/stand_in.h"
+#include "tests/support/reference_image.h"
 
 extern "C" int32_t qvpInit(QvPlugin plugin);
 extern "C" void qvpExit(QvPlugin plugin);
@@ -102,6 +106,8 @@ struct Plan {
   bool badHandles;
   bool shortRows;
   bool refuseRegistration;
+  bool changeFile;
+  int change;
 };
 
 Plan planFrom(const uint8_t *control) {
@@ -123,6 +129,8 @@ Plan planFrom(const uint8_t *control) {
   plan.badHandles = (control[3] & 0x02) != 0;
   plan.shortRows = (control[3] & 0x04) != 0;
   plan.refuseRegistration = (control[3] & 0x08) != 0;
+  plan.changeFile = (control[3] & 0x10) != 0;
+  plan.change = (control[3] >> 5) & 0x03;
   return plan;
 }
 
@@ -150,6 +158,25 @@ bool writeScratch(const uint8_t *data, size_t size) {
   }
   const bool written = size == 0 || std::fwrite(data, size, 1, out) == 1;
   return std::fclose(out) == 0 && written;
+}
+
+// The file's bytes after one of the four changes the plan chooses from.
+std::vector<uint8_t> changed(const uint8_t *file, size_t size, int change) {
+  std::vector<uint8_t> bytes(file, file + size);
+  constexpr size_t kFirstColumnCount = 160 + 28;
+  constexpr size_t kFirstSample = 200;
+  if (change == 0) {
+    bytes.resize(size / 2);
+  } else if (change == 1) {
+    bytes.clear();
+  } else if (change == 2 && size >= kFirstColumnCount + 4) {
+    ++bytes[kFirstColumnCount]; // the exponent's low bit: the float doubles
+  } else if (change == 3) {
+    for (size_t i = kFirstSample; i < size; ++i) {
+      bytes[i] = static_cast<uint8_t>(~bytes[i]);
+    }
+  }
+  return bytes;
 }
 
 bool isCallbackStatus(int32_t status) {
@@ -355,6 +382,49 @@ void checkBadHandles() {
   }
 }
 
+// The file rewritten in place after get-info told the host its size: a
+// fresh handle says what the file describes as now, and get-image on the old
+// handle must fill the buffer the host sized from the old answer with the
+// new file's pixels, or refuse a new size with -8 and leave it alone.
+void checkChangedFile(int32_t handle, const Plan &plan, const Probe &p, const uint8_t *file,
+                      size_t fileSize) {
+  const std::vector<uint8_t> bytes = changed(file, fileSize, plan.change);
+  FUZZ_CHECK(writeScratch(bytes.data(), bytes.size()));
+  int32_t fresh = -1;
+  const int32_t opened = qvstandin::hostOpen(scratchPath().c_str(), "rb", &fresh);
+  Probe now;
+  if (opened == kOk) {
+    now = probe(fresh);
+    FUZZ_CHECK(qvstandin::hostClose(fresh) == kOk);
+  }
+  Pixels pixels = pixelsFor(p);
+  if (pixels.tooLarge) {
+    return;
+  }
+  const int32_t status = qvstandin::hostGetImage(handle, pixels.bytes.data());
+  FUZZ_CHECK(isCallbackStatus(status));
+  FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
+  if (status != kOk) {
+    FUZZ_CHECK(untouched(pixels));
+  }
+  if (opened != kOk) {
+    // No magic any more: nothing to describe (a read failure), or a header
+    // that is no DED file's.
+    FUZZ_CHECK(status != kOk || bytes.size() >= 8);
+  } else if (now.info != kOk) {
+    FUZZ_CHECK(status == now.info || status == kNoMemory);
+  } else if (now.width != p.width || now.height != p.height) {
+    FUZZ_CHECK(status == kBadArgument);
+  } else if (status != kNoMemory && pixels.real) {
+    const dedtest::ReferenceImage reference =
+        dedtest::referenceImage(bytes.data(), bytes.size(), p.width, p.height, p.rowWidth, kCanary);
+    if (reference.status != dedtest::kNoReference) {
+      FUZZ_CHECK(status == reference.status);
+      FUZZ_CHECK(status != kOk || pixels.bytes == reference.pixels);
+    }
+  }
+}
+
 constexpr char kOrders[6][3] = {{'i', 'g', 'p'}, {'i', 'p', 'g'}, {'g', 'i', 'p'},
                                 {'g', 'p', 'i'}, {'p', 'i', 'g'}, {'p', 'g', 'i'}};
 
@@ -400,6 +470,15 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
     }
   }
   qvstandin::zeroSizeReturnsNull(plan.zeroIsNull);
+
+  if (plan.changeFile && p.info == kOk && !plan.closeFirst) {
+    checkChangedFile(handle, plan, p, file, fileSize);
+    if (second >= 0) {
+      FUZZ_CHECK(qvstandin::hostClose(second) == kOk);
+    }
+    FUZZ_CHECK(qvstandin::hostClose(handle) == kOk);
+    return;
+  }
 
   Fault fault;
   if (plan.failNth > 0) {

@@ -89,8 +89,13 @@ bool writeSeeds(const std::string &folder) {
       {"utm_three_cells", utmMosaic(3)},
   };
   // A few hosts per file; the fuzzer finds the rest.
-  const Control hosts[] = {
-      kPlainHost, {0x40, 0x23, 0x41, 0x02}, {0x18, 0x50, 0x92, 0x00}, {0x2b, 0x07, 0x23, 0x04}};
+  // The last two rewrite the file after get-info: doubled width, negated samples.
+  const Control hosts[] = {kPlainHost,
+                           {0x40, 0x23, 0x41, 0x02},
+                           {0x18, 0x50, 0x92, 0x00},
+                           {0x2b, 0x07, 0x23, 0x04},
+                           {0x00, 0x00, 0x00, 0x50},
+                           {0x00, 0x00, 0x00, 0x70}};
   for (const Seed &seed : seeds) {
     std::vector<uint8_t> bytes = dedtest::encode(seed.file);
     for (size_t h = 0; h < std::size(hosts); ++h) {
@@ -183,6 +188,19 @@ bool writeCrashers(const std::string &folder) {
   }
   add("empty_cells", file);
 
+  // Bounds that run backwards: no column at all, a billion rows.
+  file = geographicMosaic(2, 2, 2);
+  file.cells[0].xMin = 2.0f;
+  file.cells[0].xMax = 0.5f;
+  file.cells[1].xMin = 2.5f;
+  file.cells[1].xMax = 0.4f;
+  file.cells[0].xSpacing = 36000.0f;
+  file.cells[0].yMin = 0.0f;
+  file.cells[1].yMin = 0.0f;
+  file.cells[0].yMax = 1024.0f;
+  file.cells[0].ySpacing = 36000.0f / 1048576.0f;
+  add("inverted_bounds_no_pixels", file);
+
   std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(2, 2, ramp));
   files.emplace_back("seven_bytes", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7));
   files.emplace_back("header_only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 128));
@@ -194,7 +212,10 @@ bool writeCrashers(const std::string &folder) {
       return false;
     }
   }
-  return true;
+  // A host that keeps the file open while it is rewritten: after get-info
+  // told 7 x 5, the first cell's column count doubles.
+  return writeInput(folder, "grows_after_get_info.ded",
+                    dedtest::encode(dedtest::geographicFile(7, 5, ramp)), {0, 0, 0, 0x50});
 }
 
 } // namespace

@@ -7,8 +7,8 @@
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
-#include "plugin/open_close.h"
 #include "host/status.h"
+#include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 
@@ -200,6 +200,7 @@ TEST_F(Describe, UnusableHeaderValuesAreRefused) {
       {"NaN column count", [=](File &f) { f.cells[0].columnCount = nan; }},
       {"negative row count", [](File &f) { f.cells[0].rowCount = -1.0f; }},
       {"count beyond int32", [](File &f) { f.cells[1].columnCount = 3.0e9f; }},
+      {"count of exactly 2^31", [](File &f) { f.cells[1].rowCount = 2147483648.0f; }},
       {"infinite bound", [=](File &f) { f.cells[1].xMax = inf; }},
       {"NaN bound", [=](File &f) { f.cells[0].yMin = nan; }},
       {"NaN spacing in a later cell", [=](File &f) { f.cells[1].ySpacing = nan; }},
@@ -230,6 +231,13 @@ TEST_F(Describe, UnusableHeaderValuesAreRefused) {
   huge.cells[0].rowCount = 40000.0f;
   DedImageInfo info;
   EXPECT_EQ(describe(huge, &info), DED_ERR_BADARG);
+  // The largest float below 2^31 is a count; with no rows the image is empty.
+  File widest = dedtest::geographicFile(2, 2);
+  widest.cells[0].columnCount = 2147483520.0f;
+  widest.cells[0].rowCount = 0.0f;
+  ASSERT_EQ(describe(widest, &info), DED_OK);
+  EXPECT_EQ(info.width, 2147483520);
+  EXPECT_EQ(info.height, 0);
 }
 
 // A large cell count in a tiny file is a read failure once the headers run out.
@@ -272,6 +280,9 @@ TEST(WholePart, SnapsNearWholeNumbersAndTruncatesTheRest) {
                              {239.5, 239},
                              {239.94, 240},
                              {239.93, 239},
+                             {239.9375, 240}, // exactly 1/16 off
+                             {240.0625, 240},
+                             {-3.0625, -3},
                              {-0.5, -0.0},
                              {-2.99, -3},
                              {0.06, 0},

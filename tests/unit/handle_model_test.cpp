@@ -9,11 +9,11 @@
 #include <random>
 
 #include "ded/open_files.h"
-#include "plugin/open_close.h"
 #include "host/status.h"
 #include "plugin/geo_info.h"
 #include "plugin/get_image.h"
 #include "plugin/get_info.h"
+#include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 

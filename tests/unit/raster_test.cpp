@@ -9,9 +9,9 @@
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
-#include "plugin/open_close.h"
 #include "host/status.h"
 #include "plugin/get_image.h"
+#include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 
@@ -240,24 +240,68 @@ TEST_F(GetImage, CellsOutsideTheMosaicAreDroppedAndConsumed) {
   expectImage(d, [&](int c, int r) { return expected[r][c]; });
 }
 
-// A cell whose counts are not whole reads trunc(columns x rows) samples and
-// places the whole columns and rows; the next cell's block follows.
+// A cell whose counts are not whole reads trunc(columns x rows) samples (2.5
+// x 3 = 7.5: seven, where rounding would take eight) and places the whole
+// columns (2) of its whole rows (3); the next cell's block follows.
 TEST_F(GetImage, NonIntegralCountsConsumeTheirProduct) {
   Cell odd = geographicCell(0, 0, 3, 3, 36000);
   odd.columnCount = 2.5f;
-  odd.rowCount = 2.5f;
-  odd.samples = {31, 32, 33, 34, 35, 36}; // 2.5 x 2.5 = 6.25: six samples, 2 x 2 placed
+  odd.rowCount = 3.0f;
+  odd.samples = {31, 32, 33, 34, 35, 36, 37};
   const Delivery d = deliver(mosaic({geographicCell(0, 0, 3, 3, 36000, pattern), odd,
                                      geographicCell(2, 0, 1, 3, 36000, [](int, int r) {
                                        return static_cast<int16_t>(50 + r);
                                      })}));
   ASSERT_EQ(d.width, 3);
   ASSERT_EQ(d.height, 3);
-  const uint8_t expected[3][3] = {
-      {31, 33, 50},
-      {32, 34, 51},
-      {static_cast<uint8_t>(pattern(0, 2)), static_cast<uint8_t>(pattern(1, 2)), 52}};
+  const uint8_t expected[3][3] = {{31, 34, 50}, {32, 35, 51}, {33, 36, 52}};
   expectImage(d, [&](int c, int r) { return expected[r][c]; });
+}
+
+// What get-image asks the host for, against the image it delivers: the cell
+// headers twice (describing, then placing), then a band of whole columns of a
+// single cell, or the largest cell's counts of a mosaic; never the image.
+TEST_F(GetImage, AsksTheHostForHeadersAndOneBandOrCell) {
+  const struct {
+    const char *name;
+    File file;
+    std::vector<size_t> sizes;
+  } cases[] = {
+      {"3 x 5 cell", dedtest::geographicFile(3, 5, pattern), {40, 40, 3 * 5 * 2}},
+      {"1100 x 1024 cell, bands of 512 columns",
+       dedtest::geographicFile(1100, 1024, pattern),
+       {40, 40, 512 * 1024 * 2}},
+      {"mosaic of 4 x 2 and 2 x 3 cells",
+       mosaic({geographicCell(0, 0, 4, 2, 36000, pattern), geographicCell(1, 0, 2, 3, 36000)}),
+       {80, 80, 4 * 3 * 2}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    qvstandin::reset();
+    const Delivery d = deliver(c.file);
+    EXPECT_EQ(d.status, DED_OK);
+    std::vector<size_t> sizes = qvstandin::allocationSizes();
+    ASSERT_GE(sizes.size(), c.sizes.size());
+    sizes.erase(sizes.begin(), sizes.end() - static_cast<std::ptrdiff_t>(c.sizes.size()));
+    EXPECT_EQ(sizes, c.sizes);
+  }
+}
+
+// Cells whose bounds run backwards make an image without pixels, however
+// many rows it has: nothing is written and nothing is worth any time.
+TEST_F(GetImage, AnImageWithoutPixelsCostsNothing) {
+  Cell first = geographicCell(2, 0, 2, 2, 36000, pattern);
+  first.xMax = 0.5f;
+  first.yMax = 1024.0f;
+  first.ySpacing = 36000.0f / 1048576.0f; // 2^30 rows up to yMax
+  Cell second = geographicCell(2.5, 0, 2, 2, 36000, pattern);
+  second.xMax = 0.4f;
+  const Delivery d = deliver(mosaic({first, second}));
+  EXPECT_EQ(d.width, 0);
+  EXPECT_EQ(d.height, 1073741825);
+  EXPECT_EQ(d.status, DED_OK);
+  EXPECT_EQ(std::count(d.pixels.begin(), d.pixels.end(), kCanary),
+            static_cast<std::ptrdiff_t>(d.pixels.size()));
 }
 
 // Positions no cell covers take the minimum elevation, grey 0.

@@ -7,11 +7,11 @@
 #include <set>
 
 #include "ded/open_files.h"
-#include "plugin/open_close.h"
 #include "host/status.h"
 #include "plugin/geo_info.h"
 #include "plugin/get_image.h"
 #include "plugin/get_info.h"
+#include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/sweep_files.h"
