@@ -12,12 +12,6 @@
 
 namespace elvhost {
 
-// Record sizes and places in the file, all big-endian.
-constexpr long kDedHeaderBytes = 128;
-constexpr long kDedStatisticsOffset = 128;
-constexpr long kDedStatisticsBytes = 32;
-constexpr long kDedCellHeaderBytes = 40;
-
 struct DedCellLayout {
   float yMin = 0, yMax = 0, xMin = 0, xMax = 0; // bounds, coordinate units
   float ySpacing = 0, xSpacing = 0;             // 1/36000 unit (geographic) or units (UTM)

@@ -5,18 +5,13 @@ include_guard(GLOBAL)
 
 set(ELVARIN_FUZZ_DIR ${PROJECT_SOURCE_DIR}/fuzz)
 
-# The fuzz target calls qvpInit as a host does and holds get-image to the
-# tests' plain reference rendering.
-add_library(ded_fuzz_reference STATIC ${PROJECT_SOURCE_DIR}/tests/support/reference_image.cpp)
-target_include_directories(ded_fuzz_reference PUBLIC ${PROJECT_SOURCE_DIR})
-elvarin_warnings(ded_fuzz_reference)
-
 add_executable(ded_fuzz_replay ${ELVARIN_FUZZ_DIR}/ded_fuzz_target.cpp
                                ${ELVARIN_FUZZ_DIR}/replay_main.cpp)
-target_link_libraries(ded_fuzz_replay PRIVATE elvarin_plugin_objects ded_fuzz_reference)
+# The fuzz target calls qvpInit as a host does and holds get-image to the
+# tests' plain reference rendering.
+target_link_libraries(ded_fuzz_replay PRIVATE elvarin_plugin_objects ded_reference)
 elvarin_warnings(ded_fuzz_replay)
 
-add_executable(ded_make_seeds ${ELVARIN_FUZZ_DIR}/make_seeds.cpp
-                              ${PROJECT_SOURCE_DIR}/tests/support/ded_writer.cpp)
-target_include_directories(ded_make_seeds PRIVATE ${PROJECT_SOURCE_DIR})
+add_executable(ded_make_seeds ${ELVARIN_FUZZ_DIR}/make_seeds.cpp)
+target_link_libraries(ded_make_seeds PRIVATE ded_test_writer)
 elvarin_warnings(ded_make_seeds)

@@ -1,5 +1,7 @@
 #include "tests/support/ded_writer.h"
 
+#include "ded/encode.h"
+
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -9,28 +11,15 @@ namespace dedtest {
 
 namespace {
 
-void put32(std::vector<uint8_t> &out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-
-void put16(std::vector<uint8_t> &out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-
-void putFloat(std::vector<uint8_t> &out, float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  put32(out, bits);
-}
-
-void putText(std::vector<uint8_t> &out, const std::string &text, size_t size) {
-  for (size_t i = 0; i < size; ++i) {
-    out.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
+// Text into a fixed field, cut or padded with zeros.
+template <size_t N> void putText(char (&field)[N], const std::string &text) {
+  for (size_t i = 0; i < N; ++i) {
+    field[i] = i < text.size() ? text[i] : '\0';
   }
+}
+
+template <size_t N> void append(std::vector<uint8_t> &out, const uint8_t (&bytes)[N]) {
+  out.insert(out.end(), bytes, bytes + N);
 }
 
 Cell makeCell(double xMin, double yMin, int columns, int rows, float spacing, double divisor,
@@ -63,29 +52,39 @@ std::vector<uint8_t> encode(const File &file) {
   }
   out.reserve(kFirstCellOffset + kCellHeaderBytes * file.cells.size() + 2 * sampleCount +
               file.trailing.size());
-  put32(out, static_cast<uint32_t>(file.word0));
-  putText(out, file.magic, 4);
-  putText(out, file.projection, 3);
-  out.push_back(static_cast<uint8_t>(file.hemisphere));
-  putText(out, file.zone, kHeaderBytes - 12);
+  DedHeader header{};
+  header.word0 = file.word0;
+  putText(header.magic, file.magic);
+  char projection[3];
+  putText(projection, file.projection);
+  std::memcpy(header.projection, projection, sizeof projection);
+  header.hemisphere = file.hemisphere;
+  putText(header.zone, file.zone);
+  uint8_t headerBytes[DED_HEADER_SIZE];
+  dedEncodeHeader(header, headerBytes);
+  append(out, headerBytes);
 
-  put32(out, static_cast<uint32_t>(file.cellCount));
-  put16(out, static_cast<uint16_t>(file.minElevation));
-  put16(out, static_cast<uint16_t>(file.maxElevation));
-  putText(out, "", 24);
+  DedStatistics statistics{};
+  statistics.cellCount = file.cellCount;
+  statistics.minElevation = file.minElevation;
+  statistics.maxElevation = file.maxElevation;
+  uint8_t statisticsBytes[DED_STATISTICS_SIZE];
+  dedEncodeStatistics(statistics, statisticsBytes);
+  append(out, statisticsBytes);
 
   for (const Cell &cell : file.cells) {
-    for (float f : {cell.yMin, cell.yMax, cell.xMin, cell.xMax, cell.ySpacing, cell.xSpacing,
-                    cell.rowCount, cell.columnCount}) {
-      putFloat(out, f);
-    }
-    put32(out, cell.reserved[0]);
-    put32(out, cell.reserved[1]);
+    const DedCellHeader record{
+        cell.yMin,     cell.yMax,        cell.xMin,
+        cell.xMax,     cell.ySpacing,    cell.xSpacing,
+        cell.rowCount, cell.columnCount, {cell.reserved[0], cell.reserved[1]}};
+    uint8_t cellBytes[DED_CELL_HEADER_SIZE];
+    dedEncodeCellHeader(record, cellBytes);
+    append(out, cellBytes);
   }
   for (const Cell &cell : file.cells) {
-    for (int16_t s : cell.samples) {
-      put16(out, static_cast<uint16_t>(s));
-    }
+    const size_t at = out.size();
+    out.resize(at + 2 * cell.samples.size());
+    dedEncodeSamples(cell.samples.data(), cell.samples.size(), out.data() + at);
   }
   out.insert(out.end(), file.trailing.begin(), file.trailing.end());
   return out;
