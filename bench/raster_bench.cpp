@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ded/open_files.h"
+#include "ded/encode.h"
 #include "plugin/open_close.h"
 #include "host/status.h"
 #include "plugin/get_image.h"
@@ -52,13 +53,13 @@ struct Terrain {
 // Writes a cell's samples, column by column, big-endian, for the grid
 // points from (x0, y0). False when the file system refuses them.
 bool writeSamples(std::FILE *out, const Terrain &terrain, int x0, int y0, int columns, int rows) {
-  std::vector<uint8_t> column(static_cast<size_t>(rows) * 2);
+  std::vector<int16_t> samples(static_cast<size_t>(rows));
+  std::vector<uint8_t> column(samples.size() * 2);
   for (int c = 0; c < columns; ++c) {
     for (int r = 0; r < rows; ++r) {
-      const auto bits = static_cast<uint16_t>(terrain.at(x0 + c, y0 + r));
-      column[2 * r] = static_cast<uint8_t>(bits >> 8);
-      column[2 * r + 1] = static_cast<uint8_t>(bits);
+      samples[static_cast<size_t>(r)] = terrain.at(x0 + c, y0 + r);
     }
+    dedEncodeSamples(samples.data(), samples.size(), column.data());
     if (std::fwrite(column.data(), 1, column.size(), out) != column.size()) {
       return false;
     }
