@@ -28,10 +28,10 @@ struct DedImageInfo {
   float ySpacing;
 };
 
-// Describes the file behind a handle the caller has already checked, reading
-// it from its first byte. Returns DED_OK; -3 when a record is unreadable (the
-// reader prints why), -1 when the host has no memory for the cell headers,
-// -8 for unusable UTM fields or header values. Leaves the stream somewhere
-// inside the file and nothing allocated; info is not to be relied on after a
-// failure.
+// Describes the file behind a handle, reading it from its first byte as it is
+// now. Returns DED_OK; -8 for a bad handle (nothing is read), unusable UTM
+// fields or header values; -3 when a record is unreadable (the reader prints
+// why); -1 when the host has no memory for the cell headers. Leaves the
+// stream somewhere inside the file and nothing allocated; info is not to be
+// relied on after a failure.
 int32_t dedDescribe(int32_t handle, DedImageInfo *info);

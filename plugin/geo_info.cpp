@@ -1,7 +1,6 @@
 #include "plugin/geo_info.h"
 
 #include "ded/describe.h"
-#include "ded/open_files.h"
 #include "host/attributes.h"
 #include "host/status.h"
 
@@ -48,11 +47,8 @@ bool setControlPoints(QvImageRec image, const DedImageInfo &info) {
 
 extern "C" int32_t dedGetGeoInfo(void * /*host0*/, void * /*host1*/, int32_t handle,
                                  QvImageRec image) {
-  if (dedStreamFor(handle) == nullptr) {
-    return DED_ERR_BADARG;
-  }
   DedImageInfo info{};
-  const int32_t status = dedDescribe(handle, &info);
+  const int32_t status = dedDescribe(handle, &info); // -8 for a bad handle
   if (status != DED_OK) {
     return status;
   }

@@ -22,11 +22,8 @@ bool setAttributes(QvImageRec image, const DedImageInfo &info) {
 
 extern "C" int32_t dedGetImageInfo(void * /*host0*/, void * /*host1*/, int32_t handle,
                                    QvImageRec image) {
-  if (dedStreamFor(handle) == nullptr) {
-    return DED_ERR_BADARG;
-  }
   DedImageInfo info{};
-  const int32_t status = dedDescribe(handle, &info);
+  const int32_t status = dedDescribe(handle, &info); // -8 for a bad handle
   if (status != DED_OK) {
     return status;
   }

@@ -188,6 +188,16 @@ TEST_F(OpenFiles, OnlyRegularFilesOpenAndNothingBlocks) {
     }
   }
 }
+#else
+// A device or a folder is no DED file; a device opens but is not read.
+TEST_F(OpenFiles, OnlyRegularFilesOpen) {
+  for (const std::string &path : {std::string("NUL"), dir.path().string()}) {
+    SCOPED_TRACE(path);
+    int32_t handle = -1;
+    EXPECT_EQ(openWith(path, "rb", &handle), DED_ERR_OPEN);
+    EXPECT_EQ(dedOpenFileCount(), 0);
+  }
+}
 #endif
 
 } // namespace
