@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
-#include "cli/import.h"
 #include "cli/output_files.h"
 #include "cli/pgm_writer.h"
 #include "cli/pixel_buffer.h"
@@ -19,22 +17,6 @@
 namespace elvhost {
 
 namespace {
-
-const char *const kConvertHelp =
-    "usage: elvarin-host convert FILE.ded OUT.png|OUT.pgm [--as-host] [--stats] [--plugin PATH]\n"
-    "\n"
-    "Imports FILE.ded through the plug-in as the host does (open, get-info,\n"
-    "geo-info, get-image into a buffer of height x row width, close) and writes\n"
-    "the 8-bit grey image: PNG for .png, binary PGM for .pgm. Beside it go a world\n"
-    "file (.pgw for PNG, .wld otherwise), the coordinate system as ESRI WKT (.prj)\n"
-    "and a GDAL auxiliary file (OUT.png.aux.xml). Everything is written under\n"
-    "temporary names and renamed at the end, so a failed run leaves nothing.\n"
-    "\n"
-    "  --as-host      keep the host's row order (first row at the southern edge);\n"
-    "                 by default the image is written north-up\n"
-    "  --stats        print the time of each phase and the peak memory on stderr\n"
-    "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
-    "  --help         this text\n";
 
 enum class Format { Png, Pgm };
 
@@ -56,28 +38,15 @@ bool formatFor(const std::string &path, Format *format) {
 
 } // namespace
 
-int runConvert(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionDef kOptions[] = {
-      {"as-host", false}, {"stats", false}, {"plugin", true}, {"help", false}};
-  ParsedArgs parsed;
-  std::string error;
-  if (!parseArgs(args, kOptions, &parsed, &error)) {
-    return usageFailure("convert", error);
-  }
-  if (parsed.has("help")) {
-    (void)std::fputs(kConvertHelp, stdout);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 2) {
-    return usageFailure("convert", "convert takes a DED file and an output image");
-  }
-  const std::string &input = parsed.positional[0];
-  const std::string &output = parsed.positional[1];
+int runConvert(const ConvertOptions &options) {
+  const std::string &input = options.input;
+  const std::string &output = options.output;
   Format format = Format::Png;
   if (!formatFor(output, &format)) {
     return usageFailure("convert", output + ": the output must end in .png or .pgm");
   }
-  const bool northUp = !parsed.has("as-host");
+  std::string error;
+  const bool northUp = !options.asHost;
   PhaseTimer timer;
 
   // The output folder is checked first, so an unwritable one costs nothing.
@@ -89,35 +58,34 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   }
 
   HostSession session;
-  if (!session.load(parsed.value("plugin", defaultPluginPath(argv0)), &error)) {
+  if (!session.load(options.plugin, &error)) {
     reportFailure(error);
     return kExitFailure;
   }
   timer.mark("load");
 
-  ImportReport report;
-  if (!importDescription(session, input, &report)) {
-    reportFailure(importFailure(report));
+  if (!session.describe(input)) {
+    reportFailure(session.failure());
     return kExitFailure;
   }
-  if (!report.texture.width || !report.texture.height || *report.texture.width <= 0 ||
-      *report.texture.height <= 0) {
+  const TextureView &texture = session.texture();
+  if (!texture.width || !texture.height || *texture.width <= 0 || *texture.height <= 0) {
     reportFailure(input + ": the plug-in reported no usable image size");
     return kExitFailure;
   }
   GreyImage image;
-  image.width = *report.texture.width;
-  image.height = *report.texture.height;
+  image.width = *texture.width;
+  image.height = *texture.height;
 
   GeoSummary geo;
-  if (!summarizeGeo(report.geo, image.width, image.height, &geo, &error)) {
+  if (!summarizeGeo(session.geo(), image.width, image.height, &geo, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
   Crs crs;
   std::string crsProblem;
-  const bool haveCrs = crsFor(report.geo.projection, report.geo.utmZone, report.geo.utmHemisphere,
-                              &crs, &crsProblem);
+  const GeoView &g = session.geo();
+  const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
 
   // The host's buffer: height rows, each as wide as the host's row width.
   int32_t padding = 0;
@@ -137,8 +105,8 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   image.pixels = buffer.data();
   timer.mark("describe");
 
-  if (!importPixels(session, buffer.data(), &report)) {
-    reportFailure(importFailure(report));
+  if (!session.getImage(buffer.data())) {
+    reportFailure(session.failure());
     return kExitFailure;
   }
   timer.mark("get-image");
@@ -164,7 +132,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   if (!haveCrs) {
     reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
   }
-  if (parsed.has("stats")) {
+  if (options.stats) {
     (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());
   }
   return kExitOk;

@@ -4,13 +4,27 @@
 // as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "cli/host_view.h"
-
 namespace elvhost {
+
+struct ControlPoint {
+  double imageX = 0, imageY = 0; // image position, pixels; (0, 0) is the host's first byte's corner
+  double fileX = 0, fileY = 0;   // file coordinates: degrees or metres
+};
+
+constexpr int kControlPoints = 3;
+
+// The geo-reference the plug-in set in geo-info; a value it never set stays
+// empty, and when it set one twice the last call counts.
+struct GeoView {
+  std::optional<int32_t> geoType, imageOrigin, projection, earthModel, utmZone, utmHemisphere,
+      controlPointCount;
+  std::array<std::optional<ControlPoint>, kControlPoints> points;
+};
 
 // fileX = a*u + b*v + c, fileY = d*u + e*v + f for an image position (u, v)
 // in the host's pixel grid: u along a row, v down the host's rows, (0, 0) the

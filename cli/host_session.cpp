@@ -1,13 +1,14 @@
 #include "cli/host_session.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <system_error>
-
-#include "cli/stderr_capture.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 #ifndef ELVARIN_PLUGIN_FILE_NAME
 #define ELVARIN_PLUGIN_FILE_NAME "libelvarin.so"
@@ -15,94 +16,233 @@
 
 namespace elvhost {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-std::filesystem::path executablePath(const char *argv0) {
-  std::error_code ec;
-#if defined(_WIN32)
-  char buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    return std::filesystem::path(std::string(buffer, length));
+constexpr const char *kStepNames[] = {"open", "get-info", "geo-info", "get-image", "close"};
+constexpr int32_t kOpenFailed = -2;
+
+size_t indexOf(Step step) { return static_cast<size_t>(step); }
+
+std::string statusWords(int32_t status) {
+  switch (status) {
+  case -1:
+    return "out of memory";
+  case kOpenFailed:
+    return "cannot open";
+  case -3:
+    return "truncated or unreadable";
+  case -6:
+    return "not a DED file (bad magic)";
+  case -8:
+    return "bad argument or unusable header values";
+  case qvstandin::kNotRegistered:
+    return "the plug-in registered no such callback";
+  default:
+    return "unknown failure";
   }
-#else
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec && !self.empty()) {
-    return self;
-  }
-#endif
-  const std::filesystem::path fromArgv =
-      std::filesystem::absolute(argv0 != nullptr ? argv0 : "", ec);
-  return ec ? std::filesystem::path(argv0 != nullptr ? argv0 : "") : fromArgv;
 }
 
-template <typename Call> CallResult captured(Call call) {
-  StderrCapture capture;
-  CallResult result;
-  result.status = call();
-  result.pluginSaid = capture.finish();
-  if (result.status == 0 && !result.pluginSaid.empty()) {
-    // Not a failure of ours to explain: pass the plug-in's words through.
-    (void)std::fprintf(stderr, "%s\n", result.pluginSaid.c_str());
+// Runs call with standard error (descriptor 2) going to a temporary file and
+// returns call's status; what was printed meanwhile goes to said, its lines
+// joined by "; ". When standard error cannot be redirected, call runs with
+// it untouched and said stays empty.
+int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said) {
+  constexpr int kStderr = 2;
+  (void)std::fflush(stderr);
+  std::FILE *sink = std::tmpfile();
+  const int saved = sink != nullptr ? dup(kStderr) : -1;
+  if (saved < 0 || dup2(fileno(sink), kStderr) < 0) {
+    if (saved >= 0) {
+      ::close(saved);
+    }
+    if (sink != nullptr) {
+      (void)std::fclose(sink);
+    }
+    return call();
   }
-  return result;
+  const int32_t status = call();
+  (void)std::fflush(stderr);
+  dup2(saved, kStderr);
+  ::close(saved);
+  // A plug-in has no business printing more than a few lines; keep the
+  // report to one readable line even if it does.
+  char text[1024];
+  std::rewind(sink);
+  const size_t got = std::fread(text, 1, sizeof text, sink);
+  (void)std::fclose(sink);
+  for (size_t i = 0; i < got; ++i) {
+    if (text[i] == '\n') {
+      *said += "; ";
+    } else if (text[i] != '\r') {
+      *said += text[i];
+    }
+  }
+  while (said->ends_with("; ")) {
+    said->resize(said->size() - 2);
+  }
+  return status;
+}
+
+// Setter arguments are recorded as doubles; an int32 setter's value always
+// converts back exactly.
+void take(const qvstandin::SetterCall &call, const char *name, std::optional<int32_t> *out) {
+  if (call.name == name && call.args.size() == 1) {
+    const double v = call.args[0];
+    if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
+      *out = static_cast<int32_t>(v);
+    }
+  }
+}
+
+TextureView readTexture(const qvstandin::ImageRecord &record) {
+  TextureView view;
+  for (const qvstandin::SetterCall &call : record.calls) {
+    take(call, "qvSetTextureWidth", &view.width);
+    take(call, "qvSetTextureHeight", &view.height);
+    take(call, "qvSetTextureType", &view.type);
+    take(call, "qvSetTextureSampleSize", &view.sampleSize);
+    take(call, "qvSetTextureTransparentValue", &view.transparentValue);
+    take(call, "qvSetTextureTiledFlag", &view.tiled);
+    take(call, "qvSetTextureSignedFlag", &view.signedFlag);
+    if (call.name == "qvSetTextureMinMax" && call.args.size() == 2) {
+      view.min = call.args[0];
+      view.max = call.args[1];
+    }
+  }
+  return view;
+}
+
+GeoView readGeo(const qvstandin::ImageRecord &record) {
+  GeoView view;
+  for (const qvstandin::SetterCall &call : record.calls) {
+    take(call, "qvSetTextureGeoType", &view.geoType);
+    take(call, "qvSetTextureGeoImageOrigin", &view.imageOrigin);
+    take(call, "qvSetTextureGeoProjection", &view.projection);
+    take(call, "qvSetTextureGeoEarthModel", &view.earthModel);
+    take(call, "qvSetTextureGeoUTMZone", &view.utmZone);
+    take(call, "qvSetTextureGeoUTMHemisphere", &view.utmHemisphere);
+    take(call, "qvSetTextureGeoNumCtlPts", &view.controlPointCount);
+    if (call.name == "qvSetTextureGeoCtlPt" && call.args.size() == 5) {
+      const double index = call.args[0];
+      if (index >= 0 && index < kControlPoints && index == std::floor(index)) {
+        view.points[static_cast<size_t>(index)] =
+            ControlPoint{call.args[1], call.args[2], call.args[3], call.args[4]};
+      }
+    }
+  }
+  return view;
 }
 
 } // namespace
 
-std::string defaultPluginPath(const char *argv0) {
-  return (executablePath(argv0).parent_path() / ELVARIN_PLUGIN_FILE_NAME).string();
+std::string pluginPath(const std::string &requested, const char *argv0) {
+  std::error_code ec;
+  if (!requested.empty()) {
+    // The system's loader takes a name without a slash for a library to
+    // search its own folders for, never for a file in the current folder.
+    const bool bare = requested.find('/') == std::string::npos;
+    return bare && fs::is_regular_file(requested, ec) ? "./" + requested : requested;
+  }
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec || self.empty()) {
+    self = fs::absolute(argv0 != nullptr ? argv0 : "", ec);
+  }
+  const fs::path beside = self.parent_path() / ELVARIN_PLUGIN_FILE_NAME;
+  const fs::path installed = self.parent_path().parent_path() / "lib" / ELVARIN_PLUGIN_FILE_NAME;
+  return (!fs::exists(beside, ec) && fs::exists(installed, ec) ? installed : beside).string();
 }
+
+const char *stepName(Step step) { return kStepNames[indexOf(step)]; }
 
 HostSession::~HostSession() {
   close();
-  if (loaded_) {
-    qvstandin::unloadPlugin(&plugin_);
-  }
+  qvstandin::unloadPlugin(&plugin_); // harmless when nothing was loaded
 }
 
-bool HostSession::load(const std::string &pluginPath, std::string *error) {
-  std::string reason;
-  if (!qvstandin::loadPlugin(pluginPath, &plugin_, &reason)) {
-    *error = reason;
+bool HostSession::load(const std::string &path, std::string *error) {
+  if (!qvstandin::loadPlugin(path, &plugin_, error)) {
     return false;
   }
-  loaded_ = true;
   if (plugin_.initResult == 0) {
-    *error = pluginPath + ": the plug-in registered no importer (qvpInit returned 0)";
+    *error = path + ": the plug-in registered no importer (qvpInit returned 0)";
     return false;
   }
   return true;
 }
 
-CallResult HostSession::open(const std::string &path) {
-  int32_t handle = -1;
-  CallResult result = captured([&] { return qvstandin::hostOpen(path.c_str(), "rb", &handle); });
-  if (result.status == 0) {
-    handle_ = handle;
-    open_ = true;
+bool HostSession::run(Step step, const std::function<int32_t()> &call) {
+  Outcome &outcome = outcomes_[indexOf(step)];
+  outcome.status = capturingStderr(call, &outcome.pluginSaid);
+  if (*outcome.status == 0 && !outcome.pluginSaid.empty()) {
+    // Not a failure of ours to explain: pass the plug-in's words through.
+    (void)std::fprintf(stderr, "%s\n", outcome.pluginSaid.c_str());
   }
-  return result;
+  return *outcome.status == 0;
 }
 
-CallResult HostSession::getInfo(qvstandin::ImageRecord *record) {
-  return captured([&] { return qvstandin::hostGetInfo(handle_, record); });
-}
-
-CallResult HostSession::geoInfo(qvstandin::ImageRecord *record) {
-  return captured([&] { return qvstandin::hostGetGeoInfo(handle_, record); });
-}
-
-CallResult HostSession::getImage(uint8_t *pixels) {
-  return captured([&] { return qvstandin::hostGetImage(handle_, pixels); });
-}
-
-CallResult HostSession::close() {
+bool HostSession::describe(const std::string &file) {
+  file_ = file;
+  open_ = run(Step::Open, [&] { return qvstandin::hostOpen(file.c_str(), "rb", &handle_); });
   if (!open_) {
-    return {};
+    return false;
   }
-  open_ = false;
-  return captured([&] { return qvstandin::hostClose(handle_); });
+  qvstandin::ImageRecord info, geo;
+  bool described = run(Step::GetInfo, [&] { return qvstandin::hostGetInfo(handle_, &info); });
+  texture_ = readTexture(info);
+  if (described) {
+    described = run(Step::GeoInfo, [&] { return qvstandin::hostGetGeoInfo(handle_, &geo); });
+    geo_ = readGeo(geo);
+  }
+  if (!described) {
+    close();
+  }
+  return described;
+}
+
+bool HostSession::getImage(uint8_t *pixels) {
+  const bool got =
+      open_ && run(Step::GetImage, [&] { return qvstandin::hostGetImage(handle_, pixels); });
+  close();
+  return got && status(Step::Close) == 0;
+}
+
+void HostSession::close() {
+  if (open_) {
+    open_ = false;
+    run(Step::Close, [&] { return qvstandin::hostClose(handle_); });
+  }
+}
+
+std::optional<int32_t> HostSession::status(Step step) const {
+  return outcomes_[indexOf(step)].status;
+}
+
+std::string HostSession::failure() const {
+  for (size_t i = 0; i < outcomes_.size(); ++i) {
+    const Outcome &outcome = outcomes_[i];
+    if (!outcome.status || *outcome.status == 0) {
+      continue;
+    }
+    std::string message = file_ + ": " + statusWords(*outcome.status) + " (" + kStepNames[i] +
+                          " returned " + std::to_string(*outcome.status) + ")";
+    if (!outcome.pluginSaid.empty()) {
+      message += "; the plug-in said: " + outcome.pluginSaid;
+    }
+    if (i == indexOf(Step::Open) && *outcome.status == kOpenFailed) {
+      // The plug-in's code does not say why; the system usually can.
+      errno = 0;
+      std::FILE *probe = std::fopen(file_.c_str(), "rb");
+      if (probe == nullptr) {
+        message += ": " + std::string(std::strerror(errno));
+      } else {
+        (void)std::fclose(probe);
+      }
+    }
+    return message;
+  }
+  return {};
 }
 
 } // namespace elvhost

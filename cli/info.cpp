@@ -1,191 +1,123 @@
 // elvarin-host info: what the host learns about a DED file from the plug-in.
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <type_traits>
 
-#include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/host_session.h"
-#include "cli/import.h"
-#include "cli/json.h"
 
 namespace elvhost {
 
 namespace {
 
-const char *const kInfoHelp =
-    "usage: elvarin-host info FILE.ded [--json] [--plugin PATH]\n"
-    "\n"
-    "Loads the plug-in, opens FILE.ded through it as the host does and shows what\n"
-    "the host learns: size, texture attributes, projection, UTM zone and\n"
-    "hemisphere, the three control points, the pixel size and bounds derived from\n"
-    "them, and the status code each callback returned.\n"
-    "\n"
-    "  --json         print the same as JSON, in a fixed layout\n"
-    "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
-    "  --help         this text\n";
+using Json = nlohmann::ordered_json;
 
 struct Derived {
   std::optional<GeoSummary> geo;
   std::optional<Crs> crs;
 };
 
-Derived derive(const ImportReport &report) {
+Derived derive(const HostSession &session) {
   Derived derived;
-  if (!report.geoInfo.ok() || !report.texture.width || !report.texture.height) {
+  const TextureView &t = session.texture();
+  const GeoView &g = session.geo();
+  if (session.status(Step::GeoInfo) != 0 || !t.width || !t.height) {
     return derived;
   }
   std::string ignored;
   GeoSummary summary;
-  if (summarizeGeo(report.geo, *report.texture.width, *report.texture.height, &summary, &ignored)) {
+  if (summarizeGeo(g, *t.width, *t.height, &summary, &ignored)) {
     derived.geo = summary;
   }
   Crs crs;
-  if (crsFor(report.geo.projection, report.geo.utmZone, report.geo.utmHemisphere, &crs, &ignored)) {
+  if (crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &ignored)) {
     derived.crs = crs;
   }
   return derived;
 }
 
-std::optional<int32_t> stepStatus(const ImportStep &step) {
-  return step.ran ? std::optional<int32_t>(step.result.status) : std::nullopt;
+// Whole numbers as integers (500000, not 500000.0), so the text reads as the
+// plug-in set it; non-finite ones come out as null.
+Json number(double value) {
+  constexpr double kExactInt64 = 9007199254740992.0; // 2^53
+  if (value == std::trunc(value) && std::fabs(value) <= kExactInt64) {
+    return static_cast<int64_t>(value);
+  }
+  return value;
 }
 
-std::string infoJson(const ImportReport &report, const qvstandin::LoadedPlugin &plugin,
-                     const std::string &pluginPath, const Derived &derived) {
-  JsonWriter json;
-  json.beginObject();
-  json.key("file");
-  json.value(report.file);
-  json.key("ok");
-  json.value(report.firstFailure() == nullptr);
-
-  json.key("plugin");
-  json.beginObject();
-  json.key("path");
-  json.value(pluginPath);
-  json.key("vendor");
-  json.value(plugin.vendor);
-  json.key("id");
-  json.value(plugin.idString);
-  json.key("uuid");
-  json.value(plugin.uuidString);
-  json.key("version");
-  json.value(plugin.version);
-  json.key("init");
-  json.value(plugin.initResult);
-  json.endObject();
-
-  json.key("callbacks");
-  json.beginObject();
-  for (const ImportStep *step : {&report.open, &report.getInfo, &report.geoInfo, &report.close}) {
-    json.key(step->name);
-    json.value(stepStatus(*step));
+template <typename T> Json orNull(const std::optional<T> &value) {
+  if constexpr (std::is_floating_point_v<T>) {
+    return value ? number(*value) : Json();
+  } else {
+    return value ? Json(*value) : Json();
   }
-  json.endObject();
+}
 
-  const TextureView &t = report.texture;
-  json.key("width");
-  json.value(t.width);
-  json.key("height");
-  json.value(t.height);
-  json.key("texture");
-  json.beginObject();
-  json.key("type");
-  json.value(t.type);
-  json.key("sampleSize");
-  json.value(t.sampleSize);
-  json.key("min");
-  json.value(t.min);
-  json.key("max");
-  json.value(t.max);
-  json.key("transparentValue");
-  json.value(t.transparentValue);
-  json.key("tiled");
-  json.value(t.tiled);
-  json.key("signed");
-  json.value(t.signedFlag);
-  json.endObject();
+constexpr Step kInfoSteps[] = {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close};
 
-  const GeoView &g = report.geo;
-  json.key("geo");
-  json.beginObject();
-  json.key("type");
-  json.value(g.geoType);
-  json.key("imageOrigin");
-  json.value(g.imageOrigin);
-  json.key("projection");
-  json.value(g.projection);
-  json.key("earthModel");
-  json.value(g.earthModel);
-  json.key("utmZone");
-  json.value(g.utmZone);
-  json.key("utmHemisphere");
-  json.value(g.utmHemisphere);
-  json.key("controlPointCount");
-  json.value(g.controlPointCount);
-  json.key("controlPoints");
-  json.beginArray();
-  for (const auto &point : g.points) {
-    if (!point) {
-      json.null();
-      continue;
-    }
-    json.beginObject();
-    json.key("image");
-    json.beginArray();
-    json.value(point->imageX);
-    json.value(point->imageY);
-    json.endArray();
-    json.key("file");
-    json.beginArray();
-    json.value(point->fileX);
-    json.value(point->fileY);
-    json.endArray();
-    json.endObject();
+Json infoJson(const HostSession &session, const InfoOptions &options, const Derived &derived) {
+  const qvstandin::LoadedPlugin &plugin = session.plugin();
+  const TextureView &t = session.texture();
+  const GeoView &g = session.geo();
+  Json callbacks = Json::object();
+  for (const Step step : kInfoSteps) {
+    callbacks[stepName(step)] = orNull(session.status(step));
   }
-  json.endArray();
-  json.endObject();
-
-  json.key("crs");
+  Json points = Json::array();
+  for (const auto &p : g.points) {
+    points.push_back(p ? Json{{"image", {number(p->imageX), number(p->imageY)}},
+                              {"file", {number(p->fileX), number(p->fileY)}}}
+                       : Json());
+  }
+  Json crs, pixelSize, bounds;
   if (derived.crs) {
-    json.beginObject();
-    json.key("epsg");
-    json.value(static_cast<int32_t>(derived.crs->epsg));
-    json.key("name");
-    json.value(derived.crs->name);
-    json.endObject();
-  } else {
-    json.null();
+    crs = {{"epsg", derived.crs->epsg}, {"name", derived.crs->name}};
   }
-  json.key("pixelSize");
   if (derived.geo) {
-    json.beginArray();
-    json.value(derived.geo->pixelWidth);
-    json.value(derived.geo->pixelHeight);
-    json.endArray();
-  } else {
-    json.null();
+    const GeoSummary &s = *derived.geo;
+    pixelSize = {number(s.pixelWidth), number(s.pixelHeight)};
+    bounds = {{"west", number(s.west)},
+              {"south", number(s.south)},
+              {"east", number(s.east)},
+              {"north", number(s.north)}};
   }
-  json.key("bounds");
-  if (derived.geo) {
-    json.beginObject();
-    json.key("west");
-    json.value(derived.geo->west);
-    json.key("south");
-    json.value(derived.geo->south);
-    json.key("east");
-    json.value(derived.geo->east);
-    json.key("north");
-    json.value(derived.geo->north);
-    json.endObject();
-  } else {
-    json.null();
-  }
-  json.endObject();
-  return json.text();
+  return {{"file", options.file},
+          {"ok", session.failure().empty()},
+          {"plugin",
+           {{"path", options.plugin},
+            {"vendor", plugin.vendor},
+            {"id", plugin.idString},
+            {"uuid", plugin.uuidString},
+            {"version", plugin.version},
+            {"init", plugin.initResult}}},
+          {"callbacks", callbacks},
+          {"width", orNull(t.width)},
+          {"height", orNull(t.height)},
+          {"texture",
+           {{"type", orNull(t.type)},
+            {"sampleSize", orNull(t.sampleSize)},
+            {"min", orNull(t.min)},
+            {"max", orNull(t.max)},
+            {"transparentValue", orNull(t.transparentValue)},
+            {"tiled", orNull(t.tiled)},
+            {"signed", orNull(t.signedFlag)}}},
+          {"geo",
+           {{"type", orNull(g.geoType)},
+            {"imageOrigin", orNull(g.imageOrigin)},
+            {"projection", orNull(g.projection)},
+            {"earthModel", orNull(g.earthModel)},
+            {"utmZone", orNull(g.utmZone)},
+            {"utmHemisphere", orNull(g.utmHemisphere)},
+            {"controlPointCount", orNull(g.controlPointCount)},
+            {"controlPoints", points}}},
+          {"crs", crs},
+          {"pixelSize", pixelSize},
+          {"bounds", bounds}};
 }
 
 template <typename T> std::string shown(const std::optional<T> &maybe) {
@@ -219,17 +151,18 @@ std::string projectionText(const GeoView &g, const Derived &derived) {
   return text;
 }
 
-std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &plugin,
+std::string infoText(const HostSession &session, const InfoOptions &options,
                      const Derived &derived) {
-  const TextureView &t = report.texture;
-  const GeoView &g = report.geo;
+  const qvstandin::LoadedPlugin &plugin = session.plugin();
+  const TextureView &t = session.texture();
+  const GeoView &g = session.geo();
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
     (void)std::snprintf(padded, sizeof padded, "%-16s", label);
     text += padded + value + "\n";
   };
-  line("file", report.file);
+  line("file", options.file);
   line("plug-in", std::string(plugin.idString) + " " + plugin.version + " (" + plugin.vendor +
                       "), " + plugin.uuidString);
   line("size", shown(t.width) + " x " + shown(t.height) + " pixels");
@@ -259,9 +192,10 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
     line("bounds", "-");
   }
   std::string codes;
-  for (const ImportStep *step : {&report.open, &report.getInfo, &report.geoInfo, &report.close}) {
-    codes += std::string(codes.empty() ? "" : ", ") + step->name + " " +
-             (step->ran ? std::to_string(step->result.status) : std::string("not called"));
+  for (const Step step : kInfoSteps) {
+    const std::optional<int32_t> status = session.status(step);
+    codes += std::string(codes.empty() ? "" : ", ") + stepName(step) + " " +
+             (status ? std::to_string(*status) : std::string("not called"));
   }
   line("callbacks", codes);
   return text;
@@ -269,39 +203,28 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
 
 } // namespace
 
-int runInfo(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionDef kOptions[] = {{"json", false}, {"plugin", true}, {"help", false}};
-  ParsedArgs parsed;
-  std::string error;
-  if (!parseArgs(args, kOptions, &parsed, &error)) {
-    return usageFailure("info", error);
-  }
-  if (parsed.has("help")) {
-    (void)std::fputs(kInfoHelp, stdout);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 1) {
-    return usageFailure("info", "info takes one DED file");
-  }
-  const std::string &file = parsed.positional[0];
-  const std::string pluginPath = parsed.value("plugin", defaultPluginPath(argv0));
-
+int runInfo(const InfoOptions &options) {
   HostSession session;
-  if (!session.load(pluginPath, &error)) {
+  std::string error;
+  if (!session.load(options.plugin, &error)) {
     reportFailure(error);
     return kExitFailure;
   }
-  ImportReport report;
-  importDescription(session, file, &report);
-  finishImport(session, &report);
-  const Derived derived = derive(report);
-  const std::string text = parsed.has("json")
-                               ? infoJson(report, session.plugin(), pluginPath, derived)
-                               : infoText(report, session.plugin(), derived);
+  session.describe(options.file);
+  session.close();
+  const Derived derived = derive(session);
+  // Names are bytes on this system; a file name that is not UTF-8 must not
+  // stop the report, so such bytes become U+FFFD in the JSON.
+  const std::string text = options.json
+                               ? infoJson(session, options, derived)
+                                         .dump(2, ' ', false, Json::error_handler_t::replace) +
+                                     "\n"
+                               : infoText(session, options, derived);
   (void)std::fputs(text.c_str(), stdout);
   (void)std::fflush(stdout);
-  if (report.firstFailure() != nullptr) {
-    reportFailure(importFailure(report));
+  const std::string failure = session.failure();
+  if (!failure.empty()) {
+    reportFailure(failure);
     return kExitFailure;
   }
   return kExitOk;
