@@ -60,52 +60,17 @@ WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {
   return w;
 }
 
+namespace {
+
+// The shortest decimal that reads back as the same double, without an exponent.
 std::string formatFixed(double value) {
   if (value == 0) {
     return "0"; // and never "-0"
   }
-  char text[400];
+  char text[400]; // holds any double in fixed form
   const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return std::string(text, result.ptr); // 400 characters hold any double in fixed form
-}
-
-std::string formatShortest(double value) {
-  if (value == 0) {
-    return "0";
-  }
-  // Plain decimals where they stay short, so 500000 is not "5e+05".
-  const double magnitude = std::fabs(value);
-  if (magnitude >= 1e-5 && magnitude < 1e15) {
-    return formatFixed(value);
-  }
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
-
-std::string worldFileText(const WorldFile &w) {
-  std::string text;
-  for (double v : {w.xPerColumn, w.yPerColumn, w.xPerRow, w.yPerRow, w.x, w.y}) {
-    text += formatFixed(v);
-    text += '\n';
-  }
-  return text;
-}
-
-std::string geoTransformText(const WorldFile &w) {
-  const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
-  const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
-  std::string text;
-  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
-    if (!text.empty()) {
-      text += ", ";
-    }
-    text += formatShortest(v);
-  }
-  return text;
-}
-
-namespace {
 
 const char *const kEsriGeographic =
     "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
@@ -117,30 +82,50 @@ const char *const kOgcGeographicBody =
     "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,"
     "AUTHORITY[\"EPSG\",\"9122\"]]";
 
+// The same map as a world file, anchored at the top-left pixel's outer corner.
+std::string geoTransformText(const WorldFile &w) {
+  const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
+  const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
+  std::string text;
+  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
+    text += (text.empty() ? "" : ", ") + formatShortest(v);
+  }
+  return text;
+}
+
 std::string xmlEscaped(const std::string &text) {
   std::string out;
-  for (char ch : text) {
-    switch (ch) {
-    case '"':
-      out += "&quot;";
-      break;
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    default:
-      out += ch;
-    }
+  for (const char ch : text) {
+    const char *entity = ch == '"'   ? "&quot;"
+                         : ch == '&' ? "&amp;"
+                         : ch == '<' ? "&lt;"
+                         : ch == '>' ? "&gt;"
+                                     : nullptr;
+    out += entity != nullptr ? std::string(entity) : std::string(1, ch);
   }
   return out;
 }
 
 } // namespace
+
+std::string formatShortest(double value) {
+  // Plain decimals where they stay short, so 500000 is not "5e+05".
+  const double magnitude = std::fabs(value);
+  if (value == 0 || (magnitude >= 1e-5 && magnitude < 1e15)) {
+    return formatFixed(value);
+  }
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string worldFileText(const WorldFile &w) {
+  std::string text;
+  for (double v : {w.xPerColumn, w.yPerColumn, w.xPerRow, w.yPerRow, w.x, w.y}) {
+    text += formatFixed(v) + "\n";
+  }
+  return text;
+}
 
 bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
             std::optional<int32_t> hemisphere, Crs *crs, std::string *error) {

@@ -52,13 +52,8 @@ WorldFile worldFileFor(const Affine &affine, int32_t height, bool northUp);
 // Six lines, each number as the shortest decimal that reads back exactly.
 std::string worldFileText(const WorldFile &world);
 
-// GDAL's geotransform: the same map, anchored at the top-left pixel's outer corner.
-std::string geoTransformText(const WorldFile &world);
-
-// The shortest decimal that reads back as the same double: always without
-// an exponent (formatFixed), or with one only for very small or very large
-// magnitudes (formatShortest).
-std::string formatFixed(double value);
+// The shortest decimal that reads back as the same double, with an exponent
+// only for very small or very large magnitudes.
 std::string formatShortest(double value);
 
 // A coordinate system the plug-in's projection codes stand for.

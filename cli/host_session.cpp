@@ -8,11 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
+#include <string_view>
 #include <system_error>
-
-#ifndef ELVARIN_PLUGIN_FILE_NAME
-#define ELVARIN_PLUGIN_FILE_NAME "libelvarin.so"
-#endif
 
 namespace elvhost {
 
@@ -25,23 +23,17 @@ constexpr int32_t kOpenFailed = -2;
 
 size_t indexOf(Step step) { return static_cast<size_t>(step); }
 
+// What a callback's status code means, in words.
 std::string statusWords(int32_t status) {
-  switch (status) {
-  case -1:
-    return "out of memory";
-  case kOpenFailed:
-    return "cannot open";
-  case -3:
-    return "truncated or unreadable";
-  case -6:
-    return "not a DED file (bad magic)";
-  case -8:
-    return "bad argument or unusable header values";
-  case qvstandin::kNotRegistered:
-    return "the plug-in registered no such callback";
-  default:
-    return "unknown failure";
-  }
+  static const std::map<int32_t, std::string> kWords = {
+      {-1, "out of memory"},
+      {kOpenFailed, "cannot open"},
+      {-3, "truncated or unreadable"},
+      {-6, "not a DED file (bad magic)"},
+      {-8, "bad argument or unusable header values"},
+      {qvstandin::kNotRegistered, "the plug-in registered no such callback"}};
+  const auto found = kWords.find(status);
+  return found != kWords.end() ? found->second : "unknown failure";
 }
 
 // Runs call with standard error (descriptor 2) going to a temporary file and
@@ -49,11 +41,10 @@ std::string statusWords(int32_t status) {
 // joined by "; ". When standard error cannot be redirected, call runs with
 // it untouched and said stays empty.
 int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said) {
-  constexpr int kStderr = 2;
   (void)std::fflush(stderr);
   std::FILE *sink = std::tmpfile();
-  const int saved = sink != nullptr ? dup(kStderr) : -1;
-  if (saved < 0 || dup2(fileno(sink), kStderr) < 0) {
+  const int saved = sink != nullptr ? dup(STDERR_FILENO) : -1;
+  if (saved < 0 || dup2(fileno(sink), STDERR_FILENO) < 0) {
     if (saved >= 0) {
       ::close(saved);
     }
@@ -64,7 +55,7 @@ int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said)
   }
   const int32_t status = call();
   (void)std::fflush(stderr);
-  dup2(saved, kStderr);
+  dup2(saved, STDERR_FILENO);
   ::close(saved);
   // A plug-in has no business printing more than a few lines; keep the
   // report to one readable line even if it does.
@@ -72,12 +63,8 @@ int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said)
   std::rewind(sink);
   const size_t got = std::fread(text, 1, sizeof text, sink);
   (void)std::fclose(sink);
-  for (size_t i = 0; i < got; ++i) {
-    if (text[i] == '\n') {
-      *said += "; ";
-    } else if (text[i] != '\r') {
-      *said += text[i];
-    }
+  for (const char ch : std::string_view(text, got)) {
+    *said += ch == '\n' ? "; " : ch == '\r' ? "" : std::string(1, ch);
   }
   while (said->ends_with("; ")) {
     said->resize(said->size() - 2);

@@ -1,9 +1,9 @@
-// elvarin-host info: what the host learns about a DED file from the plug-in.
+// elvarin-host info: what the host learns about a DED file from the plug-in,
+// as one JSON document that --json prints and the text report is read from.
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <type_traits>
 
 #include "cli/commands.h"
 #include "cli/errors.h"
@@ -16,75 +16,42 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-struct Derived {
-  std::optional<GeoSummary> geo;
-  std::optional<Crs> crs;
-};
-
-Derived derive(const HostSession &session) {
-  Derived derived;
-  const TextureView &t = session.texture();
-  const GeoView &g = session.geo();
-  if (session.status(Step::GeoInfo) != 0 || !t.width || !t.height) {
-    return derived;
-  }
-  std::string ignored;
-  GeoSummary summary;
-  if (summarizeGeo(g, *t.width, *t.height, &summary, &ignored)) {
-    derived.geo = summary;
-  }
-  Crs crs;
-  if (crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &ignored)) {
-    derived.crs = crs;
-  }
-  return derived;
-}
-
-// Whole numbers as integers (500000, not 500000.0), so the text reads as the
-// plug-in set it; non-finite ones come out as null.
+// Whole numbers without a ".0" (500000, as the plug-in set it); non-finite
+// ones come out as null.
 Json number(double value) {
-  constexpr double kExactInt64 = 9007199254740992.0; // 2^53
-  if (value == std::trunc(value) && std::fabs(value) <= kExactInt64) {
-    return static_cast<int64_t>(value);
-  }
-  return value;
+  const bool whole = value == std::trunc(value) && std::fabs(value) < 1e15;
+  return whole ? Json(static_cast<int64_t>(value)) : Json(value);
 }
+Json orNull(std::optional<int32_t> value) { return value ? Json(*value) : Json(); }
+Json orNull(std::optional<double> value) { return value ? number(*value) : Json(); }
 
-template <typename T> Json orNull(const std::optional<T> &value) {
-  if constexpr (std::is_floating_point_v<T>) {
-    return value ? number(*value) : Json();
-  } else {
-    return value ? Json(*value) : Json();
-  }
-}
-
-constexpr Step kInfoSteps[] = {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close};
-
-Json infoJson(const HostSession &session, const InfoOptions &options, const Derived &derived) {
+Json report(const HostSession &session, const InfoOptions &options) {
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   const TextureView &t = session.texture();
   const GeoView &g = session.geo();
-  Json callbacks = Json::object();
-  for (const Step step : kInfoSteps) {
+  Json callbacks = Json::object(), points = Json::array(), crs, pixelSize, bounds;
+  for (const Step step : {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close}) {
     callbacks[stepName(step)] = orNull(session.status(step));
   }
-  Json points = Json::array();
   for (const auto &p : g.points) {
     points.push_back(p ? Json{{"image", {number(p->imageX), number(p->imageY)}},
                               {"file", {number(p->fileX), number(p->fileY)}}}
                        : Json());
   }
-  Json crs, pixelSize, bounds;
-  if (derived.crs) {
-    crs = {{"epsg", derived.crs->epsg}, {"name", derived.crs->name}};
-  }
-  if (derived.geo) {
-    const GeoSummary &s = *derived.geo;
+  // Where the image lies, when the plug-in said enough to tell.
+  const bool placed = session.status(Step::GeoInfo) == 0 && t.width && t.height;
+  std::string ignored;
+  GeoSummary s;
+  if (placed && summarizeGeo(g, *t.width, *t.height, &s, &ignored)) {
     pixelSize = {number(s.pixelWidth), number(s.pixelHeight)};
     bounds = {{"west", number(s.west)},
               {"south", number(s.south)},
               {"east", number(s.east)},
               {"north", number(s.north)}};
+  }
+  Crs c;
+  if (placed && crsFor(g.projection, g.utmZone, g.utmHemisphere, &c, &ignored)) {
+    crs = {{"epsg", c.epsg}, {"name", c.name}};
   }
   return {{"file", options.file},
           {"ok", session.failure().empty()},
@@ -120,82 +87,71 @@ Json infoJson(const HostSession &session, const InfoOptions &options, const Deri
           {"bounds", bounds}};
 }
 
-template <typename T> std::string shown(const std::optional<T> &maybe) {
-  if (!maybe) {
+// A value as the text report shows it: "-" for one never set.
+std::string shown(const Json &value) {
+  if (value.is_null()) {
     return "-";
   }
-  if constexpr (std::is_floating_point_v<T>) {
-    return formatShortest(*maybe);
-  } else {
-    return std::to_string(*maybe);
-  }
+  return value.is_string()         ? value.get<std::string>()
+         : value.is_number_float() ? formatShortest(value.get<double>())
+                                   : value.dump();
 }
 
-std::string projectionText(const GeoView &g, const Derived &derived) {
-  if (!g.projection) {
-    return "-";
-  }
-  std::string text = std::to_string(*g.projection);
-  if (*g.projection == 0) {
+std::string projectionText(const Json &geo, const Json &crs) {
+  const Json &projection = geo["projection"], &hemisphere = geo["utmHemisphere"];
+  std::string text = shown(projection);
+  if (projection == 0) {
     text += " (geographic)";
-  } else if (*g.projection == 4) {
-    text += " (UTM), zone " + shown(g.utmZone) + ", hemisphere " + shown(g.utmHemisphere);
-    if (g.utmHemisphere) {
-      text += *g.utmHemisphere == 1 ? " (north)" : *g.utmHemisphere == 0 ? " (south)" : "";
-    }
+  } else if (projection == 4) {
+    text += " (UTM), zone " + shown(geo["utmZone"]) + ", hemisphere " + shown(hemisphere) +
+            (hemisphere == 1   ? " (north)"
+             : hemisphere == 0 ? " (south)"
+                               : "");
   }
-  if (derived.crs) {
-    text += "\n                " + derived.crs->name +
-            " (EPSG:" + std::to_string(derived.crs->epsg) + ")";
+  if (!crs.is_null()) {
+    text += "\n                " + shown(crs["name"]) + " (EPSG:" + shown(crs["epsg"]) + ")";
   }
   return text;
 }
 
-std::string infoText(const HostSession &session, const InfoOptions &options,
-                     const Derived &derived) {
-  const qvstandin::LoadedPlugin &plugin = session.plugin();
-  const TextureView &t = session.texture();
-  const GeoView &g = session.geo();
+std::string textReport(const Json &doc) {
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
     (void)std::snprintf(padded, sizeof padded, "%-16s", label);
     text += padded + value + "\n";
   };
-  line("file", options.file);
-  line("plug-in", std::string(plugin.idString) + " " + plugin.version + " (" + plugin.vendor +
-                      "), " + plugin.uuidString);
-  line("size", shown(t.width) + " x " + shown(t.height) + " pixels");
-  line("texture", "type " + shown(t.type) + ", sample size " + shown(t.sampleSize) + ", min " +
-                      shown(t.min) + ", max " + shown(t.max) + ", transparent " +
-                      shown(t.transparentValue) + ", tiled " + shown(t.tiled) + ", signed " +
-                      shown(t.signedFlag));
-  line("geo", "type " + shown(g.geoType) + ", image origin " + shown(g.imageOrigin) +
-                  ", earth model " + shown(g.earthModel) + ", control points " +
-                  shown(g.controlPointCount));
-  line("projection", projectionText(g, derived));
-  for (size_t i = 0; i < g.points.size(); ++i) {
-    const auto &p = g.points[i];
-    line(i == 0 ? "control points" : "", std::to_string(i) + ": image (" +
-                                             (p ? formatShortest(p->imageX) : "-") + ", " +
-                                             (p ? formatShortest(p->imageY) : "-") + ") -> file (" +
-                                             (p ? formatShortest(p->fileX) : "-") + ", " +
-                                             (p ? formatShortest(p->fileY) : "-") + ")");
+  const Json &plugin = doc["plugin"], &t = doc["texture"], &g = doc["geo"];
+  line("file", shown(doc["file"]));
+  line("plug-in", shown(plugin["id"]) + " " + shown(plugin["version"]) + " (" +
+                      shown(plugin["vendor"]) + "), " + shown(plugin["uuid"]));
+  line("size", shown(doc["width"]) + " x " + shown(doc["height"]) + " pixels");
+  line("texture", "type " + shown(t["type"]) + ", sample size " + shown(t["sampleSize"]) +
+                      ", min " + shown(t["min"]) + ", max " + shown(t["max"]) + ", transparent " +
+                      shown(t["transparentValue"]) + ", tiled " + shown(t["tiled"]) + ", signed " +
+                      shown(t["signed"]));
+  line("geo", "type " + shown(g["type"]) + ", image origin " + shown(g["imageOrigin"]) +
+                  ", earth model " + shown(g["earthModel"]) + ", control points " +
+                  shown(g["controlPointCount"]));
+  line("projection", projectionText(g, doc["crs"]));
+  for (size_t i = 0; i < kControlPoints; ++i) {
+    const Json &p = g["controlPoints"][i];
+    const auto at = [&p](const char *place, size_t axis) {
+      return p.is_null() ? "-" : shown(p[place][axis]);
+    };
+    line(i == 0 ? "control points" : "", std::to_string(i) + ": image (" + at("image", 0) + ", " +
+                                             at("image", 1) + ") -> file (" + at("file", 0) + ", " +
+                                             at("file", 1) + ")");
   }
-  if (derived.geo) {
-    const GeoSummary &s = *derived.geo;
-    line("pixel size", formatShortest(s.pixelWidth) + " x " + formatShortest(s.pixelHeight));
-    line("bounds", "west " + formatShortest(s.west) + ", south " + formatShortest(s.south) +
-                       ", east " + formatShortest(s.east) + ", north " + formatShortest(s.north));
-  } else {
-    line("pixel size", "-");
-    line("bounds", "-");
-  }
+  const Json &size = doc["pixelSize"], &b = doc["bounds"];
+  line("pixel size", size.is_null() ? "-" : shown(size[0]) + " x " + shown(size[1]));
+  line("bounds", b.is_null() ? "-"
+                             : "west " + shown(b["west"]) + ", south " + shown(b["south"]) +
+                                   ", east " + shown(b["east"]) + ", north " + shown(b["north"]));
   std::string codes;
-  for (const Step step : kInfoSteps) {
-    const std::optional<int32_t> status = session.status(step);
-    codes += std::string(codes.empty() ? "" : ", ") + stepName(step) + " " +
-             (status ? std::to_string(*status) : std::string("not called"));
+  for (const auto &[step, status] : doc["callbacks"].items()) {
+    codes += (codes.empty() ? "" : ", ") + step + " " +
+             (status.is_null() ? std::string("not called") : shown(status));
   }
   line("callbacks", codes);
   return text;
@@ -212,14 +168,12 @@ int runInfo(const InfoOptions &options) {
   }
   session.describe(options.file);
   session.close();
-  const Derived derived = derive(session);
-  // Names are bytes on this system; a file name that is not UTF-8 must not
-  // stop the report, so such bytes become U+FFFD in the JSON.
+  const Json doc = report(session, options);
+  // Names are bytes on this system; one that is not UTF-8 must not stop the
+  // report, so in JSON such bytes become U+FFFD.
   const std::string text = options.json
-                               ? infoJson(session, options, derived)
-                                         .dump(2, ' ', false, Json::error_handler_t::replace) +
-                                     "\n"
-                               : infoText(session, options, derived);
+                               ? doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
+                               : textReport(doc);
   (void)std::fputs(text.c_str(), stdout);
   (void)std::fflush(stdout);
   const std::string failure = session.failure();

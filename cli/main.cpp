@@ -13,10 +13,6 @@
 #include "cli/errors.h"
 #include "cli/host_session.h"
 
-#ifndef ELVARIN_HOST_VERSION
-#define ELVARIN_HOST_VERSION "unknown"
-#endif
-
 namespace {
 
 using namespace elvhost;
@@ -163,7 +159,7 @@ int run(int argc, char **argv) {
       ->type_name("N")
       ->capture_default_str()
       ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide),
-                     [sizeRule](const std::string &) { return sizeRule; }));
+                         [sizeRule](const std::string &) { return sizeRule; }));
 
   const std::map<const CLI::App *, std::string> takes = {
       {infoCommand, "info takes one DED file"},

@@ -15,38 +15,43 @@ namespace {
 constexpr int32_t kMosaicCell = 1025;        // samples per side of a one-degree mosaic cell
 constexpr float kGeographicUnits = 36000.0f; // geographic spacings are in 1/36000 degree
 
-DedFileLayout geographicLayout(int32_t side) {
-  DedCellLayout cell;
-  cell.xMin = 7.0f;
-  cell.xMax = 8.0f;
-  cell.yMin = 46.0f;
-  cell.yMax = 47.0f;
-  const float spacing = kGeographicUnits / static_cast<float>(side - 1);
-  cell.xSpacing = spacing;
-  cell.ySpacing = spacing;
-  cell.rows = side;
-  cell.columns = side;
+// cellsPerSide x cellsPerSide abutting geographic cells of cellSide samples
+// per side, each one degree square, from 7 E, 46 N eastwards and northwards.
+DedFileLayout geographicLayout(int32_t cellsPerSide, int32_t cellSide) {
+  const int32_t step = cellSide - 1;
+  const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625 for 1025, exact
   DedFileLayout layout;
-  layout.cells.push_back(cell);
+  for (int32_t south = 0; south < cellsPerSide; ++south) {
+    for (int32_t west = 0; west < cellsPerSide; ++west) {
+      const float x = 7.0f + static_cast<float>(west), y = 46.0f + static_cast<float>(south);
+      layout.cells.push_back({.yMin = y,
+                              .yMax = y + 1.0f,
+                              .xMin = x,
+                              .xMax = x + 1.0f,
+                              .ySpacing = spacing,
+                              .xSpacing = spacing,
+                              .rows = cellSide,
+                              .columns = cellSide,
+                              .firstColumn = int64_t{west} * step,
+                              .firstRow = int64_t{south} * step});
+    }
+  }
   return layout;
 }
 
+// One cell of side x side samples 30 m apart in UTM zone 33 north.
 DedFileLayout utmLayout(int32_t side) {
-  constexpr float kSpacing = 30.0f; // metres
-  DedCellLayout cell;
-  cell.xMin = 500000.0f;
-  cell.yMin = 5000000.0f;
-  cell.xMax = cell.xMin + kSpacing * static_cast<float>(side - 1);
-  cell.yMax = cell.yMin + kSpacing * static_cast<float>(side - 1);
-  cell.xSpacing = kSpacing;
-  cell.ySpacing = kSpacing;
-  cell.rows = side;
-  cell.columns = side;
-  DedFileLayout layout;
-  layout.utm = true;
-  layout.hemisphere = 'N';
-  layout.zone = 33;
-  layout.cells.push_back(cell);
+  constexpr float kSpacing = 30.0f, kWest = 500000.0f, kSouth = 5000000.0f; // metres
+  const float extent = kSpacing * static_cast<float>(side - 1);
+  DedFileLayout layout{.utm = true, .hemisphere = 'N', .zone = 33, .cells = {}};
+  layout.cells.push_back({.yMin = kSouth,
+                          .yMax = kSouth + extent,
+                          .xMin = kWest,
+                          .xMax = kWest + extent,
+                          .ySpacing = kSpacing,
+                          .xSpacing = kSpacing,
+                          .rows = side,
+                          .columns = side});
   return layout;
 }
 
@@ -55,29 +60,6 @@ int32_t mosaicCells(int32_t side) {
   const int32_t step = kMosaicCell - 1;
   const int32_t cells = (side - 1 + step - 1) / step;
   return cells < 1 ? 1 : cells;
-}
-
-DedFileLayout mosaicLayout(int32_t cellsPerSide) {
-  DedFileLayout layout;
-  const int32_t step = kMosaicCell - 1;
-  const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625, exact
-  for (int32_t south = 0; south < cellsPerSide; ++south) {
-    for (int32_t west = 0; west < cellsPerSide; ++west) {
-      DedCellLayout cell;
-      cell.xMin = 7.0f + static_cast<float>(west);
-      cell.xMax = cell.xMin + 1.0f;
-      cell.yMin = 46.0f + static_cast<float>(south);
-      cell.yMax = cell.yMin + 1.0f;
-      cell.xSpacing = spacing;
-      cell.ySpacing = spacing;
-      cell.rows = kMosaicCell;
-      cell.columns = kMosaicCell;
-      cell.firstColumn = int64_t{west} * step;
-      cell.firstRow = int64_t{south} * step;
-      layout.cells.push_back(cell);
-    }
-  }
-  return layout;
 }
 
 } // namespace
@@ -95,9 +77,9 @@ int runSample(const SampleOptions &options) {
       return usageFailure("sample", "--size for a mosaic must stay within " +
                                         std::to_string(kMaxSampleSide) + " samples");
     }
-    layout = mosaicLayout(cells);
+    layout = geographicLayout(cells, kMosaicCell);
   } else {
-    layout = geographicLayout(options.side);
+    layout = geographicLayout(1, options.side);
   }
 
   std::string error;
