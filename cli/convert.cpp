@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,18 +22,6 @@
 namespace elvhost {
 
 namespace {
-
-enum class Format { Png, Pgm };
-
-// The format an image's name asks for: .png or .pgm in any case.
-bool formatFor(const std::string &path, Format *format) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char &ch : extension) {
-    ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-  }
-  *format = extension == ".pgm" ? Format::Pgm : Format::Png;
-  return extension == ".png" || extension == ".pgm";
-}
 
 struct ReleasePixels {
   size_t mappedBytes = 0; // 0: the block came from malloc
@@ -94,10 +83,14 @@ private:
 int runConvert(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
-  Format format = Format::Png;
-  if (!formatFor(output, &format)) {
+  std::string extension = std::filesystem::path(output).extension().string();
+  for (char &ch : extension) {
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  }
+  if (extension != ".png" && extension != ".pgm") {
     return usageFailure("convert", output + ": the output must end in .png or .pgm");
   }
+  const bool png = extension == ".png";
   std::string error;
   const bool northUp = !options.asHost;
   PhaseTimer timer;
@@ -164,14 +157,13 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("get-image");
 
-  const bool written = format == Format::Png
-                           ? writePng(imageStream, image, northUp, PngSettings{}, &error)
+  const bool written = png ? writePng(imageStream, image, northUp, PngSettings{}, &error)
                            : writePgm(imageStream, image, northUp, &error);
   if (!written) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
-  timer.mark(format == Format::Png ? "write PNG" : "write PGM");
+  timer.mark(png ? "write PNG" : "write PGM");
 
   const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||

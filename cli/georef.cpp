@@ -73,14 +73,25 @@ std::string formatFixed(double value) {
 }
 
 const char *const kEsriGeographic =
-    "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
-    "298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
+    R"(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],)"
+    R"(PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])";
 
 const char *const kOgcGeographicBody =
-    "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563,"
-    "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,"
-    "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,"
-    "AUTHORITY[\"EPSG\",\"9122\"]]";
+    R"(GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563,)"
+    R"(AUTHORITY["EPSG","7030"]],AUTHORITY["EPSG","6326"]],PRIMEM["Greenwich",0,)"
+    R"(AUTHORITY["EPSG","8901"]],UNIT["degree",0.0174532925199433,AUTHORITY["EPSG","9122"]])";
+
+// text with every "{name}" in it replaced by its value.
+std::string filled(std::string text,
+                   std::initializer_list<std::pair<std::string, std::string>> values) {
+  for (const auto &[name, value] : values) {
+    for (size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + value.size())) {
+      text.replace(at, name.size(), value);
+    }
+  }
+  return text;
+}
 
 // The same map as a world file, anchored at the top-left pixel's outer corner.
 std::string geoTransformText(const WorldFile &w) {
@@ -137,9 +148,8 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     crs->epsg = 4326;
     crs->name = "WGS 84";
     crs->esriWkt = kEsriGeographic;
-    crs->ogcWkt =
-        std::string(kOgcGeographicBody) +
-        ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST],AUTHORITY[\"EPSG\",\"4326\"]]";
+    crs->ogcWkt = std::string(kOgcGeographicBody) +
+                  R"(,AXIS["Latitude",NORTH],AXIS["Longitude",EAST],AUTHORITY["EPSG","4326"]])";
     crs->latitudeFirst = true;
     return true;
   }
@@ -157,32 +167,30 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     return false;
   }
   const bool north = *hemisphere == 1;
-  const std::string zoneText = std::to_string(*zone);
-  const std::string letter = north ? "N" : "S";
-  const std::string centralMeridian = std::to_string(6 * *zone - 183);
-  const std::string falseNorthing = north ? "0" : "10000000";
   crs->epsg = (north ? 32600 : 32700) + *zone;
-  crs->name = "WGS 84 / UTM zone " + zoneText + letter;
-  crs->esriWkt = "PROJCS[\"WGS_1984_UTM_Zone_" + zoneText + letter + "\"," + kEsriGeographic +
-                 ",PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",500000.0],"
-                 "PARAMETER[\"False_Northing\"," +
-                 falseNorthing +
-                 ".0],"
-                 "PARAMETER[\"Central_Meridian\"," +
-                 centralMeridian +
-                 ".0],"
-                 "PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_Origin\",0.0],"
-                 "UNIT[\"Meter\",1.0]]";
-  crs->ogcWkt = "PROJCS[\"" + crs->name + "\"," + kOgcGeographicBody +
-                ",AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
-                "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\"," +
-                centralMeridian +
-                "],PARAMETER[\"scale_factor\",0.9996],"
-                "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\"," +
-                falseNorthing +
-                "],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],"
-                "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"" +
-                std::to_string(crs->epsg) + "\"]]";
+  crs->name = "WGS 84 / UTM zone " + std::to_string(*zone) + (north ? "N" : "S");
+  const std::initializer_list<std::pair<std::string, std::string>> values = {
+      {"{zone}", std::to_string(*zone) + (north ? "N" : "S")},
+      {"{name}", crs->name},
+      {"{epsg}", std::to_string(crs->epsg)},
+      {"{meridian}", std::to_string(6 * *zone - 183)},
+      {"{northing}", north ? "0" : "10000000"},
+      {"{esriGeographic}", kEsriGeographic},
+      {"{ogcGeographic}", kOgcGeographicBody}};
+  crs->esriWkt = filled(
+      R"(PROJCS["WGS_1984_UTM_Zone_{zone}",{esriGeographic},PROJECTION["Transverse_Mercator"],)"
+      R"(PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",{northing}.0],)"
+      R"(PARAMETER["Central_Meridian",{meridian}.0],PARAMETER["Scale_Factor",0.9996],)"
+      R"(PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])",
+      values);
+  crs->ogcWkt = filled(
+      R"(PROJCS["{name}",{ogcGeographic},AUTHORITY["EPSG","4326"]],)"
+      R"(PROJECTION["Transverse_Mercator"],PARAMETER["latitude_of_origin",0],)"
+      R"(PARAMETER["central_meridian",{meridian}],PARAMETER["scale_factor",0.9996],)"
+      R"(PARAMETER["false_easting",500000],PARAMETER["false_northing",{northing}],)"
+      R"(UNIT["metre",1,AUTHORITY["EPSG","9001"]],AXIS["Easting",EAST],AXIS["Northing",NORTH],)"
+      R"(AUTHORITY["EPSG","{epsg}"]])",
+      values);
   crs->latitudeFirst = false;
   return true;
 }

@@ -4,10 +4,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 #include <map>
 #include <string_view>
 #include <system_error>
@@ -72,54 +72,41 @@ int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said)
   return status;
 }
 
-// Setter arguments are recorded as doubles; an int32 setter's value always
-// converts back exactly.
-void take(const qvstandin::SetterCall &call, const char *name, std::optional<int32_t> *out) {
-  if (call.name == name && call.args.size() == 1) {
-    const double v = call.args[0];
-    if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
-      *out = static_cast<int32_t>(v);
-    }
-  }
-}
-
-TextureView readTexture(const qvstandin::ImageRecord &record) {
-  TextureView view;
+// Takes what the setter calls on record say into texture and geo; a later
+// call of a setter overrides an earlier one. Arguments are recorded as
+// doubles, from which an int32 setter's value converts back exactly.
+void readSetters(const qvstandin::ImageRecord &record, TextureView *t, GeoView *g) {
+  const std::pair<const char *, std::optional<int32_t> *> integers[] = {
+      {"qvSetTextureWidth", &t->width},
+      {"qvSetTextureHeight", &t->height},
+      {"qvSetTextureType", &t->type},
+      {"qvSetTextureSampleSize", &t->sampleSize},
+      {"qvSetTextureTransparentValue", &t->transparentValue},
+      {"qvSetTextureTiledFlag", &t->tiled},
+      {"qvSetTextureSignedFlag", &t->signedFlag},
+      {"qvSetTextureGeoType", &g->geoType},
+      {"qvSetTextureGeoImageOrigin", &g->imageOrigin},
+      {"qvSetTextureGeoProjection", &g->projection},
+      {"qvSetTextureGeoEarthModel", &g->earthModel},
+      {"qvSetTextureGeoUTMZone", &g->utmZone},
+      {"qvSetTextureGeoUTMHemisphere", &g->utmHemisphere},
+      {"qvSetTextureGeoNumCtlPts", &g->controlPointCount}};
   for (const qvstandin::SetterCall &call : record.calls) {
-    take(call, "qvSetTextureWidth", &view.width);
-    take(call, "qvSetTextureHeight", &view.height);
-    take(call, "qvSetTextureType", &view.type);
-    take(call, "qvSetTextureSampleSize", &view.sampleSize);
-    take(call, "qvSetTextureTransparentValue", &view.transparentValue);
-    take(call, "qvSetTextureTiledFlag", &view.tiled);
-    take(call, "qvSetTextureSignedFlag", &view.signedFlag);
-    if (call.name == "qvSetTextureMinMax" && call.args.size() == 2) {
-      view.min = call.args[0];
-      view.max = call.args[1];
-    }
-  }
-  return view;
-}
-
-GeoView readGeo(const qvstandin::ImageRecord &record) {
-  GeoView view;
-  for (const qvstandin::SetterCall &call : record.calls) {
-    take(call, "qvSetTextureGeoType", &view.geoType);
-    take(call, "qvSetTextureGeoImageOrigin", &view.imageOrigin);
-    take(call, "qvSetTextureGeoProjection", &view.projection);
-    take(call, "qvSetTextureGeoEarthModel", &view.earthModel);
-    take(call, "qvSetTextureGeoUTMZone", &view.utmZone);
-    take(call, "qvSetTextureGeoUTMHemisphere", &view.utmHemisphere);
-    take(call, "qvSetTextureGeoNumCtlPts", &view.controlPointCount);
-    if (call.name == "qvSetTextureGeoCtlPt" && call.args.size() == 5) {
-      const double index = call.args[0];
-      if (index >= 0 && index < kControlPoints && index == std::floor(index)) {
-        view.points[static_cast<size_t>(index)] =
-            ControlPoint{call.args[1], call.args[2], call.args[3], call.args[4]};
+    const std::vector<double> &v = call.args;
+    for (const auto &[name, field] : integers) {
+      if (call.name == name && v.size() == 1 && v[0] >= INT32_MIN && v[0] <= INT32_MAX) {
+        *field = static_cast<int32_t>(v[0]);
       }
     }
+    if (call.name == "qvSetTextureMinMax" && v.size() == 2) {
+      t->min = v[0];
+      t->max = v[1];
+    }
+    if (call.name == "qvSetTextureGeoCtlPt" && v.size() == 5 && v[0] >= 0 &&
+        v[0] < kControlPoints && v[0] == std::floor(v[0])) {
+      g->points[static_cast<size_t>(v[0])] = ControlPoint{v[1], v[2], v[3], v[4]};
+    }
   }
-  return view;
 }
 
 } // namespace
@@ -177,10 +164,10 @@ bool HostSession::describe(const std::string &file) {
   }
   qvstandin::ImageRecord info, geo;
   bool described = run(Step::GetInfo, [&] { return qvstandin::hostGetInfo(handle_, &info); });
-  texture_ = readTexture(info);
+  readSetters(info, &texture_, &geo_);
   if (described) {
     described = run(Step::GeoInfo, [&] { return qvstandin::hostGetGeoInfo(handle_, &geo); });
-    geo_ = readGeo(geo);
+    readSetters(geo, &texture_, &geo_);
   }
   if (!described) {
     close();

@@ -74,14 +74,15 @@ int usageError(const CLI::App &app, const CLI::ParseError &error,
                const std::map<const CLI::App *, std::string> &takes) {
   const std::vector<CLI::App *> chosen = app.get_subcommands();
   const CLI::App *command = chosen.empty() ? nullptr : chosen.back();
-  std::vector<std::string> extras = app.remaining();
-  if (command != nullptr) {
-    const std::vector<std::string> own = command->remaining();
-    extras.insert(extras.begin(), own.begin(), own.end());
-  }
+  const std::vector<std::string> extras = app.remaining(true);
   std::string message = error.what();
   if (dynamic_cast<const CLI::ValidationError *>(&error) != nullptr) {
     message.erase(0, message.find(": ") + 2); // CLI11's "--name: "; our checks name it
+  } else if (error.get_name() == "ArgumentMismatch") {
+    // Every option here takes one value: it was either left out or given twice.
+    const std::string option = message.substr(0, message.find(':'));
+    message =
+        "option " + option + (message.ends_with("missing") ? " needs a value" : " given twice");
   } else if (!extras.empty() && extras[0].size() > 1 && extras[0][0] == '-') {
     message = "unknown option " + extras[0];
   } else if (command == nullptr && !extras.empty()) {
@@ -106,11 +107,8 @@ int run(int argc, char **argv) {
 
   InfoOptions info;
   CLI::App *infoCommand = app.add_subcommand("info", "what the host learns about a DED file");
-  infoCommand->footer(
-      "Loads the plug-in, opens FILE.ded through it as the host does and shows what\n"
-      "the host learns: size, texture attributes, projection, UTM zone and\n"
-      "hemisphere, the three control points, the pixel size and bounds derived from\n"
-      "them, and the status code each callback returned.");
+  infoCommand->footer("Size, texture attributes, projection, UTM zone and hemisphere, the control\n"
+                      "points, the pixel size and bounds they give, and each callback's status.");
   infoCommand->add_option("FILE.ded", info.file, "the DED file")->required();
   infoCommand->add_flag("--json", info.json, "print the same as JSON, in a fixed layout");
   infoCommand->add_option("--plugin", info.plugin, pluginHelp)->type_name("PATH");
@@ -119,12 +117,10 @@ int run(int argc, char **argv) {
   CLI::App *convertCommand =
       app.add_subcommand("convert", "the grey image, with world file, .prj and .aux.xml");
   convertCommand->footer(
-      "Imports FILE.ded through the plug-in as the host does (open, get-info,\n"
-      "geo-info, get-image into a buffer of height x row width, close) and writes\n"
-      "the 8-bit grey image: PNG for .png, binary PGM for .pgm. Beside it go a world\n"
-      "file (.pgw for PNG, .wld otherwise), the coordinate system as ESRI WKT (.prj)\n"
-      "and a GDAL auxiliary file (OUT.png.aux.xml). Everything is written under\n"
-      "temporary names and renamed at the end, so a failed run leaves nothing.");
+      "Imports FILE.ded as the host does and writes the 8-bit grey image (PNG, or\n"
+      "binary PGM), a world file (.pgw for PNG, .wld otherwise), the coordinate system\n"
+      "(.prj) and a GDAL auxiliary file (.aux.xml). All are written under temporary\n"
+      "names and renamed at the end, so a failed run leaves nothing.");
   convertCommand->add_option("FILE.ded", convert.input, "the DED file")->required();
   convertCommand->add_option("OUT.png|OUT.pgm", convert.output, "the image to write")->required();
   convertCommand->add_flag("--as-host", convert.asHost,
@@ -136,18 +132,15 @@ int run(int argc, char **argv) {
 
   SampleOptions sample;
   CLI::App *sampleCommand = app.add_subcommand("sample", "synthetic terrain as a DED file");
-  sampleCommand->footer(
-      "Writes synthetic terrain (hills, valleys and mountain ridges) as a DED file.\n"
-      "The file is the same on every machine and is written as a stream, so even a\n"
-      "very large one needs little memory.");
+  sampleCommand->footer("Hills, valleys and ridges, the same bytes on every machine, written as a\n"
+                        "stream so that even a very large file needs little memory.");
   sampleCommand->add_option("OUT.ded", sample.output, "the DED file to write")->required();
   sampleCommand
       ->add_option("--kind", sample.kind,
-                   "geographic: one cell of N x N samples covering 7..8 E, 46..47 N\n"
-                   "utm: one cell of N x N samples, 30 m apart, in UTM zone 33 north\n"
-                   "mosaic: a grid of abutting one-degree geographic cells of 1025 x 1025\n"
-                   "samples (spacing 1/1024 degree); N is rounded up to a whole number\n"
-                   "of cells, (N - 1) / 1024 of them per side")
+                   "geographic: one cell of N x N samples over 7..8 E, 46..47 N\n"
+                   "utm: one cell of N x N samples 30 m apart in UTM zone 33 north\n"
+                   "mosaic: one-degree geographic cells of 1025 x 1025 samples,\n"
+                   "(N - 1) / 1024 of them per side, rounded up")
       ->type_name("KIND")
       ->capture_default_str()
       ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {

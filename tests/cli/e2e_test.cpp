@@ -400,6 +400,8 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        2,
        false},
       {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, "--size for a mosaic", 2, false},
+      {{"info", "a.ded", "--plugin"}, "option --plugin needs a value", 2, false},
+      {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
       {{"sample", "x.ded", "--plugin", "p.so"},
        "unknown option --plugin (see elvarin-host sample --help)",
        2,
