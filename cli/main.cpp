@@ -1,12 +1,15 @@
 // elvarin-host: loads the Elvarin plug-in and imports DED files exactly as
 // the host application does, for people and for the tests.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -32,8 +35,8 @@ public:
 };
 
 // A CLI11 check whose refusal reads complaint(value) instead of CLI11's words.
-CLI::Validator saying(CLI::Validator check,
-                      std::function<std::string(const std::string &)> complaint) {
+CLI::Validator saying(const CLI::Validator &check,
+                      const std::function<std::string(const std::string &)> &complaint) {
   const std::string description = check.get_description();
   return {[check, complaint](std::string &value) {
             const std::string original = value;
@@ -146,13 +149,13 @@ int run(int argc, char **argv) {
       ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {
         return "--kind must be geographic, utm or mosaic, not " + kind;
       }));
-  const std::string sizeRule =
+  std::string sizeRule =
       "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
   sampleCommand->add_option("--size", sample.side, "samples per side")
       ->type_name("N")
       ->capture_default_str()
       ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide),
-                         [sizeRule](const std::string &) { return sizeRule; }));
+                         [rule = std::move(sizeRule)](const std::string &) { return rule; }));
 
   const std::map<const CLI::App *, std::string> takes = {
       {infoCommand, "info takes one DED file"},

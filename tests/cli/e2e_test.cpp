@@ -440,7 +440,7 @@ std::string pluginVersion() {
     ADD_FAILURE() << error;
     return "?";
   }
-  const std::string version = plugin.version;
+  std::string version = plugin.version;
   qvstandin::unloadPlugin(&plugin);
   return version;
 }
