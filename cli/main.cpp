@@ -9,7 +9,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -149,13 +148,12 @@ int run(int argc, char **argv) {
       ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {
         return "--kind must be geographic, utm or mosaic, not " + kind;
       }));
-  std::string sizeRule =
-      "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
   sampleCommand->add_option("--size", sample.side, "samples per side")
       ->type_name("N")
       ->capture_default_str()
-      ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide),
-                         [rule = std::move(sizeRule)](const std::string &) { return rule; }));
+      ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide), [](const std::string &) {
+        return "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
+      }));
 
   const std::map<const CLI::App *, std::string> takes = {
       {infoCommand, "info takes one DED file"},
