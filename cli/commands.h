@@ -1,14 +1,33 @@
-// The subcommands of elvarin-host. Each takes the arguments after its own
-// name, prints its own help and failures, and returns the exit code.
+// The subcommands of elvarin-host, each given its parsed command line. Each
+// prints its own output and failures and returns the exit code.
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace elvhost {
 
-int runInfo(const std::vector<std::string> &args, const char *argv0);
-int runConvert(const std::vector<std::string> &args, const char *argv0);
-int runSample(const std::vector<std::string> &args, const char *argv0);
+struct InfoOptions {
+  std::string file;
+  std::string plugin; // the path to load, as pluginPath chose it
+  bool json = false;
+};
+
+struct ConvertOptions {
+  std::string input, output;
+  std::string plugin; // the path to load, as pluginPath chose it
+  bool asHost = false, stats = false;
+};
+
+constexpr int kMaxSampleSide = 32767; // keeps width x height x 2 within the plug-in's int32 sizes
+
+struct SampleOptions {
+  std::string output;
+  std::string kind = "geographic"; // geographic, utm or mosaic
+  int side = 1025;                 // samples per side, 2..kMaxSampleSide
+};
+
+int runInfo(const InfoOptions &options);
+int runConvert(const ConvertOptions &options);
+int runSample(const SampleOptions &options);
 
 } // namespace elvhost

@@ -1,83 +1,98 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
-#include <cstdio>
-#include <filesystem>
+#include <sys/mman.h>
+#include <sys/resource.h>
 
-#include "cli/args.h"
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
-#include "cli/import.h"
 #include "cli/output_files.h"
 #include "cli/pgm_writer.h"
-#include "cli/pixel_buffer.h"
 #include "cli/png_writer.h"
-#include "cli/stats.h"
 
 namespace elvhost {
 
 namespace {
 
-const char *const kConvertHelp =
-    "usage: elvarin-host convert FILE.ded OUT.png|OUT.pgm [--as-host] [--stats] [--plugin PATH]\n"
-    "\n"
-    "Imports FILE.ded through the plug-in as the host does (open, get-info,\n"
-    "geo-info, get-image into a buffer of height x row width, close) and writes\n"
-    "the 8-bit grey image: PNG for .png, binary PGM for .pgm. Beside it go a world\n"
-    "file (.pgw for PNG, .wld otherwise), the coordinate system as ESRI WKT (.prj)\n"
-    "and a GDAL auxiliary file (OUT.png.aux.xml). Everything is written under\n"
-    "temporary names and renamed at the end, so a failed run leaves nothing.\n"
-    "\n"
-    "  --as-host      keep the host's row order (first row at the southern edge);\n"
-    "                 by default the image is written north-up\n"
-    "  --stats        print the time of each phase and the peak memory on stderr\n"
-    "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
-    "  --help         this text\n";
+struct ReleasePixels {
+  size_t mappedBytes = 0; // 0: the block came from malloc
+  void operator()(uint8_t *block) const {
+    if (mappedBytes != 0) {
+      munmap(block, mappedBytes);
+    } else {
+      std::free(block);
+    }
+  }
+};
+using PixelBuffer = std::unique_ptr<uint8_t, ReleasePixels>;
 
-enum class Format { Png, Pgm };
-
-bool formatFor(const std::string &path, Format *format) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char &ch : extension) {
-    ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+// The host's pixel buffer of bytes, contents undefined; null when there is
+// no memory. Large blocks ask the system for huge pages, which saves tens of
+// thousands of page faults on a big image; small ones come from malloc.
+PixelBuffer allocatePixels(size_t bytes) {
+  constexpr size_t kHugeWorthwhile = size_t{8} << 20;
+  if (bytes >= kHugeWorthwhile) {
+    void *block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block != MAP_FAILED) {
+      madvise(block, bytes, MADV_HUGEPAGE); // a hint: fine if the system says no
+      return PixelBuffer(static_cast<uint8_t *>(block), ReleasePixels{bytes});
+    }
   }
-  if (extension == ".png") {
-    *format = Format::Png;
-    return true;
-  }
-  if (extension == ".pgm") {
-    *format = Format::Pgm;
-    return true;
-  }
-  return false;
+  return PixelBuffer(static_cast<uint8_t *>(std::malloc(bytes)));
 }
+
+// For --stats: the wall time of each phase, then the total and the process's
+// peak resident memory, e.g. "load 0.001 s, ..., total 0.4 s, peak RSS 9 KiB".
+class PhaseTimer {
+public:
+  // Ends the current phase under this name and starts the next.
+  void mark(const char *phase) {
+    const Clock::time_point now = Clock::now();
+    text_ += std::string(phase) + " " + seconds(now - last_) + ", ";
+    last_ = now;
+  }
+  std::string summary() const {
+    rusage usage{};
+    const long peakKiB = getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
+    return text_ + "total " + seconds(last_ - start_) + ", peak RSS " + std::to_string(peakKiB) +
+           " KiB";
+  }
+
+private:
+  using Clock = std::chrono::steady_clock;
+  static std::string seconds(Clock::duration span) {
+    char text[32];
+    (void)std::snprintf(text, sizeof text, "%.3f s", std::chrono::duration<double>(span).count());
+    return text;
+  }
+  Clock::time_point start_ = Clock::now(), last_ = start_;
+  std::string text_;
+};
 
 } // namespace
 
-int runConvert(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionDef kOptions[] = {
-      {"as-host", false}, {"stats", false}, {"plugin", true}, {"help", false}};
-  ParsedArgs parsed;
-  std::string error;
-  if (!parseArgs(args, kOptions, &parsed, &error)) {
-    return usageFailure("convert", error);
+int runConvert(const ConvertOptions &options) {
+  const std::string &input = options.input;
+  const std::string &output = options.output;
+  std::string extension = std::filesystem::path(output).extension().string();
+  for (char &ch : extension) {
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   }
-  if (parsed.has("help")) {
-    (void)std::fputs(kConvertHelp, stdout);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 2) {
-    return usageFailure("convert", "convert takes a DED file and an output image");
-  }
-  const std::string &input = parsed.positional[0];
-  const std::string &output = parsed.positional[1];
-  Format format = Format::Png;
-  if (!formatFor(output, &format)) {
+  if (extension != ".png" && extension != ".pgm") {
     return usageFailure("convert", output + ": the output must end in .png or .pgm");
   }
-  const bool northUp = !parsed.has("as-host");
+  const bool png = extension == ".png";
+  std::string error;
+  const bool northUp = !options.asHost;
   PhaseTimer timer;
 
   // The output folder is checked first, so an unwritable one costs nothing.
@@ -89,35 +104,34 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   }
 
   HostSession session;
-  if (!session.load(parsed.value("plugin", defaultPluginPath(argv0)), &error)) {
+  if (!session.load(options.plugin, &error)) {
     reportFailure(error);
     return kExitFailure;
   }
   timer.mark("load");
 
-  ImportReport report;
-  if (!importDescription(session, input, &report)) {
-    reportFailure(importFailure(report));
+  if (!session.describe(input)) {
+    reportFailure(session.failure());
     return kExitFailure;
   }
-  if (!report.texture.width || !report.texture.height || *report.texture.width <= 0 ||
-      *report.texture.height <= 0) {
+  const TextureView &texture = session.texture();
+  if (!texture.width || !texture.height || *texture.width <= 0 || *texture.height <= 0) {
     reportFailure(input + ": the plug-in reported no usable image size");
     return kExitFailure;
   }
   GreyImage image;
-  image.width = *report.texture.width;
-  image.height = *report.texture.height;
+  image.width = *texture.width;
+  image.height = *texture.height;
 
   GeoSummary geo;
-  if (!summarizeGeo(report.geo, image.width, image.height, &geo, &error)) {
+  if (!summarizeGeo(session.geo(), image.width, image.height, &geo, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
   Crs crs;
   std::string crsProblem;
-  const bool haveCrs = crsFor(report.geo.projection, report.geo.utmZone, report.geo.utmHemisphere,
-                              &crs, &crsProblem);
+  const GeoView &g = session.geo();
+  const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
 
   // The host's buffer: height rows, each as wide as the host's row width.
   int32_t padding = 0;
@@ -127,30 +141,29 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
                   " is below the image width " + std::to_string(image.width));
     return kExitFailure;
   }
-  const int64_t bufferBytes = int64_t{image.height} * image.rowStride;
-  PixelBuffer buffer;
-  if (!buffer.allocate(bufferBytes)) {
+  const PixelBuffer buffer =
+      allocatePixels(static_cast<size_t>(image.height) * static_cast<size_t>(image.rowStride));
+  if (!buffer) {
     reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
                   std::to_string(image.height) + " image");
     return kExitFailure;
   }
-  image.pixels = buffer.data();
+  image.pixels = buffer.get();
   timer.mark("describe");
 
-  if (!importPixels(session, buffer.data(), &report)) {
-    reportFailure(importFailure(report));
+  if (!session.getImage(buffer.get())) {
+    reportFailure(session.failure());
     return kExitFailure;
   }
   timer.mark("get-image");
 
-  const bool written = format == Format::Png
-                           ? writePng(imageStream, image, northUp, PngSettings{}, &error)
+  const bool written = png ? writePng(imageStream, image, northUp, PngSettings{}, &error)
                            : writePgm(imageStream, image, northUp, &error);
   if (!written) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
-  timer.mark(format == Format::Png ? "write PNG" : "write PGM");
+  timer.mark(png ? "write PNG" : "write PGM");
 
   const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
@@ -164,7 +177,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   if (!haveCrs) {
     reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
   }
-  if (parsed.has("stats")) {
+  if (options.stats) {
     (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());
   }
   return kExitOk;

@@ -2,7 +2,6 @@
 // file and says in words what went wrong, and an exit code.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace elvhost {
@@ -11,19 +10,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1; // the file, the plug-in or the output failed
 constexpr int kExitUsage = 2;   // the command line itself is wrong
 
-// The meaning of a status code a plug-in callback returned, in words.
-std::string statusWords(int32_t status);
-
-// "FILE: <words> (<callback> returned <status>)", with what the plug-in
-// printed while it ran appended when there was anything.
-std::string callbackFailure(const std::string &file, const char *callback, int32_t status,
-                            const std::string &pluginSaid);
-
 // Prints "elvarin-host: <message>" as exactly one line on standard error:
 // line breaks inside the message become "; ".
 void reportFailure(const std::string &message);
 
-// Prints "elvarin-host: <message>" and a pointer to --help; returns kExitUsage.
+// Prints "elvarin-host: <message>" and a pointer to the command's --help (the
+// tool's own for an empty command); returns kExitUsage.
 int usageFailure(const std::string &command, const std::string &message);
 
 } // namespace elvhost

@@ -60,22 +60,69 @@ WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {
   return w;
 }
 
+namespace {
+
+// The shortest decimal that reads back as the same double, without an exponent.
 std::string formatFixed(double value) {
   if (value == 0) {
     return "0"; // and never "-0"
   }
-  char text[400];
+  char text[400]; // holds any double in fixed form
   const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return std::string(text, result.ptr); // 400 characters hold any double in fixed form
+  return std::string(text, result.ptr);
 }
 
-std::string formatShortest(double value) {
-  if (value == 0) {
-    return "0";
+const char *const kEsriGeographic =
+    R"(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],)"
+    R"(PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])";
+
+const char *const kOgcGeographicBody =
+    R"(GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563,)"
+    R"(AUTHORITY["EPSG","7030"]],AUTHORITY["EPSG","6326"]],PRIMEM["Greenwich",0,)"
+    R"(AUTHORITY["EPSG","8901"]],UNIT["degree",0.0174532925199433,AUTHORITY["EPSG","9122"]])";
+
+// text with every "{name}" in it replaced by its value.
+std::string filled(std::string text,
+                   std::initializer_list<std::pair<std::string, std::string>> values) {
+  for (const auto &[name, value] : values) {
+    for (size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + value.size())) {
+      text.replace(at, name.size(), value);
+    }
   }
+  return text;
+}
+
+// The same map as a world file, anchored at the top-left pixel's outer corner.
+std::string geoTransformText(const WorldFile &w) {
+  const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
+  const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
+  std::string text;
+  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
+    text += (text.empty() ? "" : ", ") + formatShortest(v);
+  }
+  return text;
+}
+
+std::string xmlEscaped(const std::string &text) {
+  std::string out;
+  for (const char ch : text) {
+    const char *entity = ch == '"'   ? "&quot;"
+                         : ch == '&' ? "&amp;"
+                         : ch == '<' ? "&lt;"
+                         : ch == '>' ? "&gt;"
+                                     : nullptr;
+    out += entity != nullptr ? std::string(entity) : std::string(1, ch);
+  }
+  return out;
+}
+
+} // namespace
+
+std::string formatShortest(double value) {
   // Plain decimals where they stay short, so 500000 is not "5e+05".
   const double magnitude = std::fabs(value);
-  if (magnitude >= 1e-5 && magnitude < 1e15) {
+  if (value == 0 || (magnitude >= 1e-5 && magnitude < 1e15)) {
     return formatFixed(value);
   }
   char text[64];
@@ -86,61 +133,10 @@ std::string formatShortest(double value) {
 std::string worldFileText(const WorldFile &w) {
   std::string text;
   for (double v : {w.xPerColumn, w.yPerColumn, w.xPerRow, w.yPerRow, w.x, w.y}) {
-    text += formatFixed(v);
-    text += '\n';
+    text += formatFixed(v) + "\n";
   }
   return text;
 }
-
-std::string geoTransformText(const WorldFile &w) {
-  const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
-  const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
-  std::string text;
-  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
-    if (!text.empty()) {
-      text += ", ";
-    }
-    text += formatShortest(v);
-  }
-  return text;
-}
-
-namespace {
-
-const char *const kEsriGeographic =
-    "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
-    "298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
-
-const char *const kOgcGeographicBody =
-    "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563,"
-    "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,"
-    "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,"
-    "AUTHORITY[\"EPSG\",\"9122\"]]";
-
-std::string xmlEscaped(const std::string &text) {
-  std::string out;
-  for (char ch : text) {
-    switch (ch) {
-    case '"':
-      out += "&quot;";
-      break;
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    default:
-      out += ch;
-    }
-  }
-  return out;
-}
-
-} // namespace
 
 bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
             std::optional<int32_t> hemisphere, Crs *crs, std::string *error) {
@@ -152,9 +148,8 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     crs->epsg = 4326;
     crs->name = "WGS 84";
     crs->esriWkt = kEsriGeographic;
-    crs->ogcWkt =
-        std::string(kOgcGeographicBody) +
-        ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST],AUTHORITY[\"EPSG\",\"4326\"]]";
+    crs->ogcWkt = std::string(kOgcGeographicBody) +
+                  R"(,AXIS["Latitude",NORTH],AXIS["Longitude",EAST],AUTHORITY["EPSG","4326"]])";
     crs->latitudeFirst = true;
     return true;
   }
@@ -172,32 +167,30 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     return false;
   }
   const bool north = *hemisphere == 1;
-  const std::string zoneText = std::to_string(*zone);
-  const std::string letter = north ? "N" : "S";
-  const std::string centralMeridian = std::to_string(6 * *zone - 183);
-  const std::string falseNorthing = north ? "0" : "10000000";
   crs->epsg = (north ? 32600 : 32700) + *zone;
-  crs->name = "WGS 84 / UTM zone " + zoneText + letter;
-  crs->esriWkt = "PROJCS[\"WGS_1984_UTM_Zone_" + zoneText + letter + "\"," + kEsriGeographic +
-                 ",PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",500000.0],"
-                 "PARAMETER[\"False_Northing\"," +
-                 falseNorthing +
-                 ".0],"
-                 "PARAMETER[\"Central_Meridian\"," +
-                 centralMeridian +
-                 ".0],"
-                 "PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_Origin\",0.0],"
-                 "UNIT[\"Meter\",1.0]]";
-  crs->ogcWkt = "PROJCS[\"" + crs->name + "\"," + kOgcGeographicBody +
-                ",AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
-                "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\"," +
-                centralMeridian +
-                "],PARAMETER[\"scale_factor\",0.9996],"
-                "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\"," +
-                falseNorthing +
-                "],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],"
-                "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"" +
-                std::to_string(crs->epsg) + "\"]]";
+  crs->name = "WGS 84 / UTM zone " + std::to_string(*zone) + (north ? "N" : "S");
+  const std::initializer_list<std::pair<std::string, std::string>> values = {
+      {"{zone}", std::to_string(*zone) + (north ? "N" : "S")},
+      {"{name}", crs->name},
+      {"{epsg}", std::to_string(crs->epsg)},
+      {"{meridian}", std::to_string(6 * *zone - 183)},
+      {"{northing}", north ? "0" : "10000000"},
+      {"{esriGeographic}", kEsriGeographic},
+      {"{ogcGeographic}", kOgcGeographicBody}};
+  crs->esriWkt = filled(
+      R"(PROJCS["WGS_1984_UTM_Zone_{zone}",{esriGeographic},PROJECTION["Transverse_Mercator"],)"
+      R"(PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",{northing}.0],)"
+      R"(PARAMETER["Central_Meridian",{meridian}.0],PARAMETER["Scale_Factor",0.9996],)"
+      R"(PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])",
+      values);
+  crs->ogcWkt = filled(
+      R"(PROJCS["{name}",{ogcGeographic},AUTHORITY["EPSG","4326"]],)"
+      R"(PROJECTION["Transverse_Mercator"],PARAMETER["latitude_of_origin",0],)"
+      R"(PARAMETER["central_meridian",{meridian}],PARAMETER["scale_factor",0.9996],)"
+      R"(PARAMETER["false_easting",500000],PARAMETER["false_northing",{northing}],)"
+      R"(UNIT["metre",1,AUTHORITY["EPSG","9001"]],AXIS["Easting",EAST],AXIS["Northing",NORTH],)"
+      R"(AUTHORITY["EPSG","{epsg}"]])",
+      values);
   crs->latitudeFirst = false;
   return true;
 }

@@ -4,13 +4,27 @@
 // as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "cli/host_view.h"
-
 namespace elvhost {
+
+struct ControlPoint {
+  double imageX = 0, imageY = 0; // image position, pixels; (0, 0) is the host's first byte's corner
+  double fileX = 0, fileY = 0;   // file coordinates: degrees or metres
+};
+
+constexpr int kControlPoints = 3;
+
+// The geo-reference the plug-in set in geo-info; a value it never set stays
+// empty, and when it set one twice the last call counts.
+struct GeoView {
+  std::optional<int32_t> geoType, imageOrigin, projection, earthModel, utmZone, utmHemisphere,
+      controlPointCount;
+  std::array<std::optional<ControlPoint>, kControlPoints> points;
+};
 
 // fileX = a*u + b*v + c, fileY = d*u + e*v + f for an image position (u, v)
 // in the host's pixel grid: u along a row, v down the host's rows, (0, 0) the
@@ -38,13 +52,8 @@ WorldFile worldFileFor(const Affine &affine, int32_t height, bool northUp);
 // Six lines, each number as the shortest decimal that reads back exactly.
 std::string worldFileText(const WorldFile &world);
 
-// GDAL's geotransform: the same map, anchored at the top-left pixel's outer corner.
-std::string geoTransformText(const WorldFile &world);
-
-// The shortest decimal that reads back as the same double: always without
-// an exponent (formatFixed), or with one only for very small or very large
-// magnitudes (formatShortest).
-std::string formatFixed(double value);
+// The shortest decimal that reads back as the same double, with an exponent
+// only for very small or very large magnitudes.
 std::string formatShortest(double value);
 
 // A coordinate system the plug-in's projection codes stand for.

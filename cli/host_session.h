@@ -1,24 +1,37 @@
-// One plug-in loaded into this process and driven as the host drives it:
-// open, get-info, geo-info, get-image and close, each through the callback
-// the plug-in registered. Whatever is loaded or open is released on every
-// path out.
+// The host's side of its conversation with the plug-in about one file: it
+// loads the plug-in, then runs open, get-info, geo-info, get-image and close
+// in the host's order, each through the callback the plug-in registered, and
+// keeps what the plug-in set on the image records. A step runs only when
+// every step before it succeeded; an opened file is closed at the latest
+// when the session ends, and the plug-in is unloaded then.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "cli/georef.h"
 #include "qvapilib/loader.h"
 
 namespace elvhost {
 
-// The plug-in that the build places beside the executable.
-std::string defaultPluginPath(const char *argv0);
-
-// A callback's status code and what the plug-in printed while it ran.
-struct CallResult {
-  int32_t status = 0;
-  std::string pluginSaid;
+// The texture attributes get-info set; a value the plug-in never set stays
+// empty, and when it set one twice the last call counts.
+struct TextureView {
+  std::optional<int32_t> width, height, type, sampleSize, transparentValue, tiled, signedFlag;
+  std::optional<double> min, max;
 };
+
+// The plug-in to load. A requested path that is a bare file name present in
+// the current folder means that file; any other goes to the system's loader
+// as it is. Without one: the plug-in beside the executable, else the one in
+// ../lib of an installed tree, else (to be named in the failure) the former.
+std::string pluginPath(const std::string &requested, const char *argv0);
+
+enum class Step { Open, GetInfo, GeoInfo, GetImage, Close };
+const char *stepName(Step step); // "open", "get-info", ...
 
 class HostSession {
 public:
@@ -27,24 +40,41 @@ public:
   HostSession(const HostSession &) = delete;
   HostSession &operator=(const HostSession &) = delete;
 
-  // Loads the plug-in and calls its qvpInit. Returns false, with the reason
-  // in error, when it cannot be loaded or registers no importer.
-  bool load(const std::string &pluginPath, std::string *error);
-  const qvstandin::LoadedPlugin &plugin() const { return plugin_; }
+  // Loads the plug-in and calls its qvpInit. False, with the reason in
+  // error, when it cannot be loaded or registers no importer.
+  bool load(const std::string &path, std::string *error);
+  // Open, get-info and geo-info on file. True when all three succeeded and
+  // the file stays open for getImage; otherwise it has been closed.
+  bool describe(const std::string &file);
+  // Get-image into pixels (the host's buffer: height rows of the host's row
+  // width), then close. True when both succeeded.
+  bool getImage(uint8_t *pixels);
+  // Closes the file if it is open.
+  void close();
 
-  // Opens path for reading, as the host does ("rb").
-  CallResult open(const std::string &path);
-  CallResult getInfo(qvstandin::ImageRecord *record);
-  CallResult geoInfo(qvstandin::ImageRecord *record);
-  CallResult getImage(uint8_t *pixels);
-  // Closes the file opened last; closing twice is harmless.
-  CallResult close();
+  const qvstandin::LoadedPlugin &plugin() const { return plugin_; }
+  const TextureView &texture() const { return texture_; }
+  const GeoView &geo() const { return geo_; }
+  // The status code the step's callback returned; empty when it did not run.
+  std::optional<int32_t> status(Step step) const;
+  // "FILE: <words> (<step> returned <code>)" for the first step that
+  // failed, with what the plug-in printed meanwhile; empty when none failed.
+  std::string failure() const;
 
 private:
+  struct Outcome {
+    std::optional<int32_t> status;
+    std::string pluginSaid;
+  };
+  bool run(Step step, const std::function<int32_t()> &call);
+
   qvstandin::LoadedPlugin plugin_;
-  bool loaded_ = false;
+  std::string file_;
   int32_t handle_ = -1;
   bool open_ = false;
+  std::array<Outcome, 5> outcomes_;
+  TextureView texture_;
+  GeoView geo_;
 };
 
 } // namespace elvhost

@@ -1,267 +1,157 @@
-// elvarin-host info: what the host learns about a DED file from the plug-in.
+// elvarin-host info: what the host learns about a DED file from the plug-in,
+// as one JSON document that --json prints and the text report is read from.
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
-#include <type_traits>
 
-#include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/host_session.h"
-#include "cli/import.h"
-#include "cli/json.h"
 
 namespace elvhost {
 
 namespace {
 
-const char *const kInfoHelp =
-    "usage: elvarin-host info FILE.ded [--json] [--plugin PATH]\n"
-    "\n"
-    "Loads the plug-in, opens FILE.ded through it as the host does and shows what\n"
-    "the host learns: size, texture attributes, projection, UTM zone and\n"
-    "hemisphere, the three control points, the pixel size and bounds derived from\n"
-    "them, and the status code each callback returned.\n"
-    "\n"
-    "  --json         print the same as JSON, in a fixed layout\n"
-    "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
-    "  --help         this text\n";
+using Json = nlohmann::ordered_json;
 
-struct Derived {
-  std::optional<GeoSummary> geo;
-  std::optional<Crs> crs;
-};
+// Whole numbers without a ".0" (500000, as the plug-in set it); non-finite
+// ones come out as null.
+Json number(double value) {
+  const bool whole = value == std::trunc(value) && std::fabs(value) < 1e15;
+  return whole ? Json(static_cast<int64_t>(value)) : Json(value);
+}
+Json orNull(std::optional<int32_t> value) { return value ? Json(*value) : Json(); }
+Json orNull(std::optional<double> value) { return value ? number(*value) : Json(); }
 
-Derived derive(const ImportReport &report) {
-  Derived derived;
-  if (!report.geoInfo.ok() || !report.texture.width || !report.texture.height) {
-    return derived;
+Json report(const HostSession &session, const InfoOptions &options) {
+  const qvstandin::LoadedPlugin &plugin = session.plugin();
+  const TextureView &t = session.texture();
+  const GeoView &g = session.geo();
+  Json callbacks = Json::object(), points = Json::array(), crs, pixelSize, bounds;
+  for (const Step step : {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close}) {
+    callbacks[stepName(step)] = orNull(session.status(step));
   }
+  for (const auto &p : g.points) {
+    points.push_back(p ? Json{{"image", {number(p->imageX), number(p->imageY)}},
+                              {"file", {number(p->fileX), number(p->fileY)}}}
+                       : Json());
+  }
+  // Where the image lies, when the plug-in said enough to tell.
+  const bool placed = session.status(Step::GeoInfo) == 0 && t.width && t.height;
   std::string ignored;
-  GeoSummary summary;
-  if (summarizeGeo(report.geo, *report.texture.width, *report.texture.height, &summary, &ignored)) {
-    derived.geo = summary;
+  GeoSummary s;
+  if (placed && summarizeGeo(g, *t.width, *t.height, &s, &ignored)) {
+    pixelSize = {number(s.pixelWidth), number(s.pixelHeight)};
+    bounds = {{"west", number(s.west)},
+              {"south", number(s.south)},
+              {"east", number(s.east)},
+              {"north", number(s.north)}};
   }
-  Crs crs;
-  if (crsFor(report.geo.projection, report.geo.utmZone, report.geo.utmHemisphere, &crs, &ignored)) {
-    derived.crs = crs;
+  Crs c;
+  if (placed && crsFor(g.projection, g.utmZone, g.utmHemisphere, &c, &ignored)) {
+    crs = {{"epsg", c.epsg}, {"name", c.name}};
   }
-  return derived;
+  return {{"file", options.file},
+          {"ok", session.failure().empty()},
+          {"plugin",
+           {{"path", options.plugin},
+            {"vendor", plugin.vendor},
+            {"id", plugin.idString},
+            {"uuid", plugin.uuidString},
+            {"version", plugin.version},
+            {"init", plugin.initResult}}},
+          {"callbacks", callbacks},
+          {"width", orNull(t.width)},
+          {"height", orNull(t.height)},
+          {"texture",
+           {{"type", orNull(t.type)},
+            {"sampleSize", orNull(t.sampleSize)},
+            {"min", orNull(t.min)},
+            {"max", orNull(t.max)},
+            {"transparentValue", orNull(t.transparentValue)},
+            {"tiled", orNull(t.tiled)},
+            {"signed", orNull(t.signedFlag)}}},
+          {"geo",
+           {{"type", orNull(g.geoType)},
+            {"imageOrigin", orNull(g.imageOrigin)},
+            {"projection", orNull(g.projection)},
+            {"earthModel", orNull(g.earthModel)},
+            {"utmZone", orNull(g.utmZone)},
+            {"utmHemisphere", orNull(g.utmHemisphere)},
+            {"controlPointCount", orNull(g.controlPointCount)},
+            {"controlPoints", points}}},
+          {"crs", crs},
+          {"pixelSize", pixelSize},
+          {"bounds", bounds}};
 }
 
-std::optional<int32_t> stepStatus(const ImportStep &step) {
-  return step.ran ? std::optional<int32_t>(step.result.status) : std::nullopt;
-}
-
-std::string infoJson(const ImportReport &report, const qvstandin::LoadedPlugin &plugin,
-                     const std::string &pluginPath, const Derived &derived) {
-  JsonWriter json;
-  json.beginObject();
-  json.key("file");
-  json.value(report.file);
-  json.key("ok");
-  json.value(report.firstFailure() == nullptr);
-
-  json.key("plugin");
-  json.beginObject();
-  json.key("path");
-  json.value(pluginPath);
-  json.key("vendor");
-  json.value(plugin.vendor);
-  json.key("id");
-  json.value(plugin.idString);
-  json.key("uuid");
-  json.value(plugin.uuidString);
-  json.key("version");
-  json.value(plugin.version);
-  json.key("init");
-  json.value(plugin.initResult);
-  json.endObject();
-
-  json.key("callbacks");
-  json.beginObject();
-  for (const ImportStep *step : {&report.open, &report.getInfo, &report.geoInfo, &report.close}) {
-    json.key(step->name);
-    json.value(stepStatus(*step));
-  }
-  json.endObject();
-
-  const TextureView &t = report.texture;
-  json.key("width");
-  json.value(t.width);
-  json.key("height");
-  json.value(t.height);
-  json.key("texture");
-  json.beginObject();
-  json.key("type");
-  json.value(t.type);
-  json.key("sampleSize");
-  json.value(t.sampleSize);
-  json.key("min");
-  json.value(t.min);
-  json.key("max");
-  json.value(t.max);
-  json.key("transparentValue");
-  json.value(t.transparentValue);
-  json.key("tiled");
-  json.value(t.tiled);
-  json.key("signed");
-  json.value(t.signedFlag);
-  json.endObject();
-
-  const GeoView &g = report.geo;
-  json.key("geo");
-  json.beginObject();
-  json.key("type");
-  json.value(g.geoType);
-  json.key("imageOrigin");
-  json.value(g.imageOrigin);
-  json.key("projection");
-  json.value(g.projection);
-  json.key("earthModel");
-  json.value(g.earthModel);
-  json.key("utmZone");
-  json.value(g.utmZone);
-  json.key("utmHemisphere");
-  json.value(g.utmHemisphere);
-  json.key("controlPointCount");
-  json.value(g.controlPointCount);
-  json.key("controlPoints");
-  json.beginArray();
-  for (const auto &point : g.points) {
-    if (!point) {
-      json.null();
-      continue;
-    }
-    json.beginObject();
-    json.key("image");
-    json.beginArray();
-    json.value(point->imageX);
-    json.value(point->imageY);
-    json.endArray();
-    json.key("file");
-    json.beginArray();
-    json.value(point->fileX);
-    json.value(point->fileY);
-    json.endArray();
-    json.endObject();
-  }
-  json.endArray();
-  json.endObject();
-
-  json.key("crs");
-  if (derived.crs) {
-    json.beginObject();
-    json.key("epsg");
-    json.value(static_cast<int32_t>(derived.crs->epsg));
-    json.key("name");
-    json.value(derived.crs->name);
-    json.endObject();
-  } else {
-    json.null();
-  }
-  json.key("pixelSize");
-  if (derived.geo) {
-    json.beginArray();
-    json.value(derived.geo->pixelWidth);
-    json.value(derived.geo->pixelHeight);
-    json.endArray();
-  } else {
-    json.null();
-  }
-  json.key("bounds");
-  if (derived.geo) {
-    json.beginObject();
-    json.key("west");
-    json.value(derived.geo->west);
-    json.key("south");
-    json.value(derived.geo->south);
-    json.key("east");
-    json.value(derived.geo->east);
-    json.key("north");
-    json.value(derived.geo->north);
-    json.endObject();
-  } else {
-    json.null();
-  }
-  json.endObject();
-  return json.text();
-}
-
-template <typename T> std::string shown(const std::optional<T> &maybe) {
-  if (!maybe) {
+// A value as the text report shows it: "-" for one never set.
+std::string shown(const Json &value) {
+  if (value.is_null()) {
     return "-";
   }
-  if constexpr (std::is_floating_point_v<T>) {
-    return formatShortest(*maybe);
-  } else {
-    return std::to_string(*maybe);
-  }
+  return value.is_string()         ? value.get<std::string>()
+         : value.is_number_float() ? formatShortest(value.get<double>())
+                                   : value.dump();
 }
 
-std::string projectionText(const GeoView &g, const Derived &derived) {
-  if (!g.projection) {
-    return "-";
-  }
-  std::string text = std::to_string(*g.projection);
-  if (*g.projection == 0) {
+std::string projectionText(const Json &geo, const Json &crs) {
+  const Json &projection = geo["projection"], &hemisphere = geo["utmHemisphere"];
+  std::string text = shown(projection);
+  if (projection == 0) {
     text += " (geographic)";
-  } else if (*g.projection == 4) {
-    text += " (UTM), zone " + shown(g.utmZone) + ", hemisphere " + shown(g.utmHemisphere);
-    if (g.utmHemisphere) {
-      text += *g.utmHemisphere == 1 ? " (north)" : *g.utmHemisphere == 0 ? " (south)" : "";
-    }
+  } else if (projection == 4) {
+    text += " (UTM), zone " + shown(geo["utmZone"]) + ", hemisphere " + shown(hemisphere) +
+            (hemisphere == 1   ? " (north)"
+             : hemisphere == 0 ? " (south)"
+                               : "");
   }
-  if (derived.crs) {
-    text += "\n                " + derived.crs->name +
-            " (EPSG:" + std::to_string(derived.crs->epsg) + ")";
+  if (!crs.is_null()) {
+    text += "\n                " + shown(crs["name"]) + " (EPSG:" + shown(crs["epsg"]) + ")";
   }
   return text;
 }
 
-std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &plugin,
-                     const Derived &derived) {
-  const TextureView &t = report.texture;
-  const GeoView &g = report.geo;
+std::string textReport(const Json &doc) {
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
     (void)std::snprintf(padded, sizeof padded, "%-16s", label);
     text += padded + value + "\n";
   };
-  line("file", report.file);
-  line("plug-in", std::string(plugin.idString) + " " + plugin.version + " (" + plugin.vendor +
-                      "), " + plugin.uuidString);
-  line("size", shown(t.width) + " x " + shown(t.height) + " pixels");
-  line("texture", "type " + shown(t.type) + ", sample size " + shown(t.sampleSize) + ", min " +
-                      shown(t.min) + ", max " + shown(t.max) + ", transparent " +
-                      shown(t.transparentValue) + ", tiled " + shown(t.tiled) + ", signed " +
-                      shown(t.signedFlag));
-  line("geo", "type " + shown(g.geoType) + ", image origin " + shown(g.imageOrigin) +
-                  ", earth model " + shown(g.earthModel) + ", control points " +
-                  shown(g.controlPointCount));
-  line("projection", projectionText(g, derived));
-  for (size_t i = 0; i < g.points.size(); ++i) {
-    const auto &p = g.points[i];
-    line(i == 0 ? "control points" : "", std::to_string(i) + ": image (" +
-                                             (p ? formatShortest(p->imageX) : "-") + ", " +
-                                             (p ? formatShortest(p->imageY) : "-") + ") -> file (" +
-                                             (p ? formatShortest(p->fileX) : "-") + ", " +
-                                             (p ? formatShortest(p->fileY) : "-") + ")");
+  const Json &plugin = doc["plugin"], &t = doc["texture"], &g = doc["geo"];
+  line("file", shown(doc["file"]));
+  line("plug-in", shown(plugin["id"]) + " " + shown(plugin["version"]) + " (" +
+                      shown(plugin["vendor"]) + "), " + shown(plugin["uuid"]));
+  line("size", shown(doc["width"]) + " x " + shown(doc["height"]) + " pixels");
+  line("texture", "type " + shown(t["type"]) + ", sample size " + shown(t["sampleSize"]) +
+                      ", min " + shown(t["min"]) + ", max " + shown(t["max"]) + ", transparent " +
+                      shown(t["transparentValue"]) + ", tiled " + shown(t["tiled"]) + ", signed " +
+                      shown(t["signed"]));
+  line("geo", "type " + shown(g["type"]) + ", image origin " + shown(g["imageOrigin"]) +
+                  ", earth model " + shown(g["earthModel"]) + ", control points " +
+                  shown(g["controlPointCount"]));
+  line("projection", projectionText(g, doc["crs"]));
+  for (size_t i = 0; i < kControlPoints; ++i) {
+    const Json &p = g["controlPoints"][i];
+    const auto at = [&p](const char *place, size_t axis) {
+      return p.is_null() ? "-" : shown(p[place][axis]);
+    };
+    line(i == 0 ? "control points" : "", std::to_string(i) + ": image (" + at("image", 0) + ", " +
+                                             at("image", 1) + ") -> file (" + at("file", 0) + ", " +
+                                             at("file", 1) + ")");
   }
-  if (derived.geo) {
-    const GeoSummary &s = *derived.geo;
-    line("pixel size", formatShortest(s.pixelWidth) + " x " + formatShortest(s.pixelHeight));
-    line("bounds", "west " + formatShortest(s.west) + ", south " + formatShortest(s.south) +
-                       ", east " + formatShortest(s.east) + ", north " + formatShortest(s.north));
-  } else {
-    line("pixel size", "-");
-    line("bounds", "-");
-  }
+  const Json &size = doc["pixelSize"], &b = doc["bounds"];
+  line("pixel size", size.is_null() ? "-" : shown(size[0]) + " x " + shown(size[1]));
+  line("bounds", b.is_null() ? "-"
+                             : "west " + shown(b["west"]) + ", south " + shown(b["south"]) +
+                                   ", east " + shown(b["east"]) + ", north " + shown(b["north"]));
   std::string codes;
-  for (const ImportStep *step : {&report.open, &report.getInfo, &report.geoInfo, &report.close}) {
-    codes += std::string(codes.empty() ? "" : ", ") + step->name + " " +
-             (step->ran ? std::to_string(step->result.status) : std::string("not called"));
+  for (const auto &[step, status] : doc["callbacks"].items()) {
+    codes += (codes.empty() ? "" : ", ") + step + " " +
+             (status.is_null() ? std::string("not called") : shown(status));
   }
   line("callbacks", codes);
   return text;
@@ -269,39 +159,26 @@ std::string infoText(const ImportReport &report, const qvstandin::LoadedPlugin &
 
 } // namespace
 
-int runInfo(const std::vector<std::string> &args, const char *argv0) {
-  static const OptionDef kOptions[] = {{"json", false}, {"plugin", true}, {"help", false}};
-  ParsedArgs parsed;
-  std::string error;
-  if (!parseArgs(args, kOptions, &parsed, &error)) {
-    return usageFailure("info", error);
-  }
-  if (parsed.has("help")) {
-    (void)std::fputs(kInfoHelp, stdout);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 1) {
-    return usageFailure("info", "info takes one DED file");
-  }
-  const std::string &file = parsed.positional[0];
-  const std::string pluginPath = parsed.value("plugin", defaultPluginPath(argv0));
-
+int runInfo(const InfoOptions &options) {
   HostSession session;
-  if (!session.load(pluginPath, &error)) {
+  std::string error;
+  if (!session.load(options.plugin, &error)) {
     reportFailure(error);
     return kExitFailure;
   }
-  ImportReport report;
-  importDescription(session, file, &report);
-  finishImport(session, &report);
-  const Derived derived = derive(report);
-  const std::string text = parsed.has("json")
-                               ? infoJson(report, session.plugin(), pluginPath, derived)
-                               : infoText(report, session.plugin(), derived);
+  session.describe(options.file);
+  session.close();
+  const Json doc = report(session, options);
+  // Names are bytes on this system; one that is not UTF-8 must not stop the
+  // report, so in JSON such bytes become U+FFFD.
+  const std::string text = options.json
+                               ? doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
+                               : textReport(doc);
   (void)std::fputs(text.c_str(), stdout);
   (void)std::fflush(stdout);
-  if (report.firstFailure() != nullptr) {
-    reportFailure(importFailure(report));
+  const std::string failure = session.failure();
+  if (!failure.empty()) {
+    reportFailure(failure);
     return kExitFailure;
   }
   return kExitOk;

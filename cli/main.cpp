@@ -1,52 +1,187 @@
 // elvarin-host: loads the Elvarin plug-in and imports DED files exactly as
 // the host application does, for people and for the tests.
-#include <cstdio>
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <exception>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/host_session.h"
 
 namespace {
 
-const char *const kHelp =
-    "usage: elvarin-host COMMAND [ARGS] [--plugin PATH]\n"
-    "\n"
-    "Drives the Elvarin importer plug-in as the host application does.\n"
-    "\n"
-    "commands:\n"
-    "  info FILE.ded [--json]             what the host learns about a DED file\n"
-    "  convert FILE.ded OUT.png|OUT.pgm   the grey image, with world file, .prj and .aux.xml\n"
-    "  sample OUT.ded [--kind K] [--size N]  synthetic terrain as a DED file\n"
-    "\n"
-    "Every command takes --help, and --plugin PATH to use another build of the\n"
-    "plug-in than the one beside elvarin-host. Exit status 0 on success; on\n"
-    "failure non-zero, with one line on standard error saying what went wrong.\n";
+using namespace elvhost;
+
+// CLI11's help, with the usage line people know: the command, its
+// arguments, then its options ("usage: elvarin-host info FILE.ded [OPTIONS]").
+class HelpFormat : public CLI::Formatter {
+public:
+  std::string make_usage(const CLI::App *app, std::string name) const override {
+    std::string usage = "usage: " + name + (app->get_subcommands({}).empty() ? "" : " COMMAND");
+    for (const CLI::Option *option :
+         app->get_options([](const CLI::Option *o) { return o->get_positional(); })) {
+      usage += " " + option->get_name(true);
+    }
+    return usage + " [OPTIONS]\n";
+  }
+};
+
+// A CLI11 check whose refusal reads complaint(value) instead of CLI11's words.
+CLI::Validator saying(const CLI::Validator &check,
+                      const std::function<std::string(const std::string &)> &complaint) {
+  const std::string description = check.get_description();
+  return {[check, complaint](std::string &value) {
+            const std::string original = value;
+            return check(value).empty() ? std::string() : complaint(original);
+          },
+          description};
+}
+
+// CLI11 reads integers in any base C knows ("010" is eight); a size is decimal.
+const CLI::Validator kDecimal(
+    [](std::string &text) {
+      if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::string("not a decimal number");
+      }
+      text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+      return std::string();
+    },
+    "");
+
+// The tool's version and that of the plug-in it would load.
+std::string versionText(const char *argv0) {
+  const std::string tool = "elvarin-host " ELVARIN_HOST_VERSION "\n";
+  const std::string path = pluginPath("", argv0);
+  HostSession session;
+  std::string error;
+  if (!session.load(path, &error)) {
+    return tool + "plug-in not found (" + error + ")";
+  }
+  const qvstandin::LoadedPlugin &plugin = session.plugin();
+  return tool + "plug-in " + plugin.idString + " " + plugin.version + " (" + plugin.vendor + "), " +
+         path;
+}
+
+// CLI11's refusal of a command line in this tool's words: an unknown
+// command or option by name, arguments missing or too many as the command's
+// own rule, our checks as they say it; returns kExitUsage.
+int usageError(const CLI::App &app, const CLI::ParseError &error,
+               const std::map<const CLI::App *, std::string> &takes) {
+  const std::vector<CLI::App *> chosen = app.get_subcommands();
+  const CLI::App *command = chosen.empty() ? nullptr : chosen.back();
+  const std::vector<std::string> extras = app.remaining(true);
+  std::string message = error.what();
+  if (dynamic_cast<const CLI::ValidationError *>(&error) != nullptr) {
+    message.erase(0, message.find(": ") + 2); // CLI11's "--name: "; our checks name it
+  } else if (error.get_name() == "ArgumentMismatch") {
+    // Every option here takes one value: it was either left out or given twice.
+    const std::string option = message.substr(0, message.find(':'));
+    message =
+        "option " + option + (message.ends_with("missing") ? " needs a value" : " given twice");
+  } else if (!extras.empty() && extras[0].size() > 1 && extras[0][0] == '-') {
+    message = "unknown option " + extras[0];
+  } else if (command == nullptr && !extras.empty()) {
+    message = "unknown command " + extras[0];
+  } else if (command != nullptr && (!extras.empty() || error.get_name() == "RequiredError")) {
+    message = takes.at(command);
+  }
+  return usageFailure(command != nullptr ? command->get_name() : "", message);
+}
 
 int run(int argc, char **argv) {
-  const std::vector<std::string> all(argv + 1, argv + argc);
-  if (all.empty()) {
-    (void)std::fputs(kHelp, stderr);
-    return elvhost::kExitUsage;
+  CLI::App app("Drives the Elvarin importer plug-in as the host application does.", "elvarin-host");
+  app.formatter(std::make_shared<HelpFormat>());
+  app.set_help_flag("-h,--help", "this text");
+  app.footer("Every command takes --help. Exit status 0 on success; on failure non-zero,\n"
+             "with one line on standard error saying what went wrong.");
+  app.set_version_flag(
+      "--version", [argv] { return versionText(argv[0]); },
+      "print the versions of elvarin-host and of the plug-in it loads");
+  const char *const pluginHelp =
+      "the plug-in library (default: the one beside elvarin-host, or in ../lib)";
+
+  InfoOptions info;
+  CLI::App *infoCommand = app.add_subcommand("info", "what the host learns about a DED file");
+  infoCommand->footer("Size, texture attributes, projection, UTM zone and hemisphere, the control\n"
+                      "points, the pixel size and bounds they give, and each callback's status.");
+  infoCommand->add_option("FILE.ded", info.file, "the DED file")->required();
+  infoCommand->add_flag("--json", info.json, "print the same as JSON, in a fixed layout");
+  infoCommand->add_option("--plugin", info.plugin, pluginHelp)->type_name("PATH");
+
+  ConvertOptions convert;
+  CLI::App *convertCommand =
+      app.add_subcommand("convert", "the grey image, with world file, .prj and .aux.xml");
+  convertCommand->footer(
+      "Imports FILE.ded as the host does and writes the 8-bit grey image (PNG, or\n"
+      "binary PGM), a world file (.pgw for PNG, .wld otherwise), the coordinate system\n"
+      "(.prj) and a GDAL auxiliary file (.aux.xml). All are written under temporary\n"
+      "names and renamed at the end, so a failed run leaves nothing.");
+  convertCommand->add_option("FILE.ded", convert.input, "the DED file")->required();
+  convertCommand->add_option("OUT.png|OUT.pgm", convert.output, "the image to write")->required();
+  convertCommand->add_flag("--as-host", convert.asHost,
+                           "keep the host's row order (first row at the southern edge);\n"
+                           "by default the image is written north-up");
+  convertCommand->add_flag("--stats", convert.stats,
+                           "print the time of each phase and the peak memory on stderr");
+  convertCommand->add_option("--plugin", convert.plugin, pluginHelp)->type_name("PATH");
+
+  SampleOptions sample;
+  CLI::App *sampleCommand = app.add_subcommand("sample", "synthetic terrain as a DED file");
+  sampleCommand->footer("Hills, valleys and ridges, the same bytes on every machine, written as a\n"
+                        "stream so that even a very large file needs little memory.");
+  sampleCommand->add_option("OUT.ded", sample.output, "the DED file to write")->required();
+  sampleCommand
+      ->add_option("--kind", sample.kind,
+                   "geographic: one cell of N x N samples over 7..8 E, 46..47 N\n"
+                   "utm: one cell of N x N samples 30 m apart in UTM zone 33 north\n"
+                   "mosaic: one-degree geographic cells of 1025 x 1025 samples,\n"
+                   "(N - 1) / 1024 of them per side, rounded up")
+      ->type_name("KIND")
+      ->capture_default_str()
+      ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {
+        return "--kind must be geographic, utm or mosaic, not " + kind;
+      }));
+  sampleCommand->add_option("--size", sample.side, "samples per side")
+      ->type_name("N")
+      ->capture_default_str()
+      ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide), [](const std::string &) {
+        return "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
+      }));
+
+  const std::map<const CLI::App *, std::string> takes = {
+      {infoCommand, "info takes one DED file"},
+      {convertCommand, "convert takes a DED file and an output image"},
+      {sampleCommand, "sample takes one output file"}};
+  if (argc == 2 && std::string(argv[1]) == "help") {
+    std::cout << app.help();
+    return kExitOk;
   }
-  const std::string &command = all[0];
-  const std::vector<std::string> rest(all.begin() + 1, all.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    (void)std::fputs(kHelp, stdout);
-    return elvhost::kExitOk;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError &e) {
+    // Help and version are "errors" that succeed; CLI11 prints them itself.
+    return e.get_exit_code() == 0 ? app.exit(e) : usageError(app, e, takes);
   }
-  if (command == "info") {
-    return elvhost::runInfo(rest, argv[0]);
+  if (infoCommand->parsed()) {
+    info.plugin = pluginPath(info.plugin, argv[0]);
+    return runInfo(info);
   }
-  if (command == "convert") {
-    return elvhost::runConvert(rest, argv[0]);
+  if (convertCommand->parsed()) {
+    convert.plugin = pluginPath(convert.plugin, argv[0]);
+    return runConvert(convert);
   }
-  if (command == "sample") {
-    return elvhost::runSample(rest, argv[0]);
+  if (sampleCommand->parsed()) {
+    return runSample(sample);
   }
-  return elvhost::usageFailure("", "unknown command " + command);
+  std::cerr << app.help();
+  return kExitUsage;
 }
 
 } // namespace
@@ -55,11 +190,11 @@ int main(int argc, char **argv) {
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc &) {
-    elvhost::reportFailure("out of memory");
+    reportFailure("out of memory");
   } catch (const std::exception &e) {
-    elvhost::reportFailure(std::string("unexpected failure: ") + e.what());
+    reportFailure(std::string("unexpected failure: ") + e.what());
   } catch (...) {
-    elvhost::reportFailure("unexpected failure");
+    reportFailure("unexpected failure");
   }
-  return elvhost::kExitFailure;
+  return kExitFailure;
 }

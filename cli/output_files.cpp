@@ -1,19 +1,13 @@
 #include "cli/output_files.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-
-#if defined(_WIN32)
-#include <process.h>
-#define ELVHOST_GETPID _getpid
-#else
-#include <csignal>
-#include <unistd.h>
-#define ELVHOST_GETPID getpid
-#endif
 
 namespace elvhost {
 
@@ -27,7 +21,7 @@ std::string temporaryNameFor(const std::string &finalPath) {
   std::string name(1, '.');
   name.append(path.filename().string());
   name.append(".part-");
-  name.append(std::to_string(ELVHOST_GETPID()));
+  name.append(std::to_string(getpid()));
   name.push_back('-');
   name.append(std::to_string(counter++));
   return (path.parent_path() / name).string();
@@ -36,7 +30,6 @@ std::string temporaryNameFor(const std::string &finalPath) {
 // Output is large; a big stdio buffer keeps the number of write calls low.
 constexpr size_t kStreamBuffer = size_t{1} << 20;
 
-#if !defined(_WIN32)
 // Temporary files not yet renamed, kept where a signal handler can reach
 // them: interrupting a long conversion (Ctrl-C, kill) leaves nothing either.
 constexpr int kMaxPending = 8;
@@ -82,10 +75,6 @@ void forgetPending(const std::string &path) {
     }
   }
 }
-#else
-void watchPending(const std::string &) {}
-void forgetPending(const std::string &) {}
-#endif
 
 } // namespace
 

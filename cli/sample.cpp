@@ -2,7 +2,6 @@
 // terrain, the same bytes on every machine.
 #include <cstdio>
 
-#include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/ded_stream_writer.h"
 #include "cli/errors.h"
@@ -13,58 +12,46 @@ namespace elvhost {
 
 namespace {
 
-const char *const kSampleHelp =
-    "usage: elvarin-host sample OUT.ded [--kind geographic|utm|mosaic] [--size N]\n"
-    "\n"
-    "Writes synthetic terrain (hills, valleys and mountain ridges) as a DED file.\n"
-    "The file is the same on every machine and is written as a stream, so even a\n"
-    "very large one needs little memory.\n"
-    "\n"
-    "  --kind geographic  one cell of N x N samples covering 7..8 E, 46..47 N (default)\n"
-    "  --kind utm         one cell of N x N samples, 30 m apart, in UTM zone 33 north\n"
-    "  --kind mosaic      a grid of abutting one-degree geographic cells of 1025 x 1025\n"
-    "                     samples (spacing 1/1024 degree); N is rounded up to a whole\n"
-    "                     number of cells, (N - 1) / 1024 of them per side\n"
-    "  --size N           samples per side, 2..32767 (default 1025)\n"
-    "  --plugin PATH      accepted for symmetry with the other commands; not used\n"
-    "  --help             this text\n";
-
-constexpr long long kMaxSide = 32767; // keeps width x height x 2 within the plug-in's int32 sizes
-constexpr int32_t kMosaicCell = 1025; // samples per side of a one-degree mosaic cell
+constexpr int32_t kMosaicCell = 1025;        // samples per side of a one-degree mosaic cell
 constexpr float kGeographicUnits = 36000.0f; // geographic spacings are in 1/36000 degree
 
-DedFileLayout geographicLayout(int32_t side) {
-  DedCellLayout cell;
-  cell.xMin = 7.0f;
-  cell.xMax = 8.0f;
-  cell.yMin = 46.0f;
-  cell.yMax = 47.0f;
-  const float spacing = kGeographicUnits / static_cast<float>(side - 1);
-  cell.xSpacing = spacing;
-  cell.ySpacing = spacing;
-  cell.rows = side;
-  cell.columns = side;
+// cellsPerSide x cellsPerSide abutting geographic cells of cellSide samples
+// per side, each one degree square, from 7 E, 46 N eastwards and northwards.
+DedFileLayout geographicLayout(int32_t cellsPerSide, int32_t cellSide) {
+  const int32_t step = cellSide - 1;
+  const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625 for 1025, exact
   DedFileLayout layout;
-  layout.cells.push_back(cell);
+  for (int32_t south = 0; south < cellsPerSide; ++south) {
+    for (int32_t west = 0; west < cellsPerSide; ++west) {
+      const float x = 7.0f + static_cast<float>(west), y = 46.0f + static_cast<float>(south);
+      layout.cells.push_back({.yMin = y,
+                              .yMax = y + 1.0f,
+                              .xMin = x,
+                              .xMax = x + 1.0f,
+                              .ySpacing = spacing,
+                              .xSpacing = spacing,
+                              .rows = cellSide,
+                              .columns = cellSide,
+                              .firstColumn = int64_t{west} * step,
+                              .firstRow = int64_t{south} * step});
+    }
+  }
   return layout;
 }
 
+// One cell of side x side samples 30 m apart in UTM zone 33 north.
 DedFileLayout utmLayout(int32_t side) {
-  constexpr float kSpacing = 30.0f; // metres
-  DedCellLayout cell;
-  cell.xMin = 500000.0f;
-  cell.yMin = 5000000.0f;
-  cell.xMax = cell.xMin + kSpacing * static_cast<float>(side - 1);
-  cell.yMax = cell.yMin + kSpacing * static_cast<float>(side - 1);
-  cell.xSpacing = kSpacing;
-  cell.ySpacing = kSpacing;
-  cell.rows = side;
-  cell.columns = side;
-  DedFileLayout layout;
-  layout.utm = true;
-  layout.hemisphere = 'N';
-  layout.zone = 33;
-  layout.cells.push_back(cell);
+  constexpr float kSpacing = 30.0f, kWest = 500000.0f, kSouth = 5000000.0f; // metres
+  const float extent = kSpacing * static_cast<float>(side - 1);
+  DedFileLayout layout{.utm = true, .hemisphere = 'N', .zone = 33, .cells = {}};
+  layout.cells.push_back({.yMin = kSouth,
+                          .yMax = kSouth + extent,
+                          .xMin = kWest,
+                          .xMax = kWest + extent,
+                          .ySpacing = kSpacing,
+                          .xSpacing = kSpacing,
+                          .rows = side,
+                          .columns = side});
   return layout;
 }
 
@@ -75,71 +62,27 @@ int32_t mosaicCells(int32_t side) {
   return cells < 1 ? 1 : cells;
 }
 
-DedFileLayout mosaicLayout(int32_t cellsPerSide) {
-  DedFileLayout layout;
-  const int32_t step = kMosaicCell - 1;
-  const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625, exact
-  for (int32_t south = 0; south < cellsPerSide; ++south) {
-    for (int32_t west = 0; west < cellsPerSide; ++west) {
-      DedCellLayout cell;
-      cell.xMin = 7.0f + static_cast<float>(west);
-      cell.xMax = cell.xMin + 1.0f;
-      cell.yMin = 46.0f + static_cast<float>(south);
-      cell.yMax = cell.yMin + 1.0f;
-      cell.xSpacing = spacing;
-      cell.ySpacing = spacing;
-      cell.rows = kMosaicCell;
-      cell.columns = kMosaicCell;
-      cell.firstColumn = int64_t{west} * step;
-      cell.firstRow = int64_t{south} * step;
-      layout.cells.push_back(cell);
-    }
-  }
-  return layout;
-}
-
 } // namespace
 
-int runSample(const std::vector<std::string> &args, const char * /*argv0*/) {
-  static const OptionDef kOptions[] = {
-      {"kind", true}, {"size", true}, {"plugin", true}, {"help", false}};
-  ParsedArgs parsed;
-  std::string error;
-  if (!parseArgs(args, kOptions, &parsed, &error)) {
-    return usageFailure("sample", error);
-  }
-  if (parsed.has("help")) {
-    (void)std::fputs(kSampleHelp, stdout);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 1) {
-    return usageFailure("sample", "sample takes one output file");
-  }
-  const std::string &output = parsed.positional[0];
-  long long side = 0;
-  if (!parseInteger(parsed.value("size", "1025"), 2, kMaxSide, &side)) {
-    return usageFailure("sample",
-                        "--size must be a whole number from 2 to " + std::to_string(kMaxSide));
-  }
-  const std::string kind = parsed.value("kind", "geographic");
+int runSample(const SampleOptions &options) {
+  const std::string &output = options.output;
   DedFileLayout layout;
-  int64_t extent = side;
-  if (kind == "geographic") {
-    layout = geographicLayout(static_cast<int32_t>(side));
-  } else if (kind == "utm") {
-    layout = utmLayout(static_cast<int32_t>(side));
-  } else if (kind == "mosaic") {
-    const int32_t cells = mosaicCells(static_cast<int32_t>(side));
+  int64_t extent = options.side;
+  if (options.kind == "utm") {
+    layout = utmLayout(options.side);
+  } else if (options.kind == "mosaic") {
+    const int32_t cells = mosaicCells(options.side);
     extent = int64_t{cells} * (kMosaicCell - 1) + 1;
-    if (extent > kMaxSide) {
+    if (extent > kMaxSampleSide) {
       return usageFailure("sample", "--size for a mosaic must stay within " +
-                                        std::to_string(kMaxSide) + " samples");
+                                        std::to_string(kMaxSampleSide) + " samples");
     }
-    layout = mosaicLayout(cells);
+    layout = geographicLayout(cells, kMosaicCell);
   } else {
-    return usageFailure("sample", "--kind must be geographic, utm or mosaic, not " + kind);
+    layout = geographicLayout(1, options.side);
   }
 
+  std::string error;
   OutputSet outputs;
   std::FILE *stream = outputs.create(output, &error);
   if (stream == nullptr) {

@@ -9,10 +9,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "qvapilib/loader.h"
-#include "tests/cli/json_reader.h"
 #include "tests/cli/png_reader.h"
 #include "tests/cli/run_tool.h"
 #include "tests/support/ded_writer.h"
@@ -225,53 +225,56 @@ TEST_F(HostTool, InfoJsonCarriesWhatTheHostLearned) {
       work.write("u.ded", dedtest::encode(dedtest::utmFile("56", 'S', 101, 51)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  clitest::Json doc;
-  std::string error;
-  ASSERT_TRUE(clitest::parseJson(r.out, &doc, &error)) << error << "\n" << r.out;
-  EXPECT_EQ(doc["file"].text, ded);
-  EXPECT_TRUE(doc["ok"].flag);
-  EXPECT_EQ(doc["plugin"]["id"].text, "Elvarin");
-  EXPECT_EQ(doc["plugin"]["init"].number, 1);
+  // Not const: a member the tool left out reads as null instead of undefined behaviour.
+  auto doc = nlohmann::ordered_json::parse(r.out, nullptr, false);
+  ASSERT_FALSE(doc.is_discarded()) << r.out;
+  EXPECT_EQ(doc["file"], ded);
+  EXPECT_EQ(doc["ok"], true);
+  EXPECT_EQ(doc["plugin"]["id"], "Elvarin");
+  EXPECT_EQ(doc["plugin"]["init"], 1);
   for (const char *step : {"open", "get-info", "geo-info", "close"}) {
-    EXPECT_EQ(doc["callbacks"][step].number, 0) << step;
+    EXPECT_EQ(doc["callbacks"][step], 0) << step;
   }
-  EXPECT_EQ(doc["width"].number, 101);
-  EXPECT_EQ(doc["height"].number, 51);
-  const clitest::Json &t = doc["texture"];
-  EXPECT_EQ(t["type"].number, 2);
-  EXPECT_EQ(t["sampleSize"].number, 8);
-  EXPECT_EQ(t["min"].number, 0);
-  EXPECT_EQ(t["max"].number, 255);
-  EXPECT_EQ(t["transparentValue"].number, -32768);
-  EXPECT_EQ(t["tiled"].number, 0);
-  EXPECT_EQ(t["signed"].number, 1);
-  const clitest::Json &g = doc["geo"];
-  EXPECT_EQ(g["projection"].number, 4);
-  EXPECT_EQ(g["utmZone"].number, 56);
-  EXPECT_EQ(g["utmHemisphere"].number, 0);
-  EXPECT_EQ(g["controlPointCount"].number, 3);
+  EXPECT_EQ(doc["width"], 101);
+  EXPECT_EQ(doc["height"], 51);
+  auto &t = doc["texture"];
+  EXPECT_EQ(t["type"], 2);
+  EXPECT_EQ(t["sampleSize"], 8);
+  EXPECT_EQ(t["min"], 0);
+  EXPECT_EQ(t["max"], 255);
+  EXPECT_EQ(t["transparentValue"], -32768);
+  EXPECT_EQ(t["tiled"], 0);
+  EXPECT_EQ(t["signed"], 1);
+  auto &g = doc["geo"];
+  EXPECT_EQ(g["projection"], 4);
+  EXPECT_EQ(g["utmZone"], 56);
+  EXPECT_EQ(g["utmHemisphere"], 0);
+  EXPECT_EQ(g["controlPointCount"], 3);
   const double expected[3][4] = {
       {0, 0, 500000, 4000000}, {0, 51, 500000, 4001500}, {101, 0, 503000, 4000000}};
   for (size_t i = 0; i < 3; ++i) {
-    const clitest::Json &p = g["controlPoints"][i];
-    EXPECT_EQ(p["image"][0].number, expected[i][0]) << i;
-    EXPECT_EQ(p["image"][1].number, expected[i][1]) << i;
-    EXPECT_EQ(p["file"][0].number, expected[i][2]) << i;
-    EXPECT_EQ(p["file"][1].number, expected[i][3]) << i;
+    auto &p = g["controlPoints"][i];
+    EXPECT_EQ(p["image"][0], expected[i][0]) << i;
+    EXPECT_EQ(p["image"][1], expected[i][1]) << i;
+    EXPECT_EQ(p["file"][0], expected[i][2]) << i;
+    EXPECT_EQ(p["file"][1], expected[i][3]) << i;
   }
-  EXPECT_EQ(doc["crs"]["epsg"].number, 32756);
-  EXPECT_EQ(doc["crs"]["name"].text, "WGS 84 / UTM zone 56S");
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][0].number, 3000.0 / 101);
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][1].number, 1500.0 / 51);
-  EXPECT_EQ(doc["bounds"]["west"].number, 500000);
-  EXPECT_EQ(doc["bounds"]["east"].number, 503000);
-  EXPECT_EQ(doc["bounds"]["south"].number, 4000000);
-  EXPECT_EQ(doc["bounds"]["north"].number, 4001500);
+  EXPECT_EQ(doc["crs"]["epsg"], 32756);
+  EXPECT_EQ(doc["crs"]["name"], "WGS 84 / UTM zone 56S");
+  EXPECT_DOUBLE_EQ(doc["pixelSize"][0].get<double>(), 3000.0 / 101);
+  EXPECT_DOUBLE_EQ(doc["pixelSize"][1].get<double>(), 1500.0 / 51);
+  EXPECT_EQ(doc["bounds"]["west"], 500000);
+  EXPECT_EQ(doc["bounds"]["east"], 503000);
+  EXPECT_EQ(doc["bounds"]["south"], 4000000);
+  EXPECT_EQ(doc["bounds"]["north"], 4001500);
 
   // The layout is fixed: the same members in the same order every time.
-  EXPECT_EQ(doc.order,
-            (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
-                                      "texture", "geo", "crs", "pixelSize", "bounds"}));
+  std::vector<std::string> order;
+  for (const auto &member : doc.items()) {
+    order.push_back(member.key());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
+                                             "texture", "geo", "crs", "pixelSize", "bounds"}));
   const ToolRun human = run({"info", ded});
   ASSERT_EQ(human.exitCode, 0) << human.err;
   EXPECT_NE(human.out.find("101 x 51 pixels"), std::string::npos) << human.out;
@@ -397,6 +400,12 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        2,
        false},
       {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, "--size for a mosaic", 2, false},
+      {{"info", "a.ded", "--plugin"}, "option --plugin needs a value", 2, false},
+      {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
+      {{"sample", "x.ded", "--plugin", "p.so"},
+       "unknown option --plugin (see elvarin-host sample --help)",
+       2,
+       false},
   };
   for (const Case &c : cases) {
     std::string joined;
@@ -421,6 +430,94 @@ TEST_F(HostTool, APluginThatIsNotOneIsNamed) {
     EXPECT_NE(r.err.find("cannot load plug-in " + plugin), std::string::npos) << r.err;
   }
   EXPECT_EQ(namesIn(work.path()), (std::vector<std::string>{"g.ded", "libfake.so"}));
+}
+
+// The plug-in's own version string, read by loading it in this process.
+std::string pluginVersion() {
+  qvstandin::LoadedPlugin plugin;
+  std::string error;
+  if (!qvstandin::loadPlugin(ELVARIN_PLUGIN_PATH, &plugin, &error)) {
+    ADD_FAILURE() << error;
+    return "?";
+  }
+  std::string version = plugin.version;
+  qvstandin::unloadPlugin(&plugin);
+  return version;
+}
+
+TEST_F(HostTool, VersionNamesTheToolAndThePluginOrItsAbsence) {
+  const ToolRun r = run({"--version"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = clitest::linesOf(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  EXPECT_EQ(lines[0], "elvarin-host " ELVARIN_VERSION);
+  EXPECT_EQ(lines[1].rfind("plug-in Elvarin " + pluginVersion() + " (", 0), 0u) << lines[1];
+
+  // A copy of the program with no plug-in near it still answers.
+  fs::copy_file(ELVARIN_HOST_EXE, at("elvarin-host"));
+  const ToolRun alone = runTool({"--version"}, logs.path().string(), at("elvarin-host"));
+  ASSERT_EQ(alone.exitCode, 0) << alone.err;
+  EXPECT_EQ(clitest::linesOf(alone.out)[0], "elvarin-host " ELVARIN_VERSION);
+  EXPECT_NE(alone.out.find("plug-in not found"), std::string::npos) << alone.out;
+}
+
+struct LookupCase {
+  const char *label;
+  std::vector<std::string> copies; // where copies of the plug-in go, under the work folder
+  const char *exe;                 // a copy of the program under the work folder; "" the built one
+  const char *pluginArg;           // --plugin's value; "" for none
+  const char *loaded;              // the copy that must be loaded
+};
+
+void PrintTo(const LookupCase &value, std::ostream *os) { *os << value.label; }
+
+class PluginLookup : public HostTool, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(PluginLookup, LoadsTheExpectedCopy) {
+  const LookupCase &c = GetParam();
+  work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  for (const std::string &copy : c.copies) {
+    fs::create_directories(fs::path(at(copy)).parent_path());
+    fs::copy_file(ELVARIN_PLUGIN_PATH, at(copy));
+  }
+  const std::string exe = *c.exe != 0 ? at(c.exe) : ELVARIN_HOST_EXE;
+  if (*c.exe != 0) {
+    fs::create_directories(fs::path(exe).parent_path());
+    fs::copy_file(ELVARIN_HOST_EXE, exe);
+  }
+  std::vector<std::string> args{"info", "g.ded", "--json"};
+  if (*c.pluginArg != 0) {
+    args.insert(args.end(), {"--plugin", c.pluginArg});
+  }
+  const ToolRun r = runTool(args, logs.path().string(), exe, work.path().string());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(doc.is_object()) << r.out;
+  const std::string path = doc.value("/plugin/path"_json_pointer, "");
+  EXPECT_TRUE(fs::equivalent(work.path() / path, at(c.loaded))) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, PluginLookup,
+    ::testing::Values(
+        LookupCase{
+            "installedTree", {"lib/libelvarin.so"}, "bin/elvarin-host", "", "lib/libelvarin.so"},
+        LookupCase{"besideBeforeInstalled",
+                   {"bin/libelvarin.so", "lib/libelvarin.so"},
+                   "bin/elvarin-host",
+                   "",
+                   "bin/libelvarin.so"},
+        LookupCase{"bareNameInTheCurrentFolder", {"libcopy.so"}, "", "libcopy.so", "libcopy.so"}),
+    [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(HostTool, InfoJsonStaysJsonForAFileNameThatIsNotUtf8) {
+  const std::string ded =
+      work.write("bad\xff name.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const ToolRun r = run({"info", ded, "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(doc.is_object()) << r.out;
+  EXPECT_EQ(doc.value("file", ""), at("bad\xef\xbf\xbd name.ded")) << "U+FFFD for the odd byte";
 }
 
 } // namespace

@@ -35,10 +35,12 @@ std::string slurp(const std::string &path) {
 
 } // namespace
 
-ToolRun runTool(const std::vector<std::string> &args, const std::string &folder) {
+ToolRun runTool(const std::vector<std::string> &args, const std::string &folder,
+                const std::string &exe, const std::string &cwd) {
   const std::string outPath = folder + "/tool.stdout";
   const std::string errPath = folder + "/tool.stderr";
-  std::string command = quoted(ELVARIN_HOST_EXE);
+  std::string command = cwd.empty() ? "" : "cd " + quoted(cwd) + " && ";
+  command.append(quoted(exe.empty() ? ELVARIN_HOST_EXE : exe));
   for (const std::string &arg : args) {
     command.push_back(' ');
     command.append(quoted(arg));

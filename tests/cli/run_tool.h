@@ -13,8 +13,10 @@ struct ToolRun {
 };
 
 // Runs elvarin-host with args (each quoted for the shell); folder receives
-// the captured streams.
-ToolRun runTool(const std::vector<std::string> &args, const std::string &folder);
+// the captured streams. exe, when given, is another copy of the program to
+// run; cwd, when given, the folder to run it in.
+ToolRun runTool(const std::vector<std::string> &args, const std::string &folder,
+                const std::string &exe = "", const std::string &cwd = "");
 
 // The lines of text, without their line breaks.
 std::vector<std::string> linesOf(const std::string &text);
