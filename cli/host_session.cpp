@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "host/status.h"
+
 namespace elvhost {
 
 namespace fs = std::filesystem;
@@ -19,18 +21,16 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *kStepNames[] = {"open", "get-info", "geo-info", "get-image", "close"};
-constexpr int32_t kOpenFailed = -2;
-
 size_t indexOf(Step step) { return static_cast<size_t>(step); }
 
 // What a callback's status code means, in words.
 std::string statusWords(int32_t status) {
   static const std::map<int32_t, std::string> kWords = {
-      {-1, "out of memory"},
-      {kOpenFailed, "cannot open"},
-      {-3, "truncated or unreadable"},
-      {-6, "not a DED file (bad magic)"},
-      {-8, "bad argument or unusable header values"},
+      {DED_ERR_NOMEM, "out of memory"},
+      {DED_ERR_OPEN, "cannot open"},
+      {DED_ERR_READ, "truncated or unreadable"},
+      {DED_ERR_FORMAT, "not a DED file (bad magic)"},
+      {DED_ERR_BADARG, "bad argument or unusable header values"},
       {qvstandin::kNotRegistered, "the plug-in registered no such callback"}};
   const auto found = kWords.find(status);
   return found != kWords.end() ? found->second : "unknown failure";
@@ -204,7 +204,7 @@ std::string HostSession::failure() const {
     if (!outcome.pluginSaid.empty()) {
       message += "; the plug-in said: " + outcome.pluginSaid;
     }
-    if (i == indexOf(Step::Open) && *outcome.status == kOpenFailed) {
+    if (i == indexOf(Step::Open) && *outcome.status == DED_ERR_OPEN) {
       // The plug-in's code does not say why; the system usually can.
       errno = 0;
       std::FILE *probe = std::fopen(file_.c_str(), "rb");

@@ -9,6 +9,7 @@
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/host_session.h"
+#include "host/attributes.h"
 
 namespace elvhost {
 
@@ -100,13 +101,13 @@ std::string shown(const Json &value) {
 std::string projectionText(const Json &geo, const Json &crs) {
   const Json &projection = geo["projection"], &hemisphere = geo["utmHemisphere"];
   std::string text = shown(projection);
-  if (projection == 0) {
+  if (projection == PROJ_GEOGRAPHIC) {
     text += " (geographic)";
-  } else if (projection == 4) {
+  } else if (projection == PROJ_UTM) {
     text += " (UTM), zone " + shown(geo["utmZone"]) + ", hemisphere " + shown(hemisphere) +
-            (hemisphere == 1   ? " (north)"
-             : hemisphere == 0 ? " (south)"
-                               : "");
+            (hemisphere == QV_HEMISPHERE_NORTH   ? " (north)"
+             : hemisphere == QV_HEMISPHERE_SOUTH ? " (south)"
+                                                 : "");
   }
   if (!crs.is_null()) {
     text += "\n                " + shown(crs["name"]) + " (EPSG:" + shown(crs["epsg"]) + ")";

@@ -7,19 +7,20 @@
 #include "cli/errors.h"
 #include "cli/output_files.h"
 #include "cli/terrain.h"
+#include "ded/records.h"
 
 namespace elvhost {
 
 namespace {
 
-constexpr int32_t kMosaicCell = 1025;        // samples per side of a one-degree mosaic cell
-constexpr float kGeographicUnits = 36000.0f; // geographic spacings are in 1/36000 degree
+constexpr int32_t kMosaicCell = 1025; // samples per side of a one-degree mosaic cell
 
 // cellsPerSide x cellsPerSide abutting geographic cells of cellSide samples
 // per side, each one degree square, from 7 E, 46 N eastwards and northwards.
 DedFileLayout geographicLayout(int32_t cellsPerSide, int32_t cellSide) {
   const int32_t step = cellSide - 1;
-  const float spacing = kGeographicUnits / static_cast<float>(step); // 35.15625 for 1025, exact
+  const float spacing = static_cast<float>(DED_GEOGRAPHIC_SPACING_UNITS) /
+                        static_cast<float>(step); // 35.15625 for 1025, exact
   DedFileLayout layout;
   for (int32_t south = 0; south < cellsPerSide; ++south) {
     for (int32_t west = 0; west < cellsPerSide; ++west) {
