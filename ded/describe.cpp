@@ -133,7 +133,14 @@ int32_t describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
 
 int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   std::FILE *stream = dedStreamFor(handle);
-  if (stream == nullptr || info == nullptr) {
+  if (stream == nullptr) {
+    return DED_ERR_BADARG;
+  }
+  return dedDescribeStream(stream, info);
+}
+
+int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info) {
+  if (info == nullptr) {
     return DED_ERR_BADARG;
   }
   *info = DedImageInfo{};

@@ -35,3 +35,7 @@ struct DedImageInfo {
 // stream somewhere inside the file and nothing allocated; info is not to be
 // relied on after a failure.
 int32_t dedDescribe(int32_t handle, DedImageInfo *info);
+
+// The same for any stream open for reading, for programs that read DED files
+// without the open-file table; the cell headers' block comes from qvMalloc.
+int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info);
