@@ -5,6 +5,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/elevation_scale.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
@@ -15,20 +16,23 @@
 #include "cli/pixel_buffer.h"
 #include "cli/png_writer.h"
 #include "cli/stats.h"
+#include "cli/tiff_writer.h"
 
 namespace elvhost {
 
 namespace {
 
 const char *const kConvertHelp =
-    "usage: elvarin-host convert FILE.ded OUT.png|OUT.pgm [--as-host] [--stats] [--plugin PATH]\n"
+    "usage: elvarin-host convert FILE.ded OUT.png|.pgm|.tif [--as-host] [--stats] [--plugin PATH]\n"
     "\n"
     "Imports FILE.ded through the plug-in as the host does (open, get-info,\n"
     "geo-info, get-image into a buffer of height x row width, close) and writes\n"
-    "the 8-bit grey image: PNG for .png, binary PGM for .pgm. Beside it go a world\n"
-    "file (.pgw for PNG, .wld otherwise), the coordinate system as ESRI WKT (.prj)\n"
-    "and a GDAL auxiliary file (OUT.png.aux.xml). Everything is written under\n"
-    "temporary names and renamed at the end, so a failed run leaves nothing.\n"
+    "the 8-bit grey image: PNG for .png, binary PGM for .pgm, tiled GeoTIFF with\n"
+    "its geo-reference inside for .tif or .tiff. Beside it go a world file (.pgw\n"
+    "for PNG, .wld otherwise), the coordinate system as ESRI WKT (.prj) and a GDAL\n"
+    "auxiliary file (OUT.png.aux.xml) that also holds the way back from grey\n"
+    "levels to metres. Everything is written under temporary names and renamed\n"
+    "at the end, so a failed run leaves nothing.\n"
     "\n"
     "  --as-host      keep the host's row order (first row at the southern edge);\n"
     "                 by default the image is written north-up\n"
@@ -36,7 +40,7 @@ const char *const kConvertHelp =
     "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
     "  --help         this text\n";
 
-enum class Format { Png, Pgm };
+enum class Format { Png, Pgm, Tiff };
 
 bool formatFor(const std::string &path, Format *format) {
   std::string extension = std::filesystem::path(path).extension().string();
@@ -49,6 +53,10 @@ bool formatFor(const std::string &path, Format *format) {
   }
   if (extension == ".pgm") {
     *format = Format::Pgm;
+    return true;
+  }
+  if (extension == ".tif" || extension == ".tiff") {
+    *format = Format::Tiff;
     return true;
   }
   return false;
@@ -75,7 +83,7 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   const std::string &output = parsed.positional[1];
   Format format = Format::Png;
   if (!formatFor(output, &format)) {
-    return usageFailure("convert", output + ": the output must end in .png or .pgm");
+    return usageFailure("convert", output + ": the output must end in .png, .pgm, .tif or .tiff");
   }
   const bool northUp = !parsed.has("as-host");
   PhaseTimer timer;
@@ -143,19 +151,35 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   }
   timer.mark("get-image");
 
-  const bool written = format == Format::Png
-                           ? writePng(imageStream, image, northUp, PngSettings{}, &error)
-                           : writePgm(imageStream, image, northUp, &error);
+  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
+  double lowest = 0, highest = 0;
+  const bool haveRange = readDedElevationRange(input, &lowest, &highest, &error);
+  const ElevationScale elevation = elevationScaleFor(lowest, highest);
+  const ElevationScale *scale = haveRange ? &elevation : nullptr;
+  bool written = false;
+  switch (format) {
+  case Format::Png:
+    written = writePng(imageStream, image, northUp, PngSettings{}, &error);
+    break;
+  case Format::Pgm:
+    written = writePgm(imageStream, image, northUp, &error);
+    break;
+  case Format::Tiff:
+    written =
+        writeGeoTiff(imageStream, image, northUp, {world, haveCrs ? &crs : nullptr, scale}, &error);
+    break;
+  }
   if (!written) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
-  timer.mark(format == Format::Png ? "write PNG" : "write PGM");
+  timer.mark(format == Format::Png   ? "write PNG"
+             : format == Format::Pgm ? "write PGM"
+                                     : "write TIFF");
 
-  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
       (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
-      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world), &error)) ||
+      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world, scale), &error)) ||
       !outputs.commit(&error)) {
     reportFailure(error);
     return kExitFailure;

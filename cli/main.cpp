@@ -18,7 +18,7 @@ const char *const kHelp =
     "\n"
     "commands:\n"
     "  info FILE.ded [--json]             what the host learns about a DED file\n"
-    "  convert FILE.ded OUT.png|OUT.pgm   the grey image, with world file, .prj and .aux.xml\n"
+    "  convert FILE.ded OUT.png|.pgm|.tif the grey image, with world file, .prj and .aux.xml\n"
     "  sample OUT.ded [--kind K] [--size N]  synthetic terrain as a DED file\n"
     "\n"
     "Every command takes --help, and --plugin PATH to use another build of the\n"
