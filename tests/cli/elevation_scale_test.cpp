@@ -63,19 +63,6 @@ TEST(DedElevationRange, IsReadFromTheStatistics) {
                                               &error));
 }
 
-TEST(AuxXmlScale, SitsInTheFirstBandOnlyWhenKnown) {
-  elvhost::Crs crs;
-  std::string error;
-  ASSERT_TRUE(elvhost::crsFor(0, {}, {}, &crs, &error)) << error;
-  const elvhost::WorldFile world{1, 0, 0, -1, 0.5, -0.5};
-  const elvhost::ElevationScale scale = elvhost::elevationScaleFor(12, 1959);
-  EXPECT_NE(elvhost::auxXmlText(crs, world, &scale)
-                .find("  <PAMRasterBand band=\"1\">\n    <Offset>12</Offset>\n"
-                      "    <Scale>7.635294117647059</Scale>\n  </PAMRasterBand>\n</PAMDataset>\n"),
-            std::string::npos);
-  EXPECT_EQ(elvhost::auxXmlText(crs, world).find("PAMRasterBand"), std::string::npos);
-}
-
 TEST(AuxXmlScale, IsWhatGdalReportsForTheImage) {
   if (!clitest::haveGdalInfo()) {
     GTEST_SKIP() << "gdalinfo is not installed";
