@@ -1,7 +1,6 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
 #include <cstdio>
-#include <filesystem>
 
 #include "cli/args.h"
 #include "cli/commands.h"
@@ -10,13 +9,11 @@
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
+#include "cli/image_output.h"
 #include "cli/import.h"
 #include "cli/output_files.h"
-#include "cli/pgm_writer.h"
 #include "cli/pixel_buffer.h"
-#include "cli/png_writer.h"
 #include "cli/stats.h"
-#include "cli/tiff_writer.h"
 
 namespace elvhost {
 
@@ -40,28 +37,6 @@ const char *const kConvertHelp =
     "  --plugin PATH  the plug-in library (default: the one beside elvarin-host)\n"
     "  --help         this text\n";
 
-enum class Format { Png, Pgm, Tiff };
-
-bool formatFor(const std::string &path, Format *format) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char &ch : extension) {
-    ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-  }
-  if (extension == ".png") {
-    *format = Format::Png;
-    return true;
-  }
-  if (extension == ".pgm") {
-    *format = Format::Pgm;
-    return true;
-  }
-  if (extension == ".tif" || extension == ".tiff") {
-    *format = Format::Tiff;
-    return true;
-  }
-  return false;
-}
-
 } // namespace
 
 int runConvert(const std::vector<std::string> &args, const char *argv0) {
@@ -81,9 +56,9 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   }
   const std::string &input = parsed.positional[0];
   const std::string &output = parsed.positional[1];
-  Format format = Format::Png;
-  if (!formatFor(output, &format)) {
-    return usageFailure("convert", output + ": the output must end in .png, .pgm, .tif or .tiff");
+  ImageFormat format = ImageFormat::Png;
+  if (!imageFormatFor(output, &format)) {
+    return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
   }
   const bool northUp = !parsed.has("as-host");
   PhaseTimer timer;
@@ -152,30 +127,18 @@ int runConvert(const std::vector<std::string> &args, const char *argv0) {
   timer.mark("get-image");
 
   const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
+  // The grey levels' elevations, from the file's own statistics: the host
+  // learns only the grey range.
   double lowest = 0, highest = 0;
   const bool haveRange = readDedElevationRange(input, &lowest, &highest, &error);
   const ElevationScale elevation = elevationScaleFor(lowest, highest);
   const ElevationScale *scale = haveRange ? &elevation : nullptr;
-  bool written = false;
-  switch (format) {
-  case Format::Png:
-    written = writePng(imageStream, image, northUp, PngSettings{}, &error);
-    break;
-  case Format::Pgm:
-    written = writePgm(imageStream, image, northUp, &error);
-    break;
-  case Format::Tiff:
-    written =
-        writeGeoTiff(imageStream, image, northUp, {world, haveCrs ? &crs : nullptr, scale}, &error);
-    break;
-  }
-  if (!written) {
+  if (!writeImage(imageStream, format, image, northUp, {world, haveCrs ? &crs : nullptr, scale},
+                  &error)) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
-  timer.mark(format == Format::Png   ? "write PNG"
-             : format == Format::Pgm ? "write PGM"
-                                     : "write TIFF");
+  timer.mark(std::string("write ") + imageFormatName(format));
 
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
       (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/image_output.h"
 #include "cli/pgm_writer.h"
 #include "cli/png_writer.h"
 #include "tests/cli/png_reader.h"
@@ -142,6 +143,21 @@ TEST(ImageWriters, WriteAPngAMillionAndTwoPixelsWide) {
   ASSERT_TRUE(read);
   EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + kWidth, host.bytes.begin() + kWidth));
   EXPECT_TRUE(std::equal(pixels.begin() + kWidth, pixels.end(), host.bytes.begin()));
+}
+
+TEST(ImageWriters, AreChosenByTheOutputsExtension) {
+  using elvhost::ImageFormat;
+  for (const auto &[path, format] :
+       {std::pair{"a.png", ImageFormat::Png}, std::pair{"dir.x/A.PGM", ImageFormat::Pgm},
+        std::pair{"b.tif", ImageFormat::Tiff}, std::pair{"c.d.TIFF", ImageFormat::Tiff}}) {
+    ImageFormat chosen = ImageFormat::Png;
+    EXPECT_TRUE(elvhost::imageFormatFor(path, &chosen)) << path;
+    EXPECT_EQ(chosen, format) << path;
+  }
+  ImageFormat chosen = ImageFormat::Png;
+  for (const char *path : {"a.jpg", "png", "a.png.bak", "a.tiff/"}) {
+    EXPECT_FALSE(elvhost::imageFormatFor(path, &chosen)) << path;
+  }
 }
 
 TEST(ImageWriters, ReportAFailedWrite) {
