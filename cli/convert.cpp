@@ -11,13 +11,13 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/elevation_scale.h"
 #include "cli/errors.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
 #include "cli/output_files.h"
-#include "cli/pgm_writer.h"
-#include "cli/png_writer.h"
+#include "cli/image_output.h"
 
 namespace elvhost {
 
@@ -55,9 +55,9 @@ PixelBuffer allocatePixels(size_t bytes) {
 class PhaseTimer {
 public:
   // Ends the current phase under this name and starts the next.
-  void mark(const char *phase) {
+  void mark(const std::string &phase) {
     const Clock::time_point now = Clock::now();
-    text_ += std::string(phase) + " " + seconds(now - last_) + ", ";
+    text_ += phase + " " + seconds(now - last_) + ", ";
     last_ = now;
   }
   std::string summary() const {
@@ -83,14 +83,10 @@ private:
 int runConvert(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
-  std::string extension = std::filesystem::path(output).extension().string();
-  for (char &ch : extension) {
-    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  ImageFormat format = ImageFormat::Png;
+  if (!imageFormatFor(output, &format)) {
+    return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
   }
-  if (extension != ".png" && extension != ".pgm") {
-    return usageFailure("convert", output + ": the output must end in .png or .pgm");
-  }
-  const bool png = extension == ".png";
   std::string error;
   const bool northUp = !options.asHost;
   PhaseTimer timer;
@@ -157,18 +153,24 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("get-image");
 
-  const bool written = png ? writePng(imageStream, image, northUp, PngSettings{}, &error)
-                           : writePgm(imageStream, image, northUp, &error);
-  if (!written) {
+  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
+  // The grey levels' elevations, from the file's own statistics: the host
+  // learns only the grey range.
+  double lowest = 0;
+  double highest = 0;
+  const bool haveRange = readDedElevationRange(input, &lowest, &highest, &error);
+  const ElevationScale elevation = elevationScaleFor(lowest, highest);
+  const ElevationScale *scale = haveRange ? &elevation : nullptr;
+  if (!writeImage(imageStream, format, image, northUp, {world, haveCrs ? &crs : nullptr, scale},
+                  &error)) {
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
-  timer.mark(png ? "write PNG" : "write PGM");
+  timer.mark(std::string("write ") + imageFormatName(format));
 
-  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
       (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
-      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world), &error)) ||
+      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world, scale), &error)) ||
       !outputs.commit(&error)) {
     reportFailure(error);
     return kExitFailure;

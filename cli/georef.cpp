@@ -195,13 +195,19 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
   return true;
 }
 
-std::string auxXmlText(const Crs &crs, const WorldFile &world) {
+std::string auxXmlText(const Crs &crs, const WorldFile &world, const ElevationScale *elevation) {
   // The image's columns and rows are easting and northing, longitude and
   // latitude: say so where the authority's axis order differs.
   const char *mapping = crs.latitudeFirst ? "2,1" : "1,2";
+  std::string band;
+  if (elevation != nullptr) {
+    band = "  <PAMRasterBand band=\"1\">\n    <Offset>" + formatShortest(elevation->offset) +
+           "</Offset>\n    <Scale>" + formatShortest(elevation->scale) +
+           "</Scale>\n  </PAMRasterBand>\n";
+  }
   return std::string("<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"") + mapping + "\">" +
          xmlEscaped(crs.ogcWkt) + "</SRS>\n  <GeoTransform>" + geoTransformText(world) +
-         "</GeoTransform>\n</PAMDataset>\n";
+         "</GeoTransform>\n" + band + "</PAMDataset>\n";
 }
 
 bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,

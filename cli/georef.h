@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/elevation_scale.h"
+
 namespace elvhost {
 
 struct ControlPoint {
@@ -71,8 +73,10 @@ struct Crs {
 bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
             std::optional<int32_t> hemisphere, Crs *crs, std::string *error);
 
-// A GDAL PAMDataset naming the coordinate system and the geotransform.
-std::string auxXmlText(const Crs &crs, const WorldFile &world);
+// A GDAL PAMDataset naming the coordinate system and the geotransform, and
+// with elevation the band's scale and offset back to metres.
+std::string auxXmlText(const Crs &crs, const WorldFile &world,
+                       const ElevationScale *elevation = nullptr);
 
 // Where the image lies, as the host reads the geo-reference.
 struct GeoSummary {

@@ -124,7 +124,7 @@ int run(int argc, char **argv) {
       "(.prj) and a GDAL auxiliary file (.aux.xml). All are written under temporary\n"
       "names and renamed at the end, so a failed run leaves nothing.");
   convertCommand->add_option("FILE.ded", convert.input, "the DED file")->required();
-  convertCommand->add_option("OUT.png|OUT.pgm", convert.output, "the image to write")->required();
+  convertCommand->add_option("OUT.png|OUT.pgm|OUT.tif", convert.output, "the image to write")->required();
   convertCommand->add_flag("--as-host", convert.asHost,
                            "keep the host's row order (first row at the southern edge);\n"
                            "by default the image is written north-up");

@@ -1,5 +1,6 @@
-// Grey PNG through libpng, tuned for speed: elevation images compress well
-// enough at zlib's fastest level.
+// Grey PNG written for speed: every row Up-filtered, compressed with ISA-L
+// by strips of rows on as many threads, joined into the single zlib stream a
+// PNG holds.
 #pragma once
 
 #include <cstdio>
@@ -9,20 +10,30 @@
 
 namespace elvhost {
 
-// Measured on a 7169 x 7169 terrain mosaic: zlib level 1 with the Up filter
-// and run-length matching only (Z_RLE) is both the fastest and the smallest
-// of the fast settings (0.20 s, 5.4 MB; Sub with the default strategy takes
-// 0.27 s for 8.5 MB, level 6 with adaptive filters 1.7 s for 5.4 MB):
-// neighbouring rows of terrain are alike, so Up leaves long runs of small
-// values.
+// Measured on a 7169 x 7169 terrain mosaic on two cores, GDAL's PNG at zlib
+// level 1 taking 0.86 s for 7.4 MB (bench/png_deflate_options.cpp for the
+// encoders alone, bench/outputs-bench.sh for the whole conversion):
+//
+//   zlib level 1, Z_RLE, one thread    0.20 s   5.3 MB
+//   zlib level 1, Z_RLE, two strips    0.10 s   5.3 MB, twice the time when
+//                                               the other core is busy
+//   libdeflate level 1                 0.21 s   6.1 MB, whole filtered image
+//                                               in memory first
+//   ISA-L level 1, one thread          0.10 s   6.7 MB
+//   ISA-L level 1, two strips          0.04 s   6.7 MB
+//
+// ISA-L on strips is the only one that keeps the conversion five times
+// faster than GDAL's with the machine under load, and its file stays below
+// GDAL's: the Up filter leaves terrain as runs of small values that even
+// ISA-L's simple matching codes well.
 struct PngSettings {
-  int zlibLevel = 1;    // 0..9
-  int filter = 0x20;    // a PNG_FILTER_* mask; 0x20 is PNG_FILTER_UP
-  int zlibStrategy = 3; // Z_DEFAULT_STRATEGY 0, Z_FILTERED 1, Z_HUFFMAN_ONLY 2, Z_RLE 3
+  int level = 1;  // ISA-L's compression level, 0..3
+  int strips = 0; // strips of rows compressed side by side; 0: by image size and cores
 };
 
-// Writes image to stream as an 8-bit grey PNG, north-up or in the host's row
-// order. Returns false, with libpng's or the system's reason in error.
+// Writes image to stream as an 8-bit grey PNG of any size a PNG can hold,
+// north-up or in the host's row order. Returns false, with zlib's or the
+// system's reason in error; the stream then holds an unusable file.
 bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const PngSettings &settings,
               std::string *error);
 

@@ -9,6 +9,11 @@ function(elvarin_plugin_code target)
   set_target_properties(${target} PROPERTIES
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
+  # The release DLL's debugging data is split off into a file of its own
+  # (cmake/packaging.cmake); -g leaves the generated code as it is.
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -g)
+  endif()
   if(ELVARIN_FUZZ)
     target_compile_options(${target} PRIVATE
       -fsanitize=fuzzer-no-link,unsigned-integer-overflow,float-cast-overflow

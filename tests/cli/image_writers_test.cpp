@@ -1,12 +1,17 @@
 // PNG and PGM writers: every pixel read back, in both row orders, with a
-// host row width wider than the image (the padding must never show).
+// host row width wider than the image (the padding must never show), and
+// PNGs compressed in strips joined into one stream.
 #include <gtest/gtest.h>
 
+#include <png.h>
+
+#include <csetjmp>
 #include <ostream>
 
 #include <cstdio>
 #include <vector>
 
+#include "cli/image_output.h"
 #include "cli/pgm_writer.h"
 #include "cli/png_writer.h"
 #include "tests/cli/png_reader.h"
@@ -62,7 +67,8 @@ TEST_P(ImageWriters, WriteEveryPixelInTheChosenRowOrder) {
   dedtest::TempDir dir;
   const std::string path = (dir.path() / (c.png ? "out.png" : "out.pgm")).string();
   for (const auto &[width, height, stride] :
-       {std::tuple{5, 3, 8}, std::tuple{1, 1, 4}, std::tuple{13, 7, 13}, std::tuple{300, 9, 304}}) {
+       {std::tuple{5, 3, 8}, std::tuple{1, 1, 4}, std::tuple{13, 7, 13}, std::tuple{300, 9, 304},
+        std::tuple{1000, 700, 1000}}) {
     SCOPED_TRACE(::testing::Message() << width << " x " << height << " stride " << stride);
     const HostBuffer host(width, height, stride);
     std::FILE *stream = std::fopen(path.c_str(), "wb");
@@ -80,15 +86,79 @@ TEST_P(ImageWriters, WriteEveryPixelInTheChosenRowOrder) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ImageWriters,
-    ::testing::Values(
-        WriterCase{"pgmNorthUp", false, true, {}}, WriterCase{"pgmAsHost", false, false, {}},
-        WriterCase{"pngNorthUp", true, true, {}}, WriterCase{"pngAsHost", true, false, {}},
-        WriterCase{"pngStored", true, true, {0, 0x08, 0}},     // no compression, no filter
-        WriterCase{"pngAllFilters", true, true, {9, 0xf8, 1}}, // best, every filter
-        WriterCase{"pngRle", true, false, {1, 0x10, 3}}),
-    [](const auto &testInfo) { return std::string(testInfo.param.label); });
+INSTANTIATE_TEST_SUITE_P(Cases, ImageWriters,
+                         ::testing::Values(WriterCase{"pgmNorthUp", false, true, {}},
+                                           WriterCase{"pgmAsHost", false, false, {}},
+                                           WriterCase{"pngNorthUp", true, true, {}},
+                                           WriterCase{"pngAsHost", true, false, {}},
+                                           WriterCase{"pngOneStrip", true, true, {1, 1}},
+                                           WriterCase{"pngTwoStrips", true, true, {1, 2}},
+                                           WriterCase{"pngSevenStrips", true, false, {1, 7}},
+                                           WriterCase{"pngLevel0Strips", true, true, {0, 3}},
+                                           WriterCase{"pngLevel2Strips", true, false, {2, 4}},
+                                           WriterCase{"pngLevel3Strips", true, true, {3, 5}}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+// Reads an 8-bit grey PNG of any size into pixels (width x height bytes,
+// allocated by the caller), with libpng's size limits lifted. No object
+// with a destructor lives in this frame, which libpng may leave by longjmp.
+bool readLargePng(std::FILE *file, uint32_t width, uint32_t height, uint8_t *pixels) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  png_init_io(png, file);
+  png_read_info(png, info);
+  if (png_get_image_width(png, info) != width || png_get_image_height(png, info) != height ||
+      png_get_bit_depth(png, info) != 8 || png_get_color_type(png, info) != PNG_COLOR_TYPE_GRAY) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  for (uint32_t row = 0; row < height; ++row) {
+    png_read_row(png, pixels + size_t{row} * width, nullptr);
+  }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+// Wider than libpng's default limit of a million pixels a row.
+TEST(ImageWriters, WriteAPngAMillionAndTwoPixelsWide) {
+  constexpr int32_t kWidth = 1'000'002;
+  const HostBuffer host(kWidth, 2, kWidth);
+  dedtest::TempDir dir;
+  const std::string path = (dir.path() / "wide.png").string();
+  std::FILE *stream = std::fopen(path.c_str(), "w+b");
+  ASSERT_NE(stream, nullptr);
+  std::string error;
+  const bool ok = elvhost::writePng(stream, host.image, true, {}, &error);
+  std::rewind(stream);
+  std::vector<uint8_t> pixels(host.bytes.size());
+  const bool read = ok && readLargePng(stream, kWidth, 2, pixels.data());
+  (void)std::fclose(stream);
+  ASSERT_TRUE(ok) << error;
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + kWidth, host.bytes.begin() + kWidth));
+  EXPECT_TRUE(std::equal(pixels.begin() + kWidth, pixels.end(), host.bytes.begin()));
+}
+
+TEST(ImageWriters, AreChosenByTheOutputsExtension) {
+  using elvhost::ImageFormat;
+  for (const auto &[path, format] :
+       {std::pair{"a.png", ImageFormat::Png}, std::pair{"dir.x/A.PGM", ImageFormat::Pgm},
+        std::pair{"b.tif", ImageFormat::Tiff}, std::pair{"c.d.TIFF", ImageFormat::Tiff}}) {
+    ImageFormat chosen = ImageFormat::Png;
+    EXPECT_TRUE(elvhost::imageFormatFor(path, &chosen)) << path;
+    EXPECT_EQ(chosen, format) << path;
+  }
+  ImageFormat chosen = ImageFormat::Png;
+  for (const char *path : {"a.jpg", "png", "a.png.bak", "a.tiff/"}) {
+    EXPECT_FALSE(elvhost::imageFormatFor(path, &chosen)) << path;
+  }
+}
 
 TEST(ImageWriters, ReportAFailedWrite) {
 #if defined(__linux__)

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# elvarin-host convert to PNG, PGM and GeoTIFF against gdal_translate making
+# the same formats from the same elevations, side by side on one generated
+# mosaic: median wall time of RUNS runs each (interleaved, so a busy machine
+# slows both alike), file size and peak memory, and whether each of
+# elvarin-host's images decodes to exactly the PGM's pixels.
+#
+#   bash bench/outputs-bench.sh [BUILD_DIR] [SIZE]
+#
+# BUILD_DIR defaults to build/release (built if missing), SIZE to 7169
+# samples per side: a mosaic of 7 x 7 one-degree cells, 51.4 megapixels.
+# GDAL reads the elevations from an ESRI .hdr labelled raster (EHdr: a .bil
+# of big-endian 16-bit rows, north first) made from the DED file's samples,
+# and maps them onto grey levels over the same range the plug-in uses (the
+# file's statistics), so neither side spends time finding the range.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+size=${2:-7169}
+runs=${RUNS:-5}
+tool="$build/cli/elvarin-host"
+for program in gdal_translate python3 /usr/bin/time; do
+  command -v "$program" >/dev/null || { echo "outputs-bench: needs $program" >&2; exit 1; }
+done
+if [ ! -x "$tool" ]; then
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j 2 --target elvarin-host
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/elvarin-outputs.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+ded="$work/mosaic.ded"
+echo "generating a ${size} x ${size} mosaic ..."
+"$tool" sample "$ded" --kind mosaic --size "$size"
+
+# The DED file's cells placed into one grid, north row first, as an EHdr
+# raster; prints the statistics' elevation range.
+read -r low high < <(python3 - "$ded" "$work/grid" <<'PY'
+import array, struct, sys
+source, target = sys.argv[1], sys.argv[2]
+data = open(source, 'rb').read()
+if data[4:8] != b'KVTR':
+    sys.exit(source + ': not a DED file')
+count, low, high = struct.unpack_from('>ihh', data, 128)
+cells, pos = [], 160
+for _ in range(max(count, 1)):
+    y_min, y_max, x_min, x_max, _, _, rows, columns = struct.unpack_from('>8f', data, pos)
+    cells.append((y_min, y_max, x_min, x_max, int(rows), int(columns)))
+    pos += 40
+west, east = min(c[2] for c in cells), max(c[3] for c in cells)
+south, north = min(c[0] for c in cells), max(c[1] for c in cells)
+dx = (cells[0][3] - cells[0][2]) / (cells[0][5] - 1)
+dy = (cells[0][1] - cells[0][0]) / (cells[0][4] - 1)
+width, height = round((east - west) / dx) + 1, round((north - south) / dy) + 1
+grid = [array.array('h', bytes(2 * width)) for _ in range(height)]
+for y_min, y_max, x_min, x_max, rows, columns in cells:
+    # Samples stay in the file's byte order: they are only moved, never read.
+    samples = array.array('h', data[pos:pos + 2 * rows * columns])
+    pos += 2 * rows * columns
+    left, top = round((x_min - west) / dx), round((north - y_max) / dy)
+    for r in range(rows):  # r counts from the southern edge
+        grid[top + rows - 1 - r][left:left + columns] = samples[r::rows]
+with open(target + '.bil', 'wb') as out:
+    for row in grid:
+        out.write(row.tobytes())
+with open(target + '.hdr', 'w') as out:
+    out.write(f'BYTEORDER M\nLAYOUT BIL\nNROWS {height}\nNCOLS {width}\nNBANDS 1\nNBITS 16\n'
+              f'PIXELTYPE SIGNEDINT\nULXMAP {west!r}\nULYMAP {north!r}\nXDIM {dx!r}\nYDIM {dy!r}\n')
+print(low, high)
+PY
+)
+echo "  elevations $low..$high m; EHdr raster $(stat -c %s "$work/grid.bil") bytes"
+
+scale=(-ot Byte -scale "$low" "$high" 0 255)
+# GeoTIFF at the deflate level cli/tiff_writer.cpp uses.
+tiff_level=$(sed -n 's/^constexpr int kDeflateLevel = \([0-9]*\);/\1/p' cli/tiff_writer.cpp)
+names=(elvarin-png gdal-png elvarin-pgm gdal-pgm elvarin-tif gdal-tif)
+outputs=(e.png g.png e.pgm g.pgm e.tif g.tif)
+commands=(
+  "'$tool' convert '$ded' '$work/e.png'"
+  "gdal_translate -q -of PNG ${scale[*]} -co ZLEVEL=1 '$work/grid.bil' '$work/g.png'"
+  "'$tool' convert '$ded' '$work/e.pgm'"
+  "gdal_translate -q -of PNM ${scale[*]} '$work/grid.bil' '$work/g.pgm'"
+  "'$tool' convert '$ded' '$work/e.tif'"
+  "gdal_translate -q -of GTiff ${scale[*]} -co TILED=YES -co COMPRESS=DEFLATE -co PREDICTOR=2 -co ZLEVEL=$tiff_level '$work/grid.bil' '$work/g.tif'"
+)
+
+calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+cat "$ded" "$work/grid.bil" >/dev/null # both in the page cache before the first run
+declare -A times peak
+for run in $(seq "$runs"); do
+  for i in "${!names[@]}"; do
+    rm -f "$work/${outputs[$i]}"*
+    t0=$(date +%s.%N)
+    /usr/bin/time -v -o "$work/time.txt" bash -c "${commands[$i]}"
+    t1=$(date +%s.%N)
+    times[${names[$i]}]+="$(calc "$t1 - $t0") "
+    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    peak[${names[$i]}]=$(( rss > ${peak[${names[$i]}]:-0} ? rss : ${peak[${names[$i]}]:-0} ))
+  done
+  echo "  run $run of $runs done"
+done
+
+printf '\n%-16s %10s %12s %14s\n' "" "median s" "bytes" "peak RSS KiB"
+declare -A med
+for i in "${!names[@]}"; do
+  name=${names[$i]}
+  med[$name]=$(tr ' ' '\n' <<<"${times[$name]}" | grep . | median)
+  printf '%-16s %10.3f %12d %14d\n' "$name" "${med[$name]}" "$(stat -c %s "$work/${outputs[$i]}")" \
+    "${peak[$name]}"
+done
+
+# The last run's images: elvarin-host's decoded by GDAL must match its PGM.
+pixels=$((size * size))
+same() { cmp -s <(tail -c "$pixels" "$1") <(tail -c "$pixels" "$2") && echo identical || echo DIFFERENT; }
+gdal_translate -q -of PNM "$work/e.png" "$work/e-png.pgm"
+gdal_translate -q -of PNM "$work/e.tif" "$work/e-tif.pgm"
+echo
+for format in png pgm tif; do
+  ratio=$(calc "${med[gdal-$format]} / ${med[elvarin-$format]}")
+  sizes=$(calc "$(stat -c %s "$work/e.$format") / $(stat -c %s "$work/g.$format")")
+  line="$format: elvarin-host ${ratio}x as fast as gdal_translate, file ${sizes} of GDAL's"
+  case $format in
+    png) line+=" (targets: >= 5x, <= 1); pixels $(same "$work/e-png.pgm" "$work/e.pgm")" ;;
+    tif) line+=" (deflate level $tiff_level both); pixels $(same "$work/e-tif.pgm" "$work/e.pgm")" ;;
+  esac
+  echo "$line"
+done

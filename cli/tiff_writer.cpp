@@ -1,0 +1,256 @@
+#include "cli/tiff_writer.h"
+
+#include <geotiffio.h>
+#include <tiffio.h>
+#include <xtiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace elvhost {
+
+namespace {
+
+// Tiles of 256 x 256 pixels: GDAL's default, and 64 KiB each, so a tile and
+// its compressed form stay in the second-level cache.
+constexpr uint32_t kTileSide = 256;
+// libtiff compresses with libdeflate. On a 7169 x 7169 terrain mosaic,
+// levels 1, 2, 4 and 6 took 0.30, 0.27, 0.36 and 1.25 s for 6.9, 6.5, 5.9
+// and 5.2 MB: 4 is the fastest within 15 % of the default level's size.
+constexpr int kDeflateLevel = 4;
+constexpr uint16_t kHorizontalPredictor = 2;
+
+// GDAL keeps a band's scale and offset, among other things, as XML in this
+// private tag; libtiff does not know it, so it is registered here.
+constexpr ttag_t kGdalMetadataTag = 42112;
+
+constexpr int kWgs84Geographic = 4326;
+constexpr short kPixelIsArea = 1;     // RasterPixelIsArea
+constexpr short kModelProjected = 1;  // ModelTypeProjected
+constexpr short kModelGeographic = 2; // ModelTypeGeographic
+constexpr short kLinearMetre = 9001;  // Linear_Meter
+
+// Classic TIFF addresses 4 GiB; beyond a safe margin below that, BigTIFF.
+constexpr int64_t kClassicTiffLimit = int64_t{0xF0000000};
+
+TIFFExtendProc parentExtender = nullptr;
+
+void addGdalMetadataTag(TIFF *tif) {
+  static const TIFFFieldInfo kFields[] = {{kGdalMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
+                                           const_cast<char *>("GDALMetadata")}};
+  (void)TIFFMergeFieldInfo(tif, kFields, 1);
+  if (parentExtender != nullptr) {
+    parentExtender(tif);
+  }
+}
+
+// libtiff's tag extenders are process-wide: the GeoTIFF tags and GDAL's
+// metadata tag are registered once, before the first file is opened.
+void registerTags() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    XTIFFInitialize();
+    parentExtender = TIFFSetTagExtender(addGdalMetadataTag);
+  });
+}
+
+// libtiff reads and writes through these, so the file stays the caller's
+// stdio stream, buffered and closed by its owner.
+std::FILE *streamOf(thandle_t handle) { return static_cast<std::FILE *>(handle); }
+
+tmsize_t readProc(thandle_t handle, void *buffer, tmsize_t size) {
+  return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<size_t>(size), streamOf(handle)));
+}
+
+tmsize_t writeProc(thandle_t handle, void *buffer, tmsize_t size) {
+  return static_cast<tmsize_t>(std::fwrite(buffer, 1, static_cast<size_t>(size), streamOf(handle)));
+}
+
+toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
+  std::FILE *stream = streamOf(handle);
+  if (fseeko(stream, static_cast<off_t>(offset), whence) != 0) {
+    return static_cast<toff_t>(-1);
+  }
+  return static_cast<toff_t>(ftello(stream));
+}
+
+int closeProc(thandle_t) { return 0; }
+
+toff_t sizeProc(thandle_t handle) {
+  std::FILE *stream = streamOf(handle);
+  const off_t here = ftello(stream);
+  off_t size = -1;
+  if (here >= 0 && fseeko(stream, 0, SEEK_END) == 0) {
+    size = ftello(stream);
+    (void)fseeko(stream, here, SEEK_SET);
+  }
+  return static_cast<toff_t>(size < 0 ? 0 : size);
+}
+
+int mapProc(thandle_t, void **, toff_t *) { return 0; }
+void unmapProc(thandle_t, void *, toff_t) {}
+
+// The first error libtiff reports for this file; warnings are dropped.
+int keepFirstError(TIFF *, void *userData, const char *module, const char *format, va_list args) {
+  auto *error = static_cast<std::string *>(userData);
+  if (error->empty()) {
+    char message[512];
+    (void)std::vsnprintf(message, sizeof message, format, args);
+    *error = std::string(module != nullptr ? module : "libtiff") + ": " + message;
+  }
+  return 1;
+}
+
+int ignoreWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+
+std::string gdalMetadataXml(const ElevationScale &elevation) {
+  return "<GDALMetadata>\n  <Item name=\"OFFSET\" sample=\"0\" role=\"offset\">" +
+         formatShortest(elevation.offset) +
+         "</Item>\n  <Item name=\"SCALE\" sample=\"0\" role=\"scale\">" +
+         formatShortest(elevation.scale) + "</Item>\n</GDALMetadata>";
+}
+
+bool setImageTags(TIFF *tif, const GreyImage &image) {
+  return TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.width)) != 0 &&
+         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.height)) != 0 &&
+         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) != 0 &&
+         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) != 0 &&
+         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) != 0 &&
+         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) != 0 &&
+         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) != 0 &&
+         TIFFSetField(tif, TIFFTAG_TILEWIDTH, kTileSide) != 0 &&
+         TIFFSetField(tif, TIFFTAG_TILELENGTH, kTileSide) != 0 &&
+         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) != 0 &&
+         TIFFSetField(tif, TIFFTAG_PREDICTOR, kHorizontalPredictor) != 0 &&
+         TIFFSetField(tif, TIFFTAG_ZIPQUALITY, kDeflateLevel) != 0;
+}
+
+// The pixel grid's place in the model: a pixel size and the top-left
+// corner's position for an image whose rows run south and columns east
+// without rotation, the full affine matrix for any other.
+bool setTransformTags(TIFF *tif, const WorldFile &w) {
+  const double cornerX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
+  const double cornerY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
+  if (w.xPerRow == 0 && w.yPerColumn == 0 && w.xPerColumn > 0 && w.yPerRow < 0) {
+    double scale[3] = {w.xPerColumn, -w.yPerRow, 0};
+    double tiepoint[6] = {0, 0, 0, cornerX, cornerY, 0};
+    return TIFFSetField(tif, TIFFTAG_GEOPIXELSCALE, 3, scale) != 0 &&
+           TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tiepoint) != 0;
+  }
+  double matrix[16] = {w.xPerColumn,
+                       w.xPerRow,
+                       0,
+                       cornerX,
+                       w.yPerColumn,
+                       w.yPerRow,
+                       0,
+                       cornerY,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       1};
+  return TIFFSetField(tif, TIFFTAG_GEOTRANSMATRIX, 16, matrix) != 0;
+}
+
+// Without a coordinate system there are no keys at all: a key directory
+// without a model type reads as a broken coordinate system.
+bool setGeoKeys(TIFF *tif, const Crs *crs) {
+  if (crs == nullptr) {
+    return true;
+  }
+  GTIF *keys = GTIFNew(tif);
+  if (keys == nullptr) {
+    return false;
+  }
+  const bool geographic = crs->epsg == kWgs84Geographic;
+  const bool ok =
+      GTIFKeySet(keys, GTModelTypeGeoKey, TYPE_SHORT, 1,
+                 geographic ? kModelGeographic : kModelProjected) != 0 &&
+      GTIFKeySet(keys, GTRasterTypeGeoKey, TYPE_SHORT, 1, kPixelIsArea) != 0 &&
+      GTIFKeySet(keys, GTCitationGeoKey, TYPE_ASCII, 0, crs->name.c_str()) != 0 &&
+      GTIFKeySet(keys, geographic ? GeographicTypeGeoKey : ProjectedCSTypeGeoKey, TYPE_SHORT, 1,
+                 crs->epsg) != 0 &&
+      (geographic || GTIFKeySet(keys, ProjLinearUnitsGeoKey, TYPE_SHORT, 1, kLinearMetre) != 0) &&
+      GTIFWriteKeys(keys) != 0;
+  GTIFFree(keys);
+  return ok;
+}
+
+// Every tile in order, each gathered from the image's rows; the parts of
+// the last row and column of tiles beyond the image are zero.
+bool writeTiles(TIFF *tif, const GreyImage &image, bool northUp) {
+  std::vector<uint8_t> tile(size_t{kTileSide} * kTileSide);
+  const auto width = static_cast<uint32_t>(image.width);
+  const auto height = static_cast<uint32_t>(image.height);
+  for (uint32_t y0 = 0; y0 < height; y0 += kTileSide) {
+    const uint32_t rows = std::min(kTileSide, height - y0);
+    for (uint32_t x0 = 0; x0 < width; x0 += kTileSide) {
+      const uint32_t columns = std::min(kTileSide, width - x0);
+      if (rows < kTileSide || columns < kTileSide) {
+        std::fill(tile.begin(), tile.end(), uint8_t{0});
+      }
+      for (uint32_t r = 0; r < rows; ++r) {
+        std::memcpy(tile.data() + size_t{r} * kTileSide,
+                    outputRow(image, static_cast<int32_t>(y0 + r), northUp) + x0, columns);
+      }
+      if (TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, x0, y0, 0, 0), tile.data(),
+                               static_cast<tmsize_t>(tile.size())) < 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
+                  const TiffGeoreference &geo, std::string *error) {
+  if (image.width <= 0 || image.height <= 0) {
+    *error = "the image is empty";
+    return false;
+  }
+  registerTags();
+  const int64_t tilesAcross = (int64_t{image.width} + kTileSide - 1) / kTileSide;
+  const int64_t tilesDown = (int64_t{image.height} + kTileSide - 1) / kTileSide;
+  const bool big = tilesAcross * tilesDown * kTileSide * kTileSide > kClassicTiffLimit;
+
+  std::string failure;
+  TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+  if (options == nullptr) {
+    *error = "out of memory";
+    return false;
+  }
+  TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &failure);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
+  TIFF *tif = TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", stream, readProc, writeProc, seekProc,
+                                closeProc, sizeProc, mapProc, unmapProc, options);
+  TIFFOpenOptionsFree(options);
+  bool ok = tif != nullptr;
+  ok = ok && setImageTags(tif, image) && setTransformTags(tif, geo.world) &&
+       setGeoKeys(tif, geo.crs);
+  if (ok && geo.elevation != nullptr) {
+    ok = TIFFSetField(tif, kGdalMetadataTag, gdalMetadataXml(*geo.elevation).c_str()) != 0;
+  }
+  ok = ok && writeTiles(tif, image, northUp) && TIFFFlush(tif) != 0;
+  if (tif != nullptr) {
+    TIFFClose(tif);
+  }
+  if (ok && std::ferror(stream) != 0) {
+    ok = false;
+    failure = "write error";
+  }
+  if (!ok) {
+    *error = failure.empty() ? "libtiff failed" : failure;
+  }
+  return ok;
+}
+
+} // namespace elvhost

@@ -1,0 +1,28 @@
+// Grey GeoTIFF through libtiff and libgeotiff: tiled, DEFLATE with the
+// horizontal predictor, with the geo-reference, the coordinate system and
+// the way back to elevations inside the file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "cli/elevation_scale.h"
+#include "cli/georef.h"
+#include "cli/grey_image.h"
+
+namespace elvhost {
+
+struct TiffGeoreference {
+  WorldFile world;                           // of the image as written (worldFileFor)
+  const Crs *crs = nullptr;                  // null: no coordinate system in the file
+  const ElevationScale *elevation = nullptr; // null: no scale and offset in the file
+};
+
+// Writes image to stream, which must be seekable and at its start, as an
+// 8-bit grey tiled GeoTIFF, north-up or in the host's row order. Returns
+// false, with libtiff's or the system's reason in error; the stream then
+// holds an unusable file.
+bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
+                  const TiffGeoreference &geo, std::string *error);
+
+} // namespace elvhost

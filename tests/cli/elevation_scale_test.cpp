@@ -1,0 +1,90 @@
+// The way back from grey levels to metres: held to the plug-in's grey
+// mapping over every elevation, read from the DED file, and written into the
+// auxiliary file where GDAL finds it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "cli/elevation_scale.h"
+#include "cli/georef.h"
+#include "cli/pgm_writer.h"
+#include "tests/cli/gdal_info.h"
+#include "tests/support/ded_writer.h"
+#include "tests/support/plain_grey.h"
+
+namespace {
+
+struct Range {
+  int16_t min, max;
+};
+
+class ElevationScales : public ::testing::TestWithParam<Range> {};
+
+// Grey g must hold exactly the elevations from g x scale + offset up to the
+// next level's lower edge, up to the plug-in's single-precision rounding.
+TEST_P(ElevationScales, GiveEachGreyLevelsLowerEdge) {
+  const Range range = GetParam();
+  const elvhost::ElevationScale s = elvhost::elevationScaleFor(range.min, range.max);
+  EXPECT_EQ(s.offset, range.min);
+  EXPECT_NEAR(255 * s.scale + s.offset, range.max, 1e-9 * (range.max - range.min));
+  const double slack = 1e-5 * s.scale;
+  for (int32_t e = range.min; e <= range.max; ++e) {
+    const int g = dedtest::plainGrey(static_cast<int16_t>(e), range.min, range.max);
+    ASSERT_LE(g * s.scale + s.offset, e + slack) << "elevation " << e << " grey " << g;
+    if (g < 255) {
+      ASSERT_LT(e, (g + 1) * s.scale + s.offset + slack) << "elevation " << e << " grey " << g;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, ElevationScales,
+                         ::testing::Values(Range{12, 1959}, Range{0, 255}, Range{-430, 8848},
+                                           Range{-32768, 32767}, Range{100, 101}));
+
+TEST(DedElevationRange, IsReadFromTheStatistics) {
+  dedtest::File file = dedtest::geographicFile(3, 3);
+  file.minElevation = -42;
+  file.maxElevation = 1234;
+  dedtest::TempDir dir;
+  const std::string path = dir.write("a.ded", dedtest::encode(file));
+  double lowest = 0, highest = 0;
+  std::string error;
+  ASSERT_TRUE(elvhost::readDedElevationRange(path, &lowest, &highest, &error)) << error;
+  EXPECT_EQ(lowest, -42);
+  EXPECT_EQ(highest, 1234);
+
+  std::vector<uint8_t> bytes = dedtest::encode(file);
+  bytes.resize(dedtest::kStatisticsOffset + 7); // one byte short of the range
+  const std::string shortPath = dir.write("short.ded", bytes);
+  EXPECT_FALSE(elvhost::readDedElevationRange(shortPath, &lowest, &highest, &error));
+  EXPECT_NE(error.find(shortPath), std::string::npos) << error;
+  EXPECT_FALSE(elvhost::readDedElevationRange((dir.path() / "none.ded").string(), &lowest, &highest,
+                                              &error));
+}
+
+TEST(AuxXmlScale, IsWhatGdalReportsForTheImage) {
+  if (!clitest::haveGdalInfo()) {
+    GTEST_SKIP() << "gdalinfo is not installed";
+  }
+  dedtest::TempDir dir;
+  const std::string path = (dir.path() / "a.pgm").string();
+  const uint8_t pixels[4] = {0, 1, 2, 3};
+  std::string error;
+  std::FILE *stream = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(stream, nullptr);
+  ASSERT_TRUE(elvhost::writePgm(stream, {pixels, 2, 2, 2}, true, &error)) << error;
+  ASSERT_EQ(std::fclose(stream), 0);
+  elvhost::Crs crs;
+  ASSERT_TRUE(elvhost::crsFor(4, 32, 1, &crs, &error)) << error;
+  const elvhost::ElevationScale scale = elvhost::elevationScaleFor(-430, 8848);
+  std::ofstream(elvhost::auxXmlPath(path))
+      << elvhost::auxXmlText(crs, {30, 0, 0, -30, 15, 45}, &scale);
+
+  nlohmann::json info;
+  ASSERT_TRUE(clitest::gdalInfo(path, &info, &error)) << error;
+  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), -430);
+  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(), (8848.0 + 430.0) / 255.0);
+}
+
+} // namespace
