@@ -85,11 +85,11 @@ private:
 double importShare(ImageFormat format) {
   switch (format) {
   case ImageFormat::Pgm:
-    return 0.6;
+    return 0.7;
   case ImageFormat::Png:
-    return 0.4;
+    return 0.3;
   case ImageFormat::Tiff:
-    return 0.2;
+    return 0.1;
   }
   return 0.5;
 }

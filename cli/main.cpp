@@ -140,7 +140,7 @@ int run(int argc, char **argv) {
       ->add_option("--format", convert.format,
                    "the image format, whatever the output's extension\n"
                    "(with --output-dir, png unless given)")
-      ->type_name("png|pgm|tif")
+      ->type_name("FORMAT")
       ->check(saying(CLI::IsMember({"png", "pgm", "tif"}), [](const std::string &format) {
         return "--format must be png, pgm or tif, not " + format;
       }));
