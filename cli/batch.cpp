@@ -183,7 +183,12 @@ int runBatch(const ConvertOptions &options) {
       continue;
     }
     if (poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR) {
+      line.breakLine();
       reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
+      for (const Child &child : running) {
+        close(child.err); // a child still writing gets SIGPIPE and removes its files
+        (void)reapChild(child, options.inputs[child.file]);
+      }
       return kExitFailure;
     }
     for (size_t i = watched.size(); i-- > 0;) {
