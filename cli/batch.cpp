@@ -176,6 +176,7 @@ int runBatch(const ConvertOptions &options) {
       ++next;
     }
     std::vector<pollfd> watched;
+    watched.reserve(running.size());
     for (const Child &child : running) {
       watched.push_back({child.err, POLLIN, 0});
     }
