@@ -18,6 +18,9 @@
 # and the horizontal predictor: ZLEVEL 6, whose files are the size of
 # libdeflate's level 7, the level cli/tiff_writer.cpp uses. Both then do the
 # same compression work, so the comparison is of speed at an equal size.
+# GDAL's own grey levels from -scale can differ by rounding from the
+# plug-in's, which moves the compressed size a little, so the GeoTIFF size
+# target is checked against GDAL's default file of elvarin-host's own pixels.
 #
 # Prints PASS or FAIL for the targets: elvarin-host at least 5 times as fast
 # as gdal_translate for PNG and GeoTIFF with a file no larger, and the peak
@@ -126,6 +129,8 @@ pixels=$((size * size))
 same() { cmp -s <(tail -c "$pixels" "$1") <(tail -c "$pixels" "$2") && echo identical || echo DIFFERENT; }
 gdal_translate -q -of PNM "$work/e.png" "$work/e-png.pgm"
 gdal_translate -q -of PNM "$work/e.tif" "$work/e-tif.pgm"
+gdal_translate -q -of GTiff -co TILED=YES -co COMPRESS=DEFLATE -co PREDICTOR=2 "$work/e.pgm" \
+  "$work/same-pixels.tif"
 echo
 verdict() { awk "BEGIN { exit !($1) }" && echo PASS || echo FAIL; }
 for format in png pgm tif; do
@@ -138,6 +143,10 @@ for format in png pgm tif; do
          line+=" $(same "$work/e-tif.pgm" "$work/e.pgm")" ;;
   esac
   echo "$line"
+  if [ "$format" = tif ]; then
+    sizes=$(calc "$(stat -c %s "$work/e.tif") / $(stat -c %s "$work/same-pixels.tif")")
+    echo "tif: file ${sizes} of GDAL's default from the same pixels"
+  fi
   if [ "$format" != pgm ]; then
     echo "$(verdict "$ratio >= 5") $format speed: ${ratio}x as fast (target >= 5x)"
     echo "$(verdict "$sizes <= 1") $format size: ${sizes} of GDAL's (target <= 1)"
