@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +27,32 @@ namespace elvhost {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The children running, where a signal handler can reach them: a batch
+// stopped by a signal stops its conversions too, and each child then removes
+// its own temporary files.
+constexpr int kMaxJobs = 256;
+volatile std::sig_atomic_t runningPids[kMaxJobs];
+constexpr int kForwardedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void stopChildrenAndDie(int signal) {
+  for (const volatile std::sig_atomic_t &pid : runningPids) {
+    if (pid > 0) {
+      (void)kill(static_cast<pid_t>(pid), signal); // async-signal-safe
+    }
+  }
+  (void)std::signal(signal, SIG_DFL);
+  (void)std::raise(signal);
+}
+
+void trackChild(pid_t pid, bool running) {
+  for (volatile std::sig_atomic_t &slot : runningPids) {
+    if (running ? slot == 0 : slot == pid) {
+      slot = running ? pid : 0;
+      return;
+    }
+  }
+}
 
 struct Child {
   size_t file = 0; // index into the inputs
@@ -70,6 +97,9 @@ bool startChild(const ConvertOptions &options, const std::string &output, size_t
     return false;
   }
   if (pid == 0) {
+    for (const int signal : kForwardedSignals) {
+      (void)std::signal(signal, SIG_DFL);
+    }
     for (const Child &other : running) {
       close(other.err);
     }
@@ -92,6 +122,7 @@ bool startChild(const ConvertOptions &options, const std::string &output, size_t
     _exit(code);
   }
   close(fds[1]);
+  trackChild(pid, true);
   child->file = file;
   child->pid = pid;
   child->err = fds[0];
@@ -104,10 +135,12 @@ bool reapChild(const Child &child, const std::string &input) {
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0) {
     if (errno != EINTR) {
+      trackChild(child.pid, false);
       reportFailure(input + ": lost track of its conversion (" + std::strerror(errno) + ")");
       return false;
     }
   }
+  trackChild(child.pid, false);
   if (WIFSIGNALED(status)) {
     reportFailure(input + ": the conversion was stopped by signal " +
                   std::to_string(WTERMSIG(status)));
@@ -150,8 +183,12 @@ int runBatch(const ConvertOptions &options) {
   }
 
   const size_t total = options.inputs.size();
-  const auto jobs = static_cast<size_t>(
-      options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency()));
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const auto jobs =
+      static_cast<size_t>(std::clamp(options.jobs > 0 ? options.jobs : cores, 1, kMaxJobs));
+  for (const int signal : kForwardedSignals) {
+    (void)std::signal(signal, stopChildrenAndDie);
+  }
   ProgressLine line(progressShowFor(options.quiet, options.progress));
   std::vector<Child> running;
   size_t next = 0;
