@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <string_view>
 #include <thread>
 
 #include "cli/commands.h"
@@ -62,20 +63,31 @@ struct Child {
 };
 
 // Passes on every complete line in child->held, breaking the progress line
-// first; with `all`, the rest too, as a line of its own.
-void relayLines(Child *child, ProgressLine *line, bool all) {
-  size_t end = child->held.rfind('\n');
-  if (all && !child->held.empty() && end != child->held.size() - 1) {
-    child->held.push_back('\n');
-    end = child->held.size() - 1;
+// first; with `all`, the rest too, as a line of its own. --stats lines gain
+// the input's name, which a single convert leaves out.
+void relayLines(Child *child, const std::string &input, ProgressLine *line, bool all) {
+  static const std::string kStats = "elvarin-host: stats: ";
+  std::string &held = child->held;
+  if (all && !held.empty() && held.back() != '\n') {
+    held.push_back('\n');
   }
-  if (end == std::string::npos) {
-    return;
+  std::string lines;
+  size_t start = 0;
+  for (size_t end = held.find('\n'); end != std::string::npos; end = held.find('\n', start)) {
+    const std::string_view text(held.data() + start, end + 1 - start);
+    if (text.starts_with(kStats)) {
+      lines.append(kStats).append(input).append(": ").append(text.substr(kStats.size()));
+    } else {
+      lines.append(text);
+    }
+    start = end + 1;
   }
-  line->breakLine();
-  (void)std::fwrite(child->held.data(), 1, end + 1, stderr);
-  (void)std::fflush(stderr);
-  child->held.erase(0, end + 1);
+  held.erase(0, start);
+  if (!lines.empty()) {
+    line->breakLine();
+    (void)std::fwrite(lines.data(), 1, lines.size(), stderr);
+    (void)std::fflush(stderr);
+  }
 }
 
 // Starts the conversion of options.inputs[file] in a child process whose
@@ -238,7 +250,7 @@ int runBatch(const ConvertOptions &options) {
       const ssize_t got = read(child.err, buffer, sizeof buffer);
       if (got > 0) {
         child.held.append(buffer, static_cast<size_t>(got));
-        relayLines(&child, &line, false);
+        relayLines(&child, options.inputs[child.file], &line, false);
         continue;
       }
       if (got < 0 && errno == EINTR) {
@@ -246,7 +258,7 @@ int runBatch(const ConvertOptions &options) {
       }
       // End of file, or a pipe that cannot be read: either way the child
       // is waited for (a child still writing gets SIGPIPE and ends).
-      relayLines(&child, &line, true);
+      relayLines(&child, options.inputs[child.file], &line, true);
       close(child.err);
       if (reapChild(child, options.inputs[child.file])) {
         ++converted;
