@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace elvhost {
 
@@ -14,20 +15,30 @@ struct InfoOptions {
 
 struct ConvertOptions {
   std::string input, output;
-  std::string plugin; // the path to load, as pluginPath chose it
+  std::vector<std::string> inputs; // a batch's DED files (with outputDir)
+  std::string outputDir;           // non-empty: a batch, each image as outputDir/<stem>.<format>
+  std::string format;              // png, pgm or tif; empty: by the output's extension
+  int jobs = 0;                    // a batch's conversions at a time; 0: one a core
+  std::string plugin;              // the path to load, as pluginPath chose it
   bool asHost = false, stats = false;
+  bool quiet = false;    // no progress, warnings or summary; errors and --stats still print
+  bool progress = false; // the progress line even when standard error is not a terminal
 };
 
 constexpr int kMaxSampleSide = 32767; // keeps width x height x 2 within the plug-in's int32 sizes
 
 struct SampleOptions {
   std::string output;
-  std::string kind = "geographic"; // geographic, utm or mosaic
-  int side = 1025;                 // samples per side, 2..kMaxSampleSide
+  bool quiet = false, progress = false; // as for convert
+  std::string kind = "geographic";      // geographic, utm or mosaic
+  int side = 1025;                      // samples per side, 2..kMaxSampleSide
 };
 
 int runInfo(const InfoOptions &options);
 int runConvert(const ConvertOptions &options);
+// Converts options.inputs into options.outputDir, options.jobs at a time,
+// each in a child process with its own host session.
+int runBatch(const ConvertOptions &options);
 int runSample(const SampleOptions &options);
 
 } // namespace elvhost

@@ -16,8 +16,9 @@
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
-#include "cli/output_files.h"
 #include "cli/image_output.h"
+#include "cli/output_files.h"
+#include "cli/progress.h"
 
 namespace elvhost {
 
@@ -78,18 +79,36 @@ private:
   std::string text_;
 };
 
+// The import's share of the progress line, the writing having the rest:
+// about its share of the time on a large mosaic (--stats), where the import
+// is one call the line cannot follow.
+double importShare(ImageFormat format) {
+  switch (format) {
+  case ImageFormat::Pgm:
+    return 0.7;
+  case ImageFormat::Png:
+    return 0.3;
+  case ImageFormat::Tiff:
+    return 0.1;
+  }
+  return 0.5;
+}
+
 } // namespace
 
 int runConvert(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
   ImageFormat format = ImageFormat::Png;
-  if (!imageFormatFor(output, &format)) {
+  if (!options.format.empty() ? !imageFormatNamed(options.format, &format)
+                              : !imageFormatFor(output, &format)) {
     return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
   }
   std::string error;
   const bool northUp = !options.asHost;
   PhaseTimer timer;
+  ProgressLine line(progressShowFor(options.quiet, options.progress));
+  PhasedProgress progress(&line, {importShare(format), 1 - importShare(format)});
 
   // The output folder is checked first, so an unwritable one costs nothing.
   OutputSet outputs;
@@ -148,10 +167,12 @@ int runConvert(const ConvertOptions &options) {
   timer.mark("describe");
 
   if (!session.getImage(buffer.get())) {
+    line.breakLine();
     reportFailure(session.failure());
     return kExitFailure;
   }
   timer.mark("get-image");
+  progress.at(1, 0);
 
   const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
   // The grey levels' elevations, from the file's own statistics: the host
@@ -161,8 +182,12 @@ int runConvert(const ConvertOptions &options) {
   const bool haveRange = readDedElevationRange(input, &lowest, &highest, &error);
   const ElevationScale elevation = elevationScaleFor(lowest, highest);
   const ElevationScale *scale = haveRange ? &elevation : nullptr;
+  const RowProgress rows = [&progress, &image](int32_t done) {
+    progress.at(1, static_cast<double>(done) / image.height);
+  };
   if (!writeImage(imageStream, format, image, northUp, {world, haveCrs ? &crs : nullptr, scale},
-                  &error)) {
+                  &error, rows)) {
+    line.breakLine();
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
@@ -172,11 +197,13 @@ int runConvert(const ConvertOptions &options) {
       (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
       (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world, scale), &error)) ||
       !outputs.commit(&error)) {
+    line.breakLine();
     reportFailure(error);
     return kExitFailure;
   }
   timer.mark("finish");
-  if (!haveCrs) {
+  line.finish();
+  if (!haveCrs && !options.quiet) {
     reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
   }
   if (options.stats) {

@@ -55,7 +55,7 @@ void encodeCellHeader(const DedCellLayout &cell, uint8_t (&out)[DED_CELL_HEADER_
 } // namespace
 
 bool writeDed(std::FILE *stream, const DedFileLayout &layout, const DedColumnSource &source,
-              std::string *error) {
+              std::string *error, const DedProgress &progress) {
   const auto fail = [&] {
     *error = std::strerror(errno != 0 ? errno : EIO);
     return false;
@@ -81,6 +81,11 @@ bool writeDed(std::FILE *stream, const DedFileLayout &layout, const DedColumnSou
   int16_t highest = std::numeric_limits<int16_t>::min();
   std::vector<int16_t> column;
   std::vector<uint8_t> encoded;
+  int64_t columnsTotal = 0;
+  for (const DedCellLayout &cell : layout.cells) {
+    columnsTotal += std::max(cell.columns, 0);
+  }
+  int64_t columnsDone = 0;
   for (const DedCellLayout &cell : layout.cells) {
     column.resize(static_cast<size_t>(std::max(cell.rows, 0)));
     encoded.resize(column.size() * 2);
@@ -93,6 +98,9 @@ bool writeDed(std::FILE *stream, const DedFileLayout &layout, const DedColumnSou
       dedEncodeSamples(column.data(), column.size(), encoded.data());
       if (std::fwrite(encoded.data(), 1, encoded.size(), stream) != encoded.size()) {
         return fail();
+      }
+      if (progress) {
+        progress(++columnsDone, columnsTotal);
       }
     }
   }

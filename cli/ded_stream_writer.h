@@ -29,10 +29,14 @@ struct DedFileLayout {
 // Produces rows elevations of global column x from global row y0 northwards.
 using DedColumnSource = std::function<void(int64_t x, int64_t y0, int32_t rows, int16_t *out)>;
 
+// Hears of the columns written so far, of all the cells' columns.
+using DedProgress = std::function<void(int64_t columnsDone, int64_t columnsTotal)>;
+
 // Writes the whole file to stream, which must be seekable and positioned at
 // its start. Returns false, with the system's reason in error, when a write
-// or the seek back to the statistics fails.
+// or the seek back to the statistics fails. progress, when given, hears of
+// every column written.
 bool writeDed(std::FILE *stream, const DedFileLayout &layout, const DedColumnSource &source,
-              std::string *error);
+              std::string *error, const DedProgress &progress = {});
 
 } // namespace elvhost

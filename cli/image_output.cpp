@@ -26,6 +26,28 @@ bool imageFormatFor(const std::string &path, ImageFormat *format) {
   return true;
 }
 
+bool imageFormatNamed(const std::string &name, ImageFormat *format) {
+  for (const ImageFormat candidate : {ImageFormat::Png, ImageFormat::Pgm, ImageFormat::Tiff}) {
+    if (name == imageFormatExtension(candidate)) {
+      *format = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char *imageFormatExtension(ImageFormat format) {
+  switch (format) {
+  case ImageFormat::Png:
+    return "png";
+  case ImageFormat::Pgm:
+    return "pgm";
+  case ImageFormat::Tiff:
+    return "tif";
+  }
+  return "img";
+}
+
 const char *imageFormatName(ImageFormat format) {
   switch (format) {
   case ImageFormat::Png:
@@ -39,14 +61,14 @@ const char *imageFormatName(ImageFormat format) {
 }
 
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error) {
+                const TiffGeoreference &geo, std::string *error, const RowProgress &progress) {
   switch (format) {
   case ImageFormat::Png:
-    return writePng(stream, image, northUp, PngSettings{}, error);
+    return writePng(stream, image, northUp, PngSettings{}, error, progress);
   case ImageFormat::Pgm:
-    return writePgm(stream, image, northUp, error);
+    return writePgm(stream, image, northUp, error, progress);
   case ImageFormat::Tiff:
-    return writeGeoTiff(stream, image, northUp, geo, error);
+    return writeGeoTiff(stream, image, northUp, geo, error, progress);
   }
   *error = "unknown image format";
   return false;

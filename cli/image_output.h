@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/grey_image.h"
+#include "cli/progress.h"
 #include "cli/tiff_writer.h"
 
 namespace elvhost {
@@ -18,13 +19,20 @@ extern const char *const kImageExtensions;
 // for any other extension.
 bool imageFormatFor(const std::string &path, ImageFormat *format);
 
+// The format --format names: "png", "pgm" or "tif"; false for any other.
+bool imageFormatNamed(const std::string &name, ImageFormat *format);
+
+// The extension a batch gives the format's files, without the dot.
+const char *imageFormatExtension(ImageFormat format);
+
 // "PNG", "PGM" or "TIFF".
 const char *imageFormatName(ImageFormat format);
 
 // Writes image to stream in format, north-up or in the host's row order; a
 // GeoTIFF carries geo inside, the other formats leave it to their sidecar
-// files. Returns false, with the writer's reason in error.
+// files. Returns false, with the writer's reason in error. progress hears
+// of the output rows written.
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error);
+                const TiffGeoreference &geo, std::string *error, const RowProgress &progress = {});
 
 } // namespace elvhost

@@ -122,9 +122,42 @@ int run(int argc, char **argv) {
       "Imports FILE.ded as the host does and writes the 8-bit grey image (PNG, or\n"
       "binary PGM), a world file (.pgw for PNG, .wld otherwise), the coordinate system\n"
       "(.prj) and a GDAL auxiliary file (.aux.xml). All are written under temporary\n"
-      "names and renamed at the end, so a failed run leaves nothing.");
-  convertCommand->add_option("FILE.ded", convert.input, "the DED file")->required();
-  convertCommand->add_option("OUT.png|OUT.pgm|OUT.tif", convert.output, "the image to write")->required();
+      "names and renamed at the end, so a failed run leaves nothing.\n"
+      "With --output-dir, each file's outputs are written so, several files at once;\n"
+      "the exit status is 1 when any file failed, the others being written all the same.");
+  std::vector<std::string> convertPaths;
+  convertCommand
+      ->add_option("FILE.ded", convertPaths,
+                   "the DED file and the image to write (OUT.png, OUT.pgm or OUT.tif);\n"
+                   "with --output-dir, any number of DED files")
+      ->required();
+  convertCommand
+      ->add_option("--output-dir", convert.outputDir,
+                   "convert every FILE.ded into DIR/<its stem>.<format>, created if\n"
+                   "missing; two inputs of one stem are refused")
+      ->type_name("DIR");
+  convertCommand
+      ->add_option("--format", convert.format,
+                   "the image format, whatever the output's extension\n"
+                   "(with --output-dir, png unless given)")
+      ->type_name("FORMAT")
+      ->check(saying(CLI::IsMember({"png", "pgm", "tif"}), [](const std::string &format) {
+        return "--format must be png, pgm or tif, not " + format;
+      }));
+  convertCommand
+      ->add_option("-j,--jobs", convert.jobs,
+                   "with --output-dir: files converted at once, each in a process of its own "
+                   "(default: one a core)")
+      ->type_name("N")
+      ->transform(saying(kDecimal & CLI::Range(1, 256), [](const std::string &) {
+        return std::string("--jobs must be a whole number from 1 to 256");
+      }));
+  convertCommand->add_flag("--progress", convert.progress,
+                           "show the progress line even when standard error is not a\n"
+                           "terminal (on a terminal it shows for work over a second)");
+  convertCommand->add_flag("-q,--quiet", convert.quiet,
+                           "no progress line, warning or batch summary; errors, and\n"
+                           "--stats when asked for, still print");
   convertCommand->add_flag("--as-host", convert.asHost,
                            "keep the host's row order (first row at the southern edge);\n"
                            "by default the image is written north-up");
@@ -137,6 +170,9 @@ int run(int argc, char **argv) {
   sampleCommand->footer("Hills, valleys and ridges, the same bytes on every machine, written as a\n"
                         "stream so that even a very large file needs little memory.");
   sampleCommand->add_option("OUT.ded", sample.output, "the DED file to write")->required();
+  sampleCommand->add_flag("--progress", sample.progress,
+                          "show the progress line even when standard error is not a terminal");
+  sampleCommand->add_flag("-q,--quiet", sample.quiet, "no progress line");
   sampleCommand
       ->add_option("--kind", sample.kind,
                    "geographic: one cell of N x N samples over 7..8 E, 46..47 N\n"
@@ -175,6 +211,18 @@ int run(int argc, char **argv) {
   }
   if (convertCommand->parsed()) {
     convert.plugin = pluginPath(convert.plugin, argv[0]);
+    if (!convert.outputDir.empty()) {
+      convert.inputs = convertPaths;
+      return runBatch(convert);
+    }
+    if (convertPaths.size() != 2) {
+      return usageFailure("convert", convertPaths.size() > 2
+                                         ? "convert takes a DED file and an output image, or "
+                                           "DED files and --output-dir"
+                                         : takes.at(convertCommand));
+    }
+    convert.input = convertPaths[0];
+    convert.output = convertPaths[1];
     return runConvert(convert);
   }
   if (sampleCommand->parsed()) {

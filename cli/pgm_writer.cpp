@@ -17,7 +17,8 @@ namespace {
 #if !defined(_WIN32)
 // Hands the rows straight from the host's buffer to the system, many at a
 // time, without copying them through a stream buffer.
-bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp) {
+bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp,
+               const RowProgress &progress) {
   if (std::fflush(stream) != 0) {
     return false;
   }
@@ -54,15 +55,22 @@ bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp) {
       }
     }
     next += count;
+    if (progress) {
+      progress(next);
+    }
   }
   return true;
 }
 #else
-bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp) {
+bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp,
+               const RowProgress &progress) {
   const size_t rowBytes = static_cast<size_t>(image.width);
   for (int32_t row = 0; row < image.height; ++row) {
     if (std::fwrite(outputRow(image, row, northUp), 1, rowBytes, stream) != rowBytes) {
       return false;
+    }
+    if (progress) {
+      progress(row + 1);
     }
   }
   return true;
@@ -71,12 +79,13 @@ bool writeRows(std::FILE *stream, const GreyImage &image, bool northUp) {
 
 } // namespace
 
-bool writePgm(std::FILE *stream, const GreyImage &image, bool northUp, std::string *error) {
+bool writePgm(std::FILE *stream, const GreyImage &image, bool northUp, std::string *error,
+              const RowProgress &progress) {
   errno = 0;
   const std::string header =
       "P5\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
   const bool ok = std::fwrite(header.data(), 1, header.size(), stream) == header.size() &&
-                  writeRows(stream, image, northUp);
+                  writeRows(stream, image, northUp, progress);
   if (!ok) {
     *error = std::strerror(errno != 0 ? errno : EIO);
   }

@@ -5,11 +5,14 @@
 #include <string>
 
 #include "cli/grey_image.h"
+#include "cli/progress.h"
 
 namespace elvhost {
 
 // Writes image to stream, north-up or in the host's row order. Returns
-// false, with the system's reason in error, when a write fails.
-bool writePgm(std::FILE *stream, const GreyImage &image, bool northUp, std::string *error);
+// false, with the system's reason in error, when a write fails. progress
+// hears of the rows written.
+bool writePgm(std::FILE *stream, const GreyImage &image, bool northUp, std::string *error,
+              const RowProgress &progress = {});
 
 } // namespace elvhost

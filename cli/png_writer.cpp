@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -143,8 +144,11 @@ uint32_t levelBufferBytes(int level) {
 // Compresses a strip, handing the compressed bytes to sink as they come, and
 // sets strip->done. Returns false, with the reason in strip->error, when
 // ISA-L or sink fails. Throws nothing, so it can run as a thread of its own.
+// Adds the rows it compresses to rowsDone; report, when given, hears the
+// total after each batch (the caller's thread only, so only one strip has it).
 bool compressStrip(const GreyImage &image, bool northUp, const PngSettings &settings, Strip *strip,
-                   const Sink &sink) noexcept {
+                   const Sink &sink, std::atomic<int32_t> *rowsDone,
+                   const RowProgress *report) noexcept {
   const size_t rowBytes = static_cast<size_t>(image.width) + 1;
   const int32_t batchRows = static_cast<int32_t>(std::max<size_t>(1, kBatchBytes / rowBytes));
   bool ok = true;
@@ -182,6 +186,10 @@ bool compressStrip(const GreyImage &image, bool northUp, const PngSettings &sett
         }
         ok = ok && sink(out.data(), out.size() - z.avail_out);
       } while (ok && (z.avail_out == 0 || z.avail_in > 0));
+      const int32_t total = rowsDone->fetch_add(rows) + rows;
+      if (ok && report != nullptr && *report) {
+        (*report)(total);
+      }
     }
     if (ok && strip->last && z.internal_state.state != ZSTATE_END) {
       strip->error = "ISA-L did not finish the stream";
@@ -222,7 +230,7 @@ bool writeHeader(ChunkWriter *writer, const GreyImage &image) {
 } // namespace
 
 bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const PngSettings &settings,
-              std::string *error) {
+              std::string *error, const RowProgress &progress) {
   if (image.width <= 0 || image.height <= 0) {
     *error = "the image is empty";
     return false;
@@ -244,26 +252,28 @@ bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const Png
   };
   // The first strip goes straight into the file while the others are
   // compressed beside it; a strip whose thread will not start waits its turn.
+  std::atomic<int32_t> rowsDone{0};
   std::vector<std::thread> threads;
   threads.reserve(strips.size());
   std::vector<Strip *> waiting;
   for (size_t i = 1; i < strips.size(); ++i) {
     Strip *strip = &strips[i];
     try {
-      threads.emplace_back([&image, northUp, &settings, strip, &keep] {
-        (void)compressStrip(image, northUp, settings, strip, keep(strip));
+      threads.emplace_back([&image, northUp, &settings, strip, &keep, &rowsDone] {
+        (void)compressStrip(image, northUp, settings, strip, keep(strip), &rowsDone, nullptr);
       });
     } catch (const std::system_error &) {
       waiting.push_back(strip);
     }
   }
-  bool ok = writeHeader(&writer, image) && writer.imageData(kZlibHeader, sizeof kZlibHeader) &&
-            compressStrip(image, northUp, settings, &strips[0],
-                          [&writer](const uint8_t *data, size_t size) {
-                            return writer.imageData(data, size);
-                          });
+  bool ok =
+      writeHeader(&writer, image) && writer.imageData(kZlibHeader, sizeof kZlibHeader) &&
+      compressStrip(
+          image, northUp, settings, &strips[0],
+          [&writer](const uint8_t *data, size_t size) { return writer.imageData(data, size); },
+          &rowsDone, &progress);
   for (Strip *strip : waiting) {
-    ok = ok && compressStrip(image, northUp, settings, strip, keep(strip));
+    ok = ok && compressStrip(image, northUp, settings, strip, keep(strip), &rowsDone, &progress);
   }
   for (std::thread &thread : threads) {
     thread.join();
@@ -281,6 +291,9 @@ bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const Png
     ok = writer.imageData(trailer, sizeof trailer);
   }
   ok = ok && writer.flushImageData() && writer.chunk("IEND", nullptr, 0);
+  if (ok && progress) {
+    progress(image.height);
+  }
   if (!ok) {
     const auto failed = std::find_if(strips.begin(), strips.end(),
                                      [](const Strip &strip) { return *strip.error != '\0'; });

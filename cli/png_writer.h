@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/grey_image.h"
+#include "cli/progress.h"
 
 namespace elvhost {
 
@@ -34,7 +35,8 @@ struct PngSettings {
 // Writes image to stream as an 8-bit grey PNG of any size a PNG can hold,
 // north-up or in the host's row order. Returns false, with zlib's or the
 // system's reason in error; the stream then holds an unusable file.
+// progress hears of the rows compressed, on the calling thread.
 bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const PngSettings &settings,
-              std::string *error);
+              std::string *error, const RowProgress &progress = {});
 
 } // namespace elvhost

@@ -6,6 +6,7 @@
 #include "cli/ded_stream_writer.h"
 #include "cli/errors.h"
 #include "cli/output_files.h"
+#include "cli/progress.h"
 #include "cli/terrain.h"
 #include "ded/records.h"
 
@@ -94,14 +95,21 @@ int runSample(const SampleOptions &options) {
   const DedColumnSource source = [&terrain](int64_t x, int64_t y0, int32_t rows, int16_t *out) {
     terrain.column(x, y0, rows, out);
   };
-  if (!writeDed(stream, layout, source, &error)) {
+  ProgressLine line(progressShowFor(options.quiet, options.progress));
+  const DedProgress progress = [&line](int64_t done, int64_t total) {
+    line.update(static_cast<double>(done) / static_cast<double>(total));
+  };
+  if (!writeDed(stream, layout, source, &error, progress)) {
+    line.breakLine();
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
   if (!outputs.commit(&error)) {
+    line.breakLine();
     reportFailure(error);
     return kExitFailure;
   }
+  line.finish();
   return kExitOk;
 }
 

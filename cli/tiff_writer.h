@@ -9,6 +9,7 @@
 #include "cli/elevation_scale.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
+#include "cli/progress.h"
 
 namespace elvhost {
 
@@ -21,8 +22,10 @@ struct TiffGeoreference {
 // Writes image to stream, which must be seekable and at its start, as an
 // 8-bit grey tiled GeoTIFF, north-up or in the host's row order. Returns
 // false, with libtiff's or the system's reason in error; the stream then
-// holds an unusable file.
+// holds an unusable file. progress hears of the rows written, on the
+// calling thread.
 bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
-                  const TiffGeoreference &geo, std::string *error);
+                  const TiffGeoreference &geo, std::string *error,
+                  const RowProgress &progress = {});
 
 } // namespace elvhost

@@ -54,6 +54,9 @@ const TiffCase kCases[] = {
              {0, 30, 0, 120, 0, -30}, false),
     tiffCase("noCrs", 257, 1, 260, true, -1, 0, 0, {2, 0, 0, -2, 1, -1}, {0, 2, 0, 0, 0, -2},
              false),
+    // More tiles than are compressed between two writes, partial ones last.
+    tiffCase("tilesInRounds", 2600, 1800, 2600, true, 0, 0, 0,
+             {0.001, 0, 0, -0.001, 7.0005, 46.9995}, {7, 0.001, 0, 47, 0, -0.001}, false),
 };
 
 template <typename T> T field(TIFF *tif, ttag_t tag) {

@@ -1,0 +1,130 @@
+// elvarin-host convert's --format, progress line and batches, end to end.
+// Standard error is a file here, never a terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/cli/run_tool.h"
+#include "tests/support/ded_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::runTool;
+using clitest::ToolRun;
+
+constexpr const char *kFullLine = "0...10...20...30...40...50...60...70...80...90...100 - done.\n";
+
+std::string slurp(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> namesIn(const fs::path &folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto &entry : fs::directory_iterator(folder, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Batch : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(run({"sample", at("a.ded"), "--size", "300"}).exitCode, 0);
+    ASSERT_EQ(run({"sample", at("b.ded"), "--kind", "utm", "--size", "200"}).exitCode, 0);
+    std::ofstream(at("bad.ded")) << "not elevations";
+  }
+  ToolRun run(const std::vector<std::string> &args) { return runTool(args, logs.path().string()); }
+  std::string at(const std::string &name) const { return (work.path() / name).string(); }
+
+  dedtest::TempDir work;
+  dedtest::TempDir logs;
+};
+
+TEST_F(Batch, FormatOverridesTheExtension) {
+  struct Case {
+    const char *format;
+    std::string magic;
+  };
+  for (const Case &c : {Case{"pgm", "P5"}, Case{"tif", "II*"}, Case{"png", "\x89PNG"}}) {
+    SCOPED_TRACE(c.format);
+    const ToolRun r = run({"convert", at("a.ded"), at("a.img"), "--format", c.format});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(slurp(at("a.img")).substr(0, c.magic.size()), c.magic);
+  }
+  const ToolRun r = run({"convert", at("a.ded"), at("a.png"), "--format", "jpg"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("--format must be png, pgm or tif, not jpg"), std::string::npos) << r.err;
+}
+
+TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
+  ToolRun r = run({"convert", at("a.ded"), at("bad.ded"), at("b.ded"), at("missing.ded"),
+                   "--output-dir", at("out/tif"), "--format", "tif", "-j", "2"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(namesIn(at("out/tif")),
+            (std::vector<std::string>{"a.prj", "a.tif", "a.tif.aux.xml", "a.wld", "b.prj", "b.tif",
+                                      "b.tif.aux.xml", "b.wld"}));
+  const std::vector<std::string> lines = clitest::linesOf(r.err);
+  ASSERT_EQ(lines.size(), 3u) << r.err;
+  EXPECT_EQ(lines.back(), "elvarin-host: 2 converted, 2 failed");
+  EXPECT_NE(r.err.find("elvarin-host: " + at("bad.ded") + ": not a DED file"), std::string::npos);
+  EXPECT_NE(r.err.find("elvarin-host: " + at("missing.ded") + ": "), std::string::npos);
+
+  // Each file's outputs are those of a single convert.
+  r = run({"convert", at("b.ded"), at("b.tif")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char *name : {"b.tif", "b.wld", "b.prj", "b.tif.aux.xml"}) {
+    EXPECT_EQ(slurp(at(std::string("out/tif/") + name)), slurp(at(name))) << name;
+  }
+
+  r = run({"convert", at("a.ded"), at("b.ded"), "--output-dir", at("out/png"), "-q"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(namesIn(at("out/png")).size(), 8u);
+}
+
+TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {
+  fs::create_directory(at("other"));
+  fs::copy_file(at("a.ded"), at("other/a.ded"));
+  const ToolRun r =
+      run({"convert", at("a.ded"), at("b.ded"), at("other/a.ded"), "--output-dir", at("out")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find(at("a.ded") + " and " + at("other/a.ded") + " would both be written to " +
+                       at("out/a.png")),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(at("out")));
+}
+
+TEST_F(Batch, ProgressLineOnlyWhenAskedForAndNeverWhenQuiet) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"convert", at("a.ded"), at("a.png"), "--progress"}, kFullLine},
+      {{"convert", at("a.ded"), at("a.png")}, ""},
+      {{"convert", at("a.ded"), at("a.png"), "--progress", "-q"}, ""},
+      {{"convert", at("a.ded"), "--output-dir", at("o"), "--progress"},
+       std::string(kFullLine) + "elvarin-host: 1 converted, 0 failed\n"},
+      {{"convert", at("a.ded"), "--output-dir", at("o"), "--progress", "--quiet"}, ""},
+      {{"sample", at("s.ded"), "--size", "64", "--progress"}, kFullLine},
+      {{"sample", at("s.ded"), "--size", "64", "--progress", "-q"}, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    const ToolRun r = run(c.args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+} // namespace
