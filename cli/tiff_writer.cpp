@@ -34,12 +34,15 @@ constexpr uint32_t kTileSide = 256;
 //   s       0.35   0.39   0.52   0.63   0.80   1.21   2.54   7.39
 //
 // (zlib: level 6 5.27 MB in 3.6 s; ISA-L: 7.6 MB in 0.15 s.) gdal_translate
-// with DEFLATE at its default ZLEVEL 6 writes 5.18 MB (5.85 and 5.77 MB at
-// ZLEVEL 4 and 5, 4.94 MB at 7): the sizes of libdeflate's levels 4, 5, 7
-// and 8. Level 7 is the cheapest whose file is no larger than GDAL's default
-// one; the speed over GDAL then comes from the cores alone, since both do
-// the same compression work.
-constexpr int kDeflateLevel = 7;
+// with DEFLATE at its default ZLEVEL 6 writes 5.18 MB in about 1.5 s (5.85
+// and 5.77 MB at ZLEVEL 4 and 5, 4.94 MB at 7): the sizes of libdeflate's
+// levels 4, 5, 7 and 8. Matching GDAL's size (level 7) means doing GDAL's
+// compression work, and on two cores that is only about twice as fast. A
+// converter is run to get an image now: level 1 makes the file a third
+// larger than GDAL's default one and the conversion about five times as fast
+// (bench/outputs-bench.sh); ISA-L would save little more time for a file
+// half as large again.
+constexpr int kDeflateLevel = 1;
 constexpr uint16_t kHorizontalPredictor = 2;
 // Tiles compressed between two writes: their compressed bytes wait in
 // memory for their turn, about 4 MiB at most.
