@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/file_facts.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
@@ -80,6 +83,25 @@ private:
 
 } // namespace
 
+// A command line whose outputs would overwrite the input or one another,
+// by name or through a link, in words; empty when all are distinct.
+std::string collision(const std::string &input, const std::string &output) {
+  const std::pair<std::string, const char *> files[] = {{input, "the input"},
+                                                        {output, "the image"},
+                                                        {worldFilePath(output), "the world file"},
+                                                        {prjPath(output), "the .prj file"},
+                                                        {auxXmlPath(output), "the .aux.xml file"}};
+  for (size_t i = 0; i < std::size(files); ++i) {
+    for (size_t j = i + 1; j < std::size(files); ++j) {
+      if (sameFile(files[i].first, files[j].first)) {
+        return files[j].first + ": " + files[j].second + " would overwrite " + files[i].second +
+               " " + files[i].first;
+      }
+    }
+  }
+  return {};
+}
+
 int runConvert(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
@@ -89,6 +111,9 @@ int runConvert(const ConvertOptions &options) {
   }
   if (extension != ".png" && extension != ".pgm") {
     return usageFailure("convert", output + ": the output must end in .png or .pgm");
+  }
+  if (const std::string clash = collision(input, output); !clash.empty()) {
+    return usageFailure("convert", clash);
   }
   const bool png = extension == ".png";
   std::string error;
@@ -110,8 +135,9 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("load");
 
+  const FileFacts facts = readFileFacts(input);
   if (!session.describe(input)) {
-    reportFailure(session.failure());
+    reportFailure(session.failure(facts.problem));
     return kExitFailure;
   }
   const TextureView &texture = session.texture();
@@ -127,6 +153,13 @@ int runConvert(const ConvertOptions &options) {
   if (!summarizeGeo(session.geo(), image.width, image.height, &geo, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
+  }
+  if (!options.hostGeoref) {
+    if (!facts.described) {
+      reportFailure(input + ": " + facts.problem);
+      return kExitFailure;
+    }
+    geo.affine = sampleAffine(facts.image);
   }
   Crs crs;
   std::string crsProblem;
@@ -152,10 +185,15 @@ int runConvert(const ConvertOptions &options) {
   timer.mark("describe");
 
   if (!session.getImage(buffer.get())) {
-    reportFailure(session.failure());
+    reportFailure(session.failure(facts.problem));
     return kExitFailure;
   }
   timer.mark("get-image");
+  if (facts.missingSamples() > 0) {
+    reportFailure("warning: " + input + ": the file ends " +
+                  std::to_string(facts.missingSamples()) +
+                  " samples short; they are shown as elevation 0");
+  }
 
   const bool written = png ? writePng(imageStream, image, northUp, PngSettings{}, &error)
                            : writePgm(imageStream, image, northUp, &error);

@@ -7,6 +7,9 @@
 #include <system_error>
 #include <utility>
 
+#include "ded/cells.h"
+#include "host/attributes.h"
+
 namespace elvhost {
 
 bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, const ControlPoint &p2,
@@ -43,6 +46,22 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
   }
   *affine = m;
   return true;
+}
+
+Affine sampleAffine(const DedImageInfo &image) {
+  const double units = dedSpacingUnits(image.projection);
+  const double sx = static_cast<double>(image.xSpacing) / units;
+  const double sy = static_cast<double>(image.ySpacing) / units;
+  const double height = image.height;
+  const bool southAnchored = image.projection == PROJ_UTM && image.cellCount > 1;
+  const double northCentre = southAnchored ? static_cast<double>(image.yMin) + (height - 1) * sy
+                                           : static_cast<double>(image.yMax);
+  Affine m;
+  m.a = sx;
+  m.c = static_cast<double>(image.xMin) - sx / 2;
+  m.e = sy; // the host's rows run northwards
+  m.f = northCentre - (height - 0.5) * sy;
+  return m;
 }
 
 WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "ded/describe.h"
+
 namespace elvhost {
 
 struct ControlPoint {
@@ -32,6 +34,13 @@ struct GeoView {
 struct Affine {
   double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
 };
+
+// The map that centres each pixel on its sample: pixels the first cell's
+// spacings apart (degrees or metres), the north-west sample at the top-left
+// pixel's centre. A UTM file of several cells has an image of its first
+// cell's size, anchored at the south-west: its bottom-left pixel's centre is
+// the overall (xMin, yMin).
+Affine sampleAffine(const DedImageInfo &image);
 
 // Solves the affine map through three control points. False, with the
 // reason in error, when they lie on one line in the image.

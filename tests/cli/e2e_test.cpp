@@ -174,30 +174,40 @@ dedtest::File utmSouth() { return dedtest::utmFile("56", 's', 101, 51); }
 
 class GeoReference : public HostTool, public ::testing::WithParamInterface<GeoCase> {};
 
-TEST_P(GeoReference, WorldFilePrjAndAuxMatchTheControlPoints) {
+TEST_P(GeoReference, WorldFilePrjAndAux) {
   const GeoCase &c = GetParam();
   const std::string ded = work.write("g.ded", dedtest::encode(c.file));
-  for (const bool northUp : {true, false}) {
-    SCOPED_TRACE(northUp ? "north-up" : "as host");
-    const std::string image = northUp ? at("g.png") : at("g.pgm");
+  // By default a pixel is the sample spacing and its centre the sample; the
+  // host's reading stretches the pixels over the bounds, corner to corner.
+  const double sx = (c.xMax - c.xMin) / (c.width - 1), sy = (c.yMax - c.yMin) / (c.height - 1);
+  const double hx = (c.xMax - c.xMin) / c.width, hy = (c.yMax - c.yMin) / c.height;
+  struct Way {
+    const char *label, *image, *world;
+    std::vector<std::string> options;
+    double expected[6];
+  };
+  const Way ways[] = {
+      {"samples, north-up", "g.png", "g.pgw", {}, {sx, 0, 0, -sy, c.xMin, c.yMax}},
+      {"samples, as host", "g.pgm", "g.wld", {"--as-host"}, {sx, 0, 0, sy, c.xMin, c.yMin}},
+      {"host",
+       "h.png",
+       "h.pgw",
+       {"--georef", "host"},
+       {hx, 0, 0, -hy, c.xMin + hx / 2, c.yMax - hy / 2}}};
+  for (const Way &way : ways) {
+    SCOPED_TRACE(way.label);
+    const std::string image = at(way.image);
     std::vector<std::string> args{"convert", ded, image};
-    if (!northUp) {
-      args.emplace_back("--as-host");
-    }
+    args.insert(args.end(), way.options.begin(), way.options.end());
     const ToolRun r = run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-
-    // A pixel is the full extent over the pixel count; the world file holds
-    // the centre of the written image's top-left pixel.
-    const double dx = (c.xMax - c.xMin) / c.width, dy = (c.yMax - c.yMin) / c.height;
-    const double expected[6] = {
-        dx, 0, 0, northUp ? -dy : dy, c.xMin + dx / 2, northUp ? c.yMax - dy / 2 : c.yMin + dy / 2};
-    const auto world = numbersIn(northUp ? at("g.pgw") : at("g.wld"));
+    const auto world = numbersIn(at(way.world));
     ASSERT_EQ(world.size(), 6u);
     for (int i = 0; i < 6; ++i) {
-      EXPECT_NEAR(world[i], expected[i], 1e-9 * (1 + std::abs(expected[i]))) << "line " << i + 1;
+      EXPECT_NEAR(world[i], way.expected[i], 1e-9 * (1 + std::abs(way.expected[i])))
+          << "line " << i + 1;
     }
-    const std::string prj = slurp(at("g.prj"));
+    const std::string prj = slurp(fs::path(image).replace_extension(".prj"));
     EXPECT_EQ(prj.rfind(c.prjStart, 0), 0u) << prj;
     EXPECT_EQ(std::count(prj.begin(), prj.end(), '\n'), 1);
     const std::string aux = slurp(image + ".aux.xml");
@@ -267,14 +277,18 @@ TEST_F(HostTool, InfoJsonCarriesWhatTheHostLearned) {
   EXPECT_EQ(doc["bounds"]["east"], 503000);
   EXPECT_EQ(doc["bounds"]["south"], 4000000);
   EXPECT_EQ(doc["bounds"]["north"], 4001500);
+  EXPECT_EQ(doc["geoTransform"], nlohmann::json::parse("[499985, 30, 0, 4001515, 0, -30]"));
+  EXPECT_EQ(doc["missingSamples"], 0);
 
   // The layout is fixed: the same members in the same order every time.
   std::vector<std::string> order;
   for (const auto &member : doc.items()) {
     order.push_back(member.key());
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
-                                             "texture", "geo", "crs", "pixelSize", "bounds"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
+                                      "texture", "geo", "crs", "geoTransform", "hostGeoTransform",
+                                      "missingSamples", "pixelSize", "bounds"}));
   const ToolRun human = run({"info", ded});
   ASSERT_EQ(human.exitCode, 0) << human.err;
   EXPECT_NE(human.out.find("101 x 51 pixels"), std::string::npos) << human.out;
@@ -283,9 +297,9 @@ TEST_F(HostTool, InfoJsonCarriesWhatTheHostLearned) {
 
 struct BadCase {
   const char *label;
-  std::vector<uint8_t> bytes; // empty: the file does not exist
-  const char *words;
-  const char *infoWords; // what info says, when it differs
+  std::vector<uint8_t> bytes; // for "missing" and "folder": none
+  const char *words;          // what the tool's line says after "FILE: "
+  int code;                   // the plug-in's status, in info --json's error
 };
 
 void PrintTo(const BadCase &value, std::ostream *os) { *os << value.label; }
@@ -302,48 +316,86 @@ std::vector<uint8_t> truncatedIn(size_t bytes) {
   return all;
 }
 
-std::vector<uint8_t> utmZone(const char *zone) {
-  return dedtest::encode(dedtest::utmFile(zone, 'N', 11, 11));
+std::vector<uint8_t> utm(const char *zone, char hemisphere = 'N') {
+  return dedtest::encode(dedtest::utmFile(zone, hemisphere, 11, 11));
 }
 
 class BadInput : public HostTool, public ::testing::WithParamInterface<BadCase> {};
 
-TEST_P(BadInput, FailsWithOneLineNamingTheFileAndWritesNothing) {
+TEST_P(BadInput, FailsNamingTheFileAndWhatIsWrongAndWritesNothing) {
   const BadCase &c = GetParam();
-  const std::string ded = c.bytes.empty() ? at("missing.ded") : work.write("bad.ded", c.bytes);
+  const std::string label = c.label;
+  std::string ded = at(label + ".ded");
+  if (label == "folder") {
+    fs::create_directory(ded);
+  } else if (label != "missing") {
+    ded = work.write("bad.ded", c.bytes);
+  }
   const auto before = namesIn(work.path());
   for (const std::vector<std::string> &args :
        {std::vector<std::string>{"convert", ded, at("out.png")},
-        std::vector<std::string>{"convert", ded, at("out.pgm"), "--as-host"},
-        std::vector<std::string>{"info", ded, "--json"}}) {
-    SCOPED_TRACE(args[0] + " " + args[2]);
+        std::vector<std::string>{"info", ded}, std::vector<std::string>{"info", ded, "--json"}}) {
+    SCOPED_TRACE(args.back());
     const ToolRun r = run(args);
     EXPECT_EQ(r.exitCode, 1);
+    // What the plug-in printed comes first, unchanged; the tool's line last.
     const auto lines = clitest::linesOf(r.err);
-    ASSERT_EQ(lines.size(), 1u) << r.err;
-    EXPECT_EQ(lines[0].rfind("elvarin-host: " + ded + ": ", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(c.words), std::string::npos) << lines[0];
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("elvarin-host: " + ded + ": " + c.words + " (", 0), 0u)
+        << lines.back();
+    EXPECT_NE(lines.back().find(" returned " + std::to_string(c.code) + ")"), std::string::npos)
+        << lines.back();
     EXPECT_EQ(namesIn(work.path()), before) << "no output, not even a temporary one";
+    if (args.back() == "--json") {
+      const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+      EXPECT_EQ(doc["error"]["code"], c.code) << r.out;
+      EXPECT_EQ("elvarin-host: " + doc["error"].value("message", ""), lines.back());
+    } else {
+      EXPECT_EQ(r.out, "") << "no table of empty values";
+    }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadInput,
     ::testing::Values(
-        BadCase{
-            "missing", {}, "cannot open (open returned -2): No such file or directory", nullptr},
-        BadCase{"wrongMagic", badMagic(), "not a DED file (bad magic) (open returned -6)", nullptr},
-        BadCase{"shorterThanTheMagic", truncatedIn(6), "not a DED file (bad magic)", nullptr},
+        BadCase{"missing", {}, "cannot open: No such file or directory", -2},
+        BadCase{"folder", {}, "is a folder, not a DED file", -2},
+        BadCase{"empty", truncatedIn(0), "is empty", -6},
+        BadCase{"wrongMagic", badMagic(), "not a DED file (no KVTR magic at byte 4)", -6},
+        BadCase{"shorterThanTheMagic", truncatedIn(6), "not a DED file", -6},
         BadCase{"truncatedHeader", truncatedIn(100),
-                "truncated or unreadable (get-info returned -3)", nullptr},
+                "the header is cut short: the file has 100 bytes, 160 needed", -3},
         BadCase{"truncatedCellHeader", truncatedIn(170),
-                "truncated or unreadable (get-info returned -3); the plug-in said: Reading ded "
-                "cell header",
-                nullptr},
-        BadCase{"utmZone61", utmZone("61"),
-                "bad argument or unusable header values (get-info returned -8)", nullptr},
-        BadCase{"utmZoneMissing", utmZone("x"), "bad argument or unusable header values", nullptr}),
+                "the cell headers are cut short: the file has 170 bytes, 200 needed", -3},
+        BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
+        BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
+        BadCase{"utmZoneMissing", utm("x"), "the UTM zone is not a number", -8},
+        BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {
+  std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(11, 11));
+  bytes.resize(bytes.size() - 10); // 5 samples short
+  const std::string ded = work.write("short.ded", bytes);
+  const ToolRun r = run({"convert", ded, at("short.png")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "elvarin-host: warning: " + ded +
+                       ": the file ends 5 samples short; they are shown as elevation 0\n");
+  const ToolRun info = run({"info", ded, "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(nlohmann::json::parse(info.out)["missingSamples"], 5);
+
+  // Without a single sample of a cell the plug-in cannot fill it.
+  bytes.resize(200);
+  work.write("short.ded", bytes);
+  const ToolRun none = run({"convert", ded, at("short.png")});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(clitest::linesOf(none.err).back(),
+            "elvarin-host: " + ded +
+                ": the samples are cut short: the file has 200 bytes, 442 needed (get-image "
+                "returned -3)");
+}
 
 TEST_F(HostTool, AMissingOutputFolderFailsBeforeReadingAnything) {
   const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
@@ -510,14 +562,24 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"bareNameInTheCurrentFolder", {"libcopy.so"}, "", "libcopy.so", "libcopy.so"}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-TEST_F(HostTool, InfoJsonStaysJsonForAFileNameThatIsNotUtf8) {
+TEST_F(HostTool, InfoJsonEscapesANameThatIsNotUtf8SoThatItRoundTrips) {
   const std::string ded =
-      work.write("bad\xff name.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+      work.write("bad\xff \xc3\xa9.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
-  ASSERT_TRUE(doc.is_object()) << r.out;
-  EXPECT_EQ(doc.value("file", ""), at("bad\xef\xbf\xbd name.ded")) << "U+FFFD for the odd byte";
+  // The odd byte as a lone surrogate, as Python's "surrogateescape" reads it
+  // back into the same bytes; valid UTF-8 stays as it is.
+  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9.ded\""), std::string::npos) << r.out;
+  const std::string script = work.write("rt.py", {});
+  std::ofstream(script) << "import json, os, sys\n"
+                           "name = json.load(open(sys.argv[1]))['file']\n"
+                           "sys.exit(0 if os.path.isfile(os.fsencode(name)) else 1)\n";
+  const std::string out = work.write("out.json", {});
+  std::ofstream(out) << r.out;
+  if (std::system("python3 -c 1 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3 is not installed";
+  }
+  EXPECT_EQ(std::system(("python3 " + script + " " + out).c_str()), 0);
 }
 
 } // namespace
