@@ -53,7 +53,6 @@ void installCleanup() {
 }
 
 void watchPending(const std::string &path) {
-  installCleanup();
   if (path.size() >= kMaxPendingPath) {
     return;
   }
@@ -117,6 +116,7 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     *error = "cannot write " + finalPath + ": it is a folder";
     return nullptr;
   }
+  installCleanup(); // before the file exists, so no signal can leave it behind
   Entry entry;
   entry.finalPath = finalPath;
   const int fd = createTemporary(finalPath, &entry.tempPath);

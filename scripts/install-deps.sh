@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need; quick when they are there.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest libbenchmark-dev
-          libpng-dev zlib1g-dev nlohmann-json3-dev libcli11-dev
+          libpng-dev zlib1g-dev nlohmann-json3-dev libcli11-dev libproj-dev gdal-bin python3
+          python3-jsonschema # elvarin-host's tests read its outputs as GIS tools do
           libclang-rt-14-dev lcov) # libFuzzer for scripts/fuzz.sh; scripts/coverage.sh
 # The Windows build: the 32-bit mingw-w64 cross compiler (its posix flavour)
 # and 32-bit Wine to run the test programs (wine32 is an i386 package).

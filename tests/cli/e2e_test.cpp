@@ -5,8 +5,13 @@
 
 #include <ostream>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -157,6 +162,15 @@ TEST_F(HostTool, SampleIsTheSameBytesEveryTime) {
   ASSERT_EQ(run({"sample", at("b.ded"), "--kind", "mosaic", "--size", "2049"}).exitCode, 0);
   EXPECT_EQ(fs::file_size(at("a.ded")), 128u + 32u + 4u * 40u + 4u * 1025u * 1025u * 2u);
   EXPECT_TRUE(slurp(at("a.ded")) == slurp(at("b.ded")));
+}
+
+TEST_F(HostTool, SampleSaysWhatItWroteInTheZoneAsked) {
+  const ToolRun r = run(
+      {"sample", at("u.ded"), "--kind", "utm", "--size", "4", "--zone", "12", "--hemisphere", "S"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "wrote " + at("u.ded") + ": 4 x 4 samples, UTM zone 12S\n");
+  const ToolRun info = run({"info", at("u.ded"), "--json"});
+  EXPECT_EQ(nlohmann::json::parse(info.out)["crs"]["epsg"], 32712) << info.out;
 }
 
 struct GeoCase {
@@ -346,6 +360,9 @@ TEST_P(BadInput, FailsNamingTheFileAndWhatIsWrongAndWritesNothing) {
     EXPECT_NE(lines.back().find(" returned " + std::to_string(c.code) + ")"), std::string::npos)
         << lines.back();
     EXPECT_EQ(namesIn(work.path()), before) << "no output, not even a temporary one";
+    if (label == "truncatedCellHeader") {
+      EXPECT_EQ(lines.front().rfind("Reading ded cell header: ", 0), 0u) << "the plug-in's own";
+    }
     if (args.back() == "--json") {
       const auto doc = nlohmann::json::parse(r.out, nullptr, false);
       EXPECT_EQ(doc["error"]["code"], c.code) << r.out;
@@ -396,6 +413,112 @@ TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {
                 ": the samples are cut short: the file has 200 bytes, 442 needed (get-image "
                 "returned -3)");
 }
+
+TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
+  const std::vector<uint8_t> ded = dedtest::encode(dedtest::geographicFile(11, 11));
+  work.write("in.png", ded);
+  work.write("a.pgw", ded);
+  work.write("g.ded", ded);
+  fs::create_symlink(at("g.ded"), at("link.png"));
+  fs::create_hard_link(at("g.ded"), at("hard.prj"));
+  struct Case {
+    const char *input, *output, *says;
+  } const cases[] = {
+      {"in.png", "in.png", "in.png: the image would overwrite the input"},
+      {"a.pgw", "a.png", "a.pgw: the world file would overwrite the input"},
+      {"g.ded", "link.png", "link.png: the image would overwrite the input"},
+      {"g.ded", "hard.png", "hard.prj: the .prj file would overwrite the input"},
+  };
+  const auto before = namesIn(work.path());
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.output);
+    const ToolRun r = run({"convert", at(c.input), at(c.output)});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(namesIn(work.path()), before);
+  EXPECT_TRUE(slurp(at("in.png")) == slurp(at("g.ded"))) << "the inputs are untouched";
+  EXPECT_TRUE(slurp(at("a.pgw")) == slurp(at("g.ded")));
+}
+
+TEST_F(HostTool, PlantedLinksAreNeverWrittenThrough) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string victim = work.write("victim", {'k', 'e', 'e', 'p'});
+  // Links at the names a temporary file would once have had (the process
+  // id is the shell's, which exec keeps), and at the final name itself.
+  fs::create_symlink(victim, at("out.png"));
+  const std::string plant = "for n in 0 1 2 3; do ln -s " + victim + " " + at(".out.png.part-") +
+                            "$$-$n; ln -s " + victim + " " + at(".out.pgw.part-") + "$$-$n; done";
+  const std::string command = "sh -c '" + plant + "; exec \"$0\" convert \"$1\" \"$2\"' " +
+                              ELVARIN_HOST_EXE + " " + ded + " " + at("out.png");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(slurp(victim), "keep");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at("out.png"))));
+}
+
+TEST_F(HostTool, AFailedCommitKeepsTheEarlierOutputs) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  ASSERT_EQ(run({"convert", ded, at("out.png")}).exitCode, 0);
+  const std::string png = slurp(at("out.png")), pgw = slurp(at("out.pgw"));
+  // A folder that is not empty where the .prj goes: refused even for root.
+  fs::remove(at("out.prj"));
+  fs::create_directories(at("out.prj/inside"));
+  const ToolRun r = run({"convert", ded, at("out.png"), "--georef", "host"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot write " + at("out.prj")), std::string::npos) << r.err;
+  EXPECT_TRUE(slurp(at("out.png")) == png);
+  EXPECT_EQ(slurp(at("out.pgw")), pgw);
+  EXPECT_EQ(namesIn(work.path()), (std::vector<std::string>{"g.ded", "out.pgw", "out.png",
+                                                            "out.png.aux.xml", "out.prj"}));
+}
+
+struct SignalCase {
+  const char *label;
+  int signal;
+  bool ignoredAtStart;
+};
+
+void PrintTo(const SignalCase &value, std::ostream *os) { *os << value.label; }
+
+class Signals : public HostTool, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(Signals, CleanUpUnlessIgnoredFromTheStart) {
+  const SignalCase &c = GetParam();
+  ASSERT_EQ(run({"sample", at("big.ded"), "--kind", "mosaic", "--size", "4097"}).exitCode, 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    (void)std::signal(c.signal, c.ignoredAtStart ? SIG_IGN : SIG_DFL);
+    (void)std::freopen("/dev/null", "w", stderr);
+    execl(ELVARIN_HOST_EXE, ELVARIN_HOST_EXE, "convert", at("big.ded").c_str(),
+          at("big.png").c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Signal as soon as a temporary file exists, and again until it is done.
+  int status = 0;
+  bool signalled = false;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    const auto names = namesIn(work.path());
+    if (signalled ||
+        std::any_of(names.begin(), names.end(), [](const std::string &n) { return n[0] == '.'; })) {
+      signalled = kill(child, c.signal) == 0 || signalled;
+    }
+    usleep(1000);
+  }
+  ASSERT_TRUE(signalled) << "finished before a temporary file was seen";
+  if (c.ignoredAtStart) {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(namesIn(work.path()).size(), 5u);
+  } else {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+    EXPECT_EQ(namesIn(work.path()), std::vector<std::string>{"big.ded"});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, Signals,
+                         ::testing::Values(SignalCase{"quit", SIGQUIT, false},
+                                           SignalCase{"ignoredInterrupt", SIGINT, true}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, AMissingOutputFolderFailsBeforeReadingAnything) {
   const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
@@ -451,7 +574,15 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        "--kind must be geographic, utm or mosaic",
        2,
        false},
-      {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, "--size for a mosaic", 2, false},
+      {{"sample", "x.ded", "--kind", "mosaic", "--size", "2"},
+       "--size for a mosaic must be 1 + 1024 x cells per side (1025, 2049, ... 31745), not 2",
+       2,
+       false},
+      {{"sample", "x.ded", "--kind", "utm", "--zone", "61"},
+       "--zone must be a whole number from 1 to 60, not 61",
+       2,
+       false},
+      {{"sample", "x.ded", "--hemisphere", "Q"}, "--hemisphere must be N or S, not Q", 2, false},
       {{"info", "a.ded", "--plugin"}, "option --plugin needs a value", 2, false},
       {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
       {{"sample", "x.ded", "--plugin", "p.so"},
