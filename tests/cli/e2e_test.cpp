@@ -16,6 +16,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "qvapilib/loader.h"
 #include "tests/cli/png_reader.h"
@@ -170,7 +171,7 @@ TEST_F(HostTool, SampleSaysWhatItWroteInTheZoneAsked) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "wrote " + at("u.ded") + ": 4 x 4 samples, UTM zone 12S\n");
   const ToolRun info = run({"info", at("u.ded"), "--json"});
-  EXPECT_EQ(nlohmann::json::parse(info.out)["crs"]["epsg"], 32712) << info.out;
+  EXPECT_EQ(nlohmann::json::parse(info.out)["coordinateSystem"]["epsg"], 32712) << info.out;
 }
 
 struct GeoCase {
@@ -244,69 +245,66 @@ INSTANTIATE_TEST_SUITE_P(
                 "PROJCS[\"WGS_1984_UTM_Zone_56S\",GEOGCS[\"GCS_WGS_1984\""}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-TEST_F(HostTool, InfoJsonCarriesWhatTheHostLearned) {
+TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   const std::string ded =
       work.write("u.ded", dedtest::encode(dedtest::utmFile("56", 'S', 101, 51)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  using nlohmann::json;
   // Not const: a member the tool left out reads as null instead of undefined behaviour.
-  auto doc = nlohmann::ordered_json::parse(r.out, nullptr, false);
+  auto doc = json::parse(r.out, nullptr, false);
   ASSERT_FALSE(doc.is_discarded()) << r.out;
-  EXPECT_EQ(doc["file"], ded);
-  EXPECT_EQ(doc["ok"], true);
-  EXPECT_EQ(doc["plugin"]["id"], "Elvarin");
-  EXPECT_EQ(doc["plugin"]["init"], 1);
-  for (const char *step : {"open", "get-info", "geo-info", "close"}) {
-    EXPECT_EQ(doc["callbacks"][step], 0) << step;
-  }
-  EXPECT_EQ(doc["width"], 101);
-  EXPECT_EQ(doc["height"], 51);
-  auto &t = doc["texture"];
-  EXPECT_EQ(t["type"], 2);
-  EXPECT_EQ(t["sampleSize"], 8);
-  EXPECT_EQ(t["min"], 0);
-  EXPECT_EQ(t["max"], 255);
-  EXPECT_EQ(t["transparentValue"], -32768);
-  EXPECT_EQ(t["tiled"], 0);
-  EXPECT_EQ(t["signed"], 1);
-  auto &g = doc["geo"];
-  EXPECT_EQ(g["projection"], 4);
-  EXPECT_EQ(g["utmZone"], 56);
-  EXPECT_EQ(g["utmHemisphere"], 0);
-  EXPECT_EQ(g["controlPointCount"], 3);
-  const double expected[3][4] = {
-      {0, 0, 500000, 4000000}, {0, 51, 500000, 4001500}, {101, 0, 503000, 4000000}};
-  for (size_t i = 0; i < 3; ++i) {
-    auto &p = g["controlPoints"][i];
-    EXPECT_EQ(p["image"][0], expected[i][0]) << i;
-    EXPECT_EQ(p["image"][1], expected[i][1]) << i;
-    EXPECT_EQ(p["file"][0], expected[i][2]) << i;
-    EXPECT_EQ(p["file"][1], expected[i][3]) << i;
-  }
-  EXPECT_EQ(doc["crs"]["epsg"], 32756);
-  EXPECT_EQ(doc["crs"]["name"], "WGS 84 / UTM zone 56S");
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][0].get<double>(), 3000.0 / 101);
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][1].get<double>(), 1500.0 / 51);
-  EXPECT_EQ(doc["bounds"]["west"], 500000);
-  EXPECT_EQ(doc["bounds"]["east"], 503000);
-  EXPECT_EQ(doc["bounds"]["south"], 4000000);
-  EXPECT_EQ(doc["bounds"]["north"], 4001500);
-  EXPECT_EQ(doc["geoTransform"], nlohmann::json::parse("[499985, 30, 0, 4001515, 0, -30]"));
-  EXPECT_EQ(doc["missingSamples"], 0);
-
-  // The layout is fixed: the same members in the same order every time.
   std::vector<std::string> order;
-  for (const auto &member : doc.items()) {
+  const auto ordered = nlohmann::ordered_json::parse(r.out);
+  for (const auto &member : ordered.items()) {
     order.push_back(member.key());
   }
-  EXPECT_EQ(order,
-            (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
-                                      "texture", "geo", "crs", "geoTransform", "hostGeoTransform",
-                                      "missingSamples", "pixelSize", "bounds"}));
-  const ToolRun human = run({"info", ded});
-  ASSERT_EQ(human.exitCode, 0) << human.err;
-  EXPECT_NE(human.out.find("101 x 51 pixels"), std::string::npos) << human.out;
-  EXPECT_NE(human.out.find("WGS 84 / UTM zone 56S (EPSG:32756)"), std::string::npos) << human.out;
+  EXPECT_EQ(order, (std::vector<std::string>{"file", "size", "coordinateSystem", "geoTransform",
+                                             "cornerCoordinates", "wgs84Extent", "bands",
+                                             "elevation", "sampleSpacing", "missingSamples",
+                                             "cells", "plugin", "host"}));
+  EXPECT_EQ(doc["file"], ded);
+  EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
+  EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);
+  EXPECT_EQ(doc["coordinateSystem"]["description"], "UTM zone 56 south");
+  EXPECT_EQ(doc["geoTransform"], json::parse("[499985, 30, 0, 4001515, 0, -30]"));
+  EXPECT_EQ(doc["elevation"],
+            json::parse(R"({"minimum":0,"maximum":255,"unit":"metre","metresPerGreyLevel":1})"));
+  EXPECT_EQ(doc["sampleSpacing"]["metres"], json::parse("[30, 30]"));
+  EXPECT_EQ(doc["cells"][0]["offset"], 200);
+  EXPECT_EQ(doc["cells"][0]["bytes"], 101 * 51 * 2);
+  EXPECT_EQ(doc["plugin"]["id"], "Elvarin");
+  auto &host = doc["host"];
+  EXPECT_EQ(host["texture"], json::parse(R"({"width":101,"height":51,"type":2,"sampleSize":8,
+      "min":0,"max":255,"transparentValue":-32768,"tiled":0,"signed":1})"));
+  EXPECT_EQ(host["geo"]["utmZone"], 56);
+  EXPECT_EQ(host["geo"]["utmHemisphere"], 0);
+  EXPECT_EQ(host["controlPoints"][2], json::parse(R"({"image":[101,0],"world":[503000,4000000]})"));
+  EXPECT_DOUBLE_EQ(host["geoTransform"][1].get<double>(), 3000.0 / 101);
+  EXPECT_EQ(host["callbacks"], json::parse(R"({"open":0,"get-info":0,"geo-info":0,"close":0})"));
+}
+
+TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
+  dedtest::File mosaic;
+  mosaic.cellCount = 49;
+  for (int i = 0; i < 49; ++i) {
+    mosaic.cells.push_back(dedtest::geographicCell(10.0 + (i % 7) * 2 / 120.0,
+                                                   45.0 + (i / 7) * 2 / 120.0, 3, 3, 300.0f));
+  }
+  for (const auto &[name, file, cells] : {std::tuple{"one.ded", dedtest::geographicFile(11, 11), 1},
+                                          std::tuple{"m.ded", mosaic, 49}}) {
+    SCOPED_TRACE(name);
+    const ToolRun r = run({"info", work.write(name, dedtest::encode(file))});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = clitest::linesOf(r.out);
+    EXPECT_LE(lines.size(), 40u + cells - 1) << r.out;
+    const auto cellLines = std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
+      return line.find("; 3 x 3; ") != std::string::npos ||
+             line.find("; 11 x 11; ") != std::string::npos;
+    });
+    EXPECT_EQ(cellLines, cells) << r.out;
+    EXPECT_NE(r.out.find("its reading"), std::string::npos) << "the host's reading differs";
+  }
 }
 
 struct BadCase {
@@ -390,6 +388,34 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"utmZoneMissing", utm("x"), "the UTM zone is not a number", -8},
         BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
+  if (std::system("python3 -c 'import jsonschema' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3-jsonschema is not installed";
+  }
+  dedtest::File several = dedtest::utmFile("33", 'N', 5, 4);
+  several.cellCount = 2;
+  several.cells.push_back(dedtest::utmCell(499000.0, 3999000.0, 5, 4, 30.0f));
+  std::vector<uint8_t> shortFile = dedtest::encode(dedtest::geographicFile(11, 11));
+  shortFile.resize(shortFile.size() - 4);
+  const std::pair<std::string, std::vector<uint8_t>> files[] = {
+      {"geographic.ded", dedtest::encode(dedtest::geographicFile(11, 11))},
+      {"utm.ded", dedtest::encode(utmSouth())},
+      {"several.ded", dedtest::encode(several)},
+      {"short.ded", shortFile},
+      {"bad\xff.ded", badMagic()}};
+  std::string outputs;
+  for (const auto &[name, bytes] : files) {
+    const ToolRun r = run({"info", work.write(name, bytes), "--json"});
+    outputs += " " + work.write(name + ".json", std::vector<uint8_t>(r.out.begin(), r.out.end()));
+  }
+  const std::string check = work.write("check.py", {});
+  std::ofstream(check) << "import json, sys, jsonschema\n"
+                          "schema = json.load(open(sys.argv[1]))\n"
+                          "for name in sys.argv[2:]:\n"
+                          "    jsonschema.validate(json.load(open(name)), schema)\n";
+  EXPECT_EQ(std::system(("python3 " + check + " " ELVARIN_INFO_SCHEMA + outputs).c_str()), 0);
+}
 
 TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {
   std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(11, 11));

@@ -7,6 +7,8 @@
 #include <ostream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/cli/run_tool.h"
 #include "tests/support/ded_writer.h"
 
@@ -100,6 +102,75 @@ INSTANTIATE_TEST_SUITE_P(
                       GdalCase{"geographicMosaic", geographicMosaic(), 36000, 0},
                       GdalCase{"utmCell", dedtest::utmFile("33", 'N', 5, 4, distinct), 1, 0},
                       GdalCase{"utmSeveralCells", utmTwoCells(), 1, 1}),
+    [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+struct AgreeCase {
+  const char *label;
+  dedtest::File file;
+  bool utm;
+};
+
+void PrintTo(const AgreeCase &value, std::ostream *os) { *os << value.label; }
+
+class GdalInfo : public ::testing::TestWithParam<AgreeCase> {};
+
+TEST_P(GdalInfo, InfoJsonAgreesWithGdalinfoOfTheConvertedImage) {
+  if (!haveGdal()) {
+    GTEST_SKIP() << "gdal-bin is not installed";
+  }
+  const AgreeCase &c = GetParam();
+  dedtest::TempDir work;
+  const std::string ded = work.write("f.ded", dedtest::encode(c.file));
+  const std::string png = (work.path() / "f.png").string();
+  ASSERT_EQ(clitest::runTool({"convert", ded, png}, work.path().string()).exitCode, 0);
+  const clitest::ToolRun info = clitest::runTool({"info", ded, "--json"}, work.path().string());
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const std::string gdalOut = (work.path() / "gdal.json").string();
+  ASSERT_EQ(std::system(("gdalinfo -json " + png + " >" + gdalOut).c_str()), 0);
+  using nlohmann::json;
+  const json ours = json::parse(info.out), gdal = json::parse(std::ifstream(gdalOut));
+
+  // gdalinfo prints corners to 7 decimals of a degree or 3 of a metre.
+  const double tolerance = c.utm ? 1e-6 : 1e-9, printed = c.utm ? 5e-4 : 5e-8;
+  EXPECT_EQ(ours["size"], gdal["size"]);
+  const json &gt = gdal["geoTransform"];
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_NEAR(ours["geoTransform"][i].get<double>(), gt[i].get<double>(), tolerance) << i;
+  }
+  const double w = gdal["size"][0], h = gdal["size"][1];
+  const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
+                                                                        {"lowerLeft", {0, h}},
+                                                                        {"lowerRight", {w, h}},
+                                                                        {"upperRight", {w, 0}},
+                                                                        {"center", {w / 2, h / 2}}};
+  for (const auto &[name, at] : corners) {
+    const json &mine = ours["cornerCoordinates"][name];
+    const double exact[2] = {gt[0].get<double>() + at.first * gt[1].get<double>(),
+                             gt[3].get<double>() + at.second * gt[5].get<double>()};
+    for (size_t axis = 0; axis < 2; ++axis) {
+      EXPECT_NEAR(mine[axis].get<double>(), exact[axis], tolerance) << name;
+      EXPECT_NEAR(mine[axis].get<double>(), gdal["cornerCoordinates"][name][axis].get<double>(),
+                  tolerance + printed)
+          << name;
+    }
+  }
+  const json &ring = ours["wgs84Extent"]["coordinates"][0];
+  const json &gdalRing = gdal["wgs84Extent"]["coordinates"][0];
+  ASSERT_EQ(ring.size(), gdalRing.size());
+  for (size_t i = 0; i < ring.size(); ++i) {
+    for (size_t axis = 0; axis < 2; ++axis) {
+      EXPECT_NEAR(ring[i][axis].get<double>(), gdalRing[i][axis].get<double>(), 1e-9 + 5e-8)
+          << "point " << i;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, GdalInfo,
+    ::testing::Values(AgreeCase{"utm", dedtest::utmFile("33", 'N', 5, 4), true},
+                      AgreeCase{"geographic", dedtest::geographicFile(5, 4), false},
+                      AgreeCase{"geographicMosaic", geographicMosaic(), false},
+                      AgreeCase{"utmSeveralCells", utmTwoCells(), true}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 } // namespace
