@@ -149,8 +149,8 @@ int runConvert(const ConvertOptions &options) {
   image.width = *texture.width;
   image.height = *texture.height;
 
-  GeoSummary geo;
-  if (!summarizeGeo(session.geo(), image.width, image.height, &geo, &error)) {
+  Affine affine;
+  if (!hostAffine(session.geo(), &affine, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
@@ -159,7 +159,7 @@ int runConvert(const ConvertOptions &options) {
       reportFailure(input + ": " + facts.problem);
       return kExitFailure;
     }
-    geo.affine = sampleAffine(facts.image);
+    affine = sampleAffine(facts.image);
   }
   Crs crs;
   std::string crsProblem;
@@ -203,7 +203,7 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark(png ? "write PNG" : "write PGM");
 
-  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
+  const WorldFile world = worldFileFor(affine, image.height, northUp);
   if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
       (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
       (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world), &error)) ||

@@ -1,7 +1,7 @@
-// Geo-referencing for GIS tools, computed from what the plug-in told the
-// host: the affine map from image to file coordinates taken from the three
-// control points, the world file beside the image and its coordinate system
-// as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
+// Geo-referencing for GIS tools: the affine map from image to file
+// coordinates, from the samples' places or from the three control points
+// the plug-in gave the host, the world file beside the image and its
+// coordinate system as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
 #pragma once
 
 #include <array>
@@ -83,17 +83,10 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
 // A GDAL PAMDataset naming the coordinate system and the geotransform.
 std::string auxXmlText(const Crs &crs, const WorldFile &world);
 
-// Where the image lies, as the host reads the geo-reference.
-struct GeoSummary {
-  Affine affine;
-  double pixelWidth = 0, pixelHeight = 0;          // file units per pixel
-  double west = 0, south = 0, east = 0, north = 0; // the image's outer extent
-};
-
-// From the three control points of an image of width x height pixels. False,
-// with the reason in error, when a point is missing or they are unusable.
-bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,
-                  std::string *error);
+// The host's reading of the geo-reference: the map through the three control
+// points. False, with the reason in error, when a point is missing or they
+// are unusable.
+bool hostAffine(const GeoView &geo, Affine *affine, std::string *error);
 
 // The world file's name for an image: .pgw beside a .png, .wld otherwise.
 std::string worldFilePath(const std::string &imagePath);

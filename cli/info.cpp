@@ -153,10 +153,10 @@ Json hostView(const HostSession &session) {
         p ? Json{{"image", pair(p->imageX, p->imageY)}, {"world", pair(p->fileX, p->fileY)}}
           : Json());
   }
-  GeoSummary s;
+  Affine affine;
   std::string ignored;
-  if (t.width && t.height && summarizeGeo(g, *t.width, *t.height, &s, &ignored)) {
-    transform = numbers(geoTransform(s.affine, *t.height));
+  if (t.height && hostAffine(g, &affine, &ignored)) {
+    transform = numbers(geoTransform(affine, *t.height));
   }
   return {{"texture",
            {{"width", orNull(t.width)},

@@ -108,11 +108,16 @@ int run(int argc, char **argv) {
       "the plug-in library (default: the one beside elvarin-host, or in ../lib)";
 
   InfoOptions info;
-  CLI::App *infoCommand = app.add_subcommand("info", "what the host learns about a DED file");
-  infoCommand->footer("Size, texture attributes, projection, UTM zone and hemisphere, the control\n"
-                      "points, the pixel size and bounds they give, and each callback's status.");
+  CLI::App *infoCommand =
+      app.add_subcommand("info", "a DED file as GIS tools see it, and what the host learns");
+  infoCommand->footer(
+      "From the file's headers: size, coordinate system, geotransform, corners, WGS 84\n"
+      "extent, elevations and their grey levels, spacing, cells. Then what the plug-in\n"
+      "tells the host: texture, geo-reference, control points, each callback's status.");
   infoCommand->add_option("FILE.ded", info.file, "the DED file")->required();
-  infoCommand->add_flag("--json", info.json, "print the same as JSON, in a fixed layout");
+  infoCommand->add_flag("--json", info.json,
+                        "print the same as JSON, keys as gdalinfo -json names them\n"
+                        "(schema: docs/info.schema.json)");
   infoCommand->add_option("--plugin", info.plugin, pluginHelp)->type_name("PATH");
 
   ConvertOptions convert;
