@@ -287,9 +287,11 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
 TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
   dedtest::File mosaic;
   mosaic.cellCount = 49;
-  for (int i = 0; i < 49; ++i) {
-    mosaic.cells.push_back(dedtest::geographicCell(10.0 + (i % 7) * 2 / 120.0,
-                                                   45.0 + (i / 7) * 2 / 120.0, 3, 3, 300.0f));
+  for (int row = 0; row < 7; ++row) {
+    for (int column = 0; column < 7; ++column) {
+      mosaic.cells.push_back(dedtest::geographicCell(10.0 + column / 60.0, 45.0 + row / 60.0, 3, 3,
+                                                     300.0f)); // 2 spacings of 1/120 degree
+    }
   }
   for (const auto &[name, file, cells] : {std::tuple{"one.ded", dedtest::geographicFile(11, 11), 1},
                                           std::tuple{"m.ded", mosaic, 49}}) {

@@ -77,7 +77,8 @@ TEST_P(Gdal, EverySampleLandsOnItsPixel) {
         where.precision(17);
         where << cell.xMin + col * static_cast<double>(cell.xSpacing) / c.units << ' '
               << cell.yMin + row * static_cast<double>(cell.ySpacing) / c.units << '\n';
-        expected.push_back(cell.samples[static_cast<size_t>(col * rows + row)]);
+        expected.push_back(cell.samples[static_cast<size_t>(col) * static_cast<size_t>(rows) +
+                                        static_cast<size_t>(row)]);
       }
     }
   }
