@@ -85,8 +85,13 @@ void readRecords(std::FILE *stream, FileFacts *facts) {
       return;
     }
     cell.offset = offset;
-    cell.samples = static_cast<int64_t>(dedCellSamples(cell.header));
-    offset += cell.samples * DED_SAMPLE_SIZE;
+    cell.samples = static_cast<int64_t>(dedCellSamples(cell.header)); // at most 2^62
+    // A file cannot be longer than INT64_MAX bytes: counting further is moot.
+    cell.bytes = std::min(cell.samples, (INT64_MAX - offset) / DED_SAMPLE_SIZE) * DED_SAMPLE_SIZE;
+    offset += cell.bytes;
+    if (cell.samples == 0 && facts->problem.empty()) {
+      facts->problem = "cell " + std::to_string(i + 1) + " holds no samples";
+    }
     const int64_t held = (facts->bytes - cell.offset) / DED_SAMPLE_SIZE;
     cell.missing = held <= 0 ? cell.samples : std::max<int64_t>(0, cell.samples - held);
     facts->cells.push_back(cell);

@@ -17,6 +17,7 @@ struct CellFacts {
   DedCellHeader header{};
   int64_t offset = 0;  // where its samples start in the file, bytes
   int64_t samples = 0; // samples its block holds
+  int64_t bytes = 0;   // their size in the file
   int64_t missing = 0; // of those, how many lie past the end of the file
 };
 

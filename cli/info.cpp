@@ -106,7 +106,7 @@ Json fileView(const FileFacts &facts, std::string *error) {
                      {"columns", number(c.columnCount)},
                      {"rows", number(c.rowCount)},
                      {"offset", cell.offset},
-                     {"bytes", cell.samples * DED_SAMPLE_SIZE},
+                     {"bytes", cell.bytes},
                      {"missingSamples", cell.missing}});
   }
   const std::string hemisphere = image.utmHemisphere == QV_HEMISPHERE_NORTH ? "north" : "south";
@@ -317,8 +317,8 @@ std::string textReport(const Json &doc) {
   line("file", shown(doc["file"]));
   line("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
                    (cells.size() == 1 ? " cell" : " cells"));
-  line("coordinates", shown(crs["description"]) + ", " + shown(crs["name"]) +
-                          " (EPSG:" + shown(crs["epsg"]) + ")");
+  line("coordinates", shown(crs["description"]) + " (EPSG:" + shown(crs["epsg"]) + ", " +
+                          shown(crs["name"]) + ")");
   line("elevation", shown(e["minimum"]) + " .. " + shown(e["maximum"]) + " m: grey 0 is " +
                         shown(e["minimum"]) + " m, 255 is " + shown(e["maximum"]) + " m, " +
                         shown(e["metresPerGreyLevel"]) + " m per grey level");

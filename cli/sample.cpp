@@ -77,7 +77,8 @@ int runSample(const SampleOptions &options) {
     }
     const int32_t cells = (side - 1) / step;
     layout = geographicLayout(cells, kMosaicCell);
-    what += std::to_string(cells * cells) + " cells of 1025 x 1025, geographic";
+    what += std::to_string(cells * cells) + (cells == 1 ? " cell" : " cells") +
+            " of 1025 x 1025, geographic";
   } else {
     layout = geographicLayout(1, side);
     what += "geographic";
