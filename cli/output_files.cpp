@@ -116,21 +116,32 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     *error = "cannot write " + finalPath + ": it is a folder";
     return nullptr;
   }
-  installCleanup(); // before the file exists, so no signal can leave it behind
+  installCleanup();
+  // Signals wait while the file exists but is not yet listed for removal.
+  sigset_t cleaned, previous;
+  sigemptyset(&cleaned);
+  for (const int signal : kCleanedSignals) {
+    sigaddset(&cleaned, signal);
+  }
+  (void)sigprocmask(SIG_BLOCK, &cleaned, &previous);
   Entry entry;
   entry.finalPath = finalPath;
   const int fd = createTemporary(finalPath, &entry.tempPath);
+  if (fd >= 0) {
+    watchPending(entry.tempPath);
+  }
+  (void)sigprocmask(SIG_SETMASK, &previous, nullptr);
   entry.stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   if (entry.stream == nullptr) {
     *error = "cannot write " + finalPath + ": " + std::strerror(errno);
     if (fd >= 0) {
       (void)::close(fd);
       (void)::unlink(entry.tempPath.c_str());
+      forgetPending(entry.tempPath);
     }
     return nullptr;
   }
   (void)std::setvbuf(entry.stream, nullptr, _IOFBF, kStreamBuffer);
-  watchPending(entry.tempPath);
   entries_.push_back(entry);
   return entry.stream;
 }
