@@ -177,8 +177,10 @@ bool OutputSet::commit(std::string *error) {
   for (Entry &entry : entries_) {
     struct stat existing {};
     if (::lstat(entry.finalPath.c_str(), &existing) == 0) {
+      // Moved aside where the file system has no hard links; a folder never.
       entry.backupPath = entry.tempPath + ".old";
-      if (::link(entry.finalPath.c_str(), entry.backupPath.c_str()) != 0) {
+      const char *from = entry.finalPath.c_str(), *to = entry.backupPath.c_str();
+      if (::link(from, to) != 0 && (S_ISDIR(existing.st_mode) || ::rename(from, to) != 0)) {
         *error = "cannot replace " + entry.finalPath + ": " + std::strerror(errno);
         entry.backupPath.clear();
         discard();
@@ -212,10 +214,11 @@ void OutputSet::discard() {
       (void)::unlink(entry.tempPath.c_str());
     } else if (entry.backupPath.empty()) {
       (void)::unlink(entry.finalPath.c_str());
-    } else {
-      (void)::rename(entry.backupPath.c_str(), entry.finalPath.c_str());
     }
-    if (!entry.placed && !entry.backupPath.empty()) {
+    if (!entry.backupPath.empty()) {
+      // Back in its place; a second link to the same file is left by the
+      // rename (it does nothing then) and removed here.
+      (void)::rename(entry.backupPath.c_str(), entry.finalPath.c_str());
       (void)::unlink(entry.backupPath.c_str());
     }
     forgetPending(entry.tempPath);

@@ -39,7 +39,7 @@ private:
   struct Entry {
     std::string finalPath;
     std::string tempPath;
-    std::string backupPath; // a second link to the file finalPath named before
+    std::string backupPath; // the file finalPath named before: a second link, or moved aside
     std::FILE *stream = nullptr;
     bool placed = false;
   };
