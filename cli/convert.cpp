@@ -81,8 +81,6 @@ private:
   std::string text_;
 };
 
-} // namespace
-
 // A command line whose outputs would overwrite the input or one another,
 // by name or through a link, in words; empty when all are distinct.
 std::string collision(const std::string &input, const std::string &output) {
@@ -101,6 +99,8 @@ std::string collision(const std::string &input, const std::string &output) {
   }
   return {};
 }
+
+} // namespace
 
 int runConvert(const ConvertOptions &options) {
   const std::string &input = options.input;
