@@ -23,6 +23,7 @@ struct ConvertOptions {
   bool asHost = false, stats = false;
   bool quiet = false;    // no progress, warnings or summary; errors and --stats still print
   bool progress = false; // the progress line even when standard error is not a terminal
+  bool hostGeoref = false; // the control points' reading instead of the samples' places
 };
 
 constexpr int kMaxSampleSide = 32767; // keeps width x height x 2 within the plug-in's int32 sizes
@@ -32,6 +33,8 @@ struct SampleOptions {
   bool quiet = false, progress = false; // as for convert
   std::string kind = "geographic";      // geographic, utm or mosaic
   int side = 1025;                      // samples per side, 2..kMaxSampleSide
+  int zone = 33;                        // UTM only: 1..60
+  std::string hemisphere = "N";         // UTM only: N or S
 };
 
 int runInfo(const InfoOptions &options);

@@ -8,11 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/elevation_scale.h"
 #include "cli/errors.h"
+#include "cli/file_facts.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
 #include "cli/host_session.h"
@@ -94,6 +97,25 @@ double importShare(ImageFormat format) {
   return 0.5;
 }
 
+// A command line whose outputs would overwrite the input or one another,
+// by name or through a link, in words; empty when all are distinct.
+std::string collision(const std::string &input, const std::string &output) {
+  const std::pair<std::string, const char *> files[] = {{input, "the input"},
+                                                        {output, "the image"},
+                                                        {worldFilePath(output), "the world file"},
+                                                        {prjPath(output), "the .prj file"},
+                                                        {auxXmlPath(output), "the .aux.xml file"}};
+  for (size_t i = 0; i < std::size(files); ++i) {
+    for (size_t j = i + 1; j < std::size(files); ++j) {
+      if (sameFile(files[i].first, files[j].first)) {
+        return files[j].first + ": " + files[j].second + " would overwrite " + files[i].second +
+               " " + files[i].first;
+      }
+    }
+  }
+  return {};
+}
+
 } // namespace
 
 int runConvert(const ConvertOptions &options) {
@@ -103,6 +125,9 @@ int runConvert(const ConvertOptions &options) {
   if (!options.format.empty() ? !imageFormatNamed(options.format, &format)
                               : !imageFormatFor(output, &format)) {
     return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
+  }
+  if (const std::string clash = collision(input, output); !clash.empty()) {
+    return usageFailure("convert", clash);
   }
   std::string error;
   const bool northUp = !options.asHost;
@@ -125,8 +150,10 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("load");
 
+  const FileFacts facts = readFileFacts(input);
   if (!session.describe(input)) {
-    reportFailure(session.failure());
+    line.breakLine();
+    reportFailure(session.failure(facts.problem));
     return kExitFailure;
   }
   const TextureView &texture = session.texture();
@@ -138,10 +165,17 @@ int runConvert(const ConvertOptions &options) {
   image.width = *texture.width;
   image.height = *texture.height;
 
-  GeoSummary geo;
-  if (!summarizeGeo(session.geo(), image.width, image.height, &geo, &error)) {
+  Affine affine;
+  if (!hostAffine(session.geo(), &affine, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
+  }
+  if (!options.hostGeoref) {
+    if (!facts.described) {
+      reportFailure(input + ": " + facts.problem);
+      return kExitFailure;
+    }
+    affine = sampleAffine(facts.image);
   }
   Crs crs;
   std::string crsProblem;
@@ -168,20 +202,24 @@ int runConvert(const ConvertOptions &options) {
 
   if (!session.getImage(buffer.get())) {
     line.breakLine();
-    reportFailure(session.failure());
+    reportFailure(session.failure(facts.problem));
     return kExitFailure;
   }
   timer.mark("get-image");
   progress.at(1, 0);
+  if (facts.missingSamples() > 0 && !options.quiet) {
+    line.breakLine();
+    reportFailure("warning: " + input + ": the file ends " +
+                  std::to_string(facts.missingSamples()) +
+                  " samples short; they are shown as elevation 0");
+  }
 
-  const WorldFile world = worldFileFor(geo.affine, image.height, northUp);
+  const WorldFile world = worldFileFor(affine, image.height, northUp);
   // The grey levels' elevations, from the file's own statistics: the host
   // learns only the grey range.
-  double lowest = 0;
-  double highest = 0;
-  const bool haveRange = readDedElevationRange(input, &lowest, &highest, &error);
-  const ElevationScale elevation = elevationScaleFor(lowest, highest);
-  const ElevationScale *scale = haveRange ? &elevation : nullptr;
+  const ElevationScale elevation =
+      elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation);
+  const ElevationScale *scale = facts.described ? &elevation : nullptr;
   const RowProgress rows = [&progress, &image](int32_t done) {
     progress.at(1, static_cast<double>(done) / image.height);
   };

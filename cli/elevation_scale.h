@@ -2,8 +2,6 @@
 // band's scale and offset: metres = grey x scale + offset.
 #pragma once
 
-#include <string>
-
 namespace elvhost {
 
 struct ElevationScale {
@@ -15,11 +13,5 @@ struct ElevationScale {
 // min)), so grey g holds the elevations from min + g x (max - min) / 255 up
 // to the next level: the scale and offset give each level's lower edge.
 ElevationScale elevationScaleFor(double minElevation, double maxElevation);
-
-// The elevation range the plug-in maps onto grey 0..255, read from the DED
-// file's statistics record, in metres. False, with the reason naming path in
-// error, when the record cannot be read.
-bool readDedElevationRange(const std::string &path, double *minElevation, double *maxElevation,
-                           std::string *error);
 
 } // namespace elvhost

@@ -1,11 +1,13 @@
 #include "cli/georef.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+
+#include "ded/cells.h"
+#include "host/attributes.h"
 
 namespace elvhost {
 
@@ -43,6 +45,22 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
   }
   *affine = m;
   return true;
+}
+
+Affine sampleAffine(const DedImageInfo &image) {
+  const double units = dedSpacingUnits(image.projection);
+  const double sx = static_cast<double>(image.xSpacing) / units;
+  const double sy = static_cast<double>(image.ySpacing) / units;
+  const double height = image.height;
+  const bool southAnchored = image.projection == PROJ_UTM && image.cellCount > 1;
+  const double northCentre = southAnchored ? static_cast<double>(image.yMin) + (height - 1) * sy
+                                           : static_cast<double>(image.yMax);
+  Affine m;
+  m.a = sx;
+  m.c = static_cast<double>(image.xMin) - sx / 2;
+  m.e = sy; // the host's rows run northwards
+  m.f = northCentre - (height - 0.5) * sy;
+  return m;
 }
 
 WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {
@@ -210,35 +228,14 @@ std::string auxXmlText(const Crs &crs, const WorldFile &world, const ElevationSc
          "</GeoTransform>\n" + band + "</PAMDataset>\n";
 }
 
-bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,
-                  std::string *error) {
+bool hostAffine(const GeoView &geo, Affine *affine, std::string *error) {
   for (const auto &point : geo.points) {
     if (!point) {
       *error = "the plug-in set fewer than three control points";
       return false;
     }
   }
-  GeoSummary s;
-  if (!affineFromControlPoints(*geo.points[0], *geo.points[1], *geo.points[2], &s.affine, error)) {
-    return false;
-  }
-  const Affine &m = s.affine;
-  s.pixelWidth = std::hypot(m.a, m.d);
-  s.pixelHeight = std::hypot(m.b, m.e);
-  const double w = width, h = height;
-  bool first = true;
-  for (const auto &[u, v] :
-       {std::pair{0.0, 0.0}, std::pair{w, 0.0}, std::pair{0.0, h}, std::pair{w, h}}) {
-    const double x = m.a * u + m.b * v + m.c;
-    const double y = m.d * u + m.e * v + m.f;
-    s.west = first ? x : std::min(s.west, x);
-    s.east = first ? x : std::max(s.east, x);
-    s.south = first ? y : std::min(s.south, y);
-    s.north = first ? y : std::max(s.north, y);
-    first = false;
-  }
-  *summary = s;
-  return true;
+  return affineFromControlPoints(*geo.points[0], *geo.points[1], *geo.points[2], affine, error);
 }
 
 std::string worldFilePath(const std::string &imagePath) {

@@ -1,7 +1,7 @@
-// Geo-referencing for GIS tools, computed from what the plug-in told the
-// host: the affine map from image to file coordinates taken from the three
-// control points, the world file beside the image and its coordinate system
-// as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
+// Geo-referencing for GIS tools: the affine map from image to file
+// coordinates, from the samples' places or from the three control points
+// the plug-in gave the host, the world file beside the image and its
+// coordinate system as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/elevation_scale.h"
+#include "ded/describe.h"
 
 namespace elvhost {
 
@@ -34,6 +35,13 @@ struct GeoView {
 struct Affine {
   double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
 };
+
+// The map that centres each pixel on its sample: pixels the first cell's
+// spacings apart (degrees or metres), the north-west sample at the top-left
+// pixel's centre. A UTM file of several cells has an image of its first
+// cell's size, anchored at the south-west: its bottom-left pixel's centre is
+// the overall (xMin, yMin).
+Affine sampleAffine(const DedImageInfo &image);
 
 // Solves the affine map through three control points. False, with the
 // reason in error, when they lie on one line in the image.
@@ -78,17 +86,10 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
 std::string auxXmlText(const Crs &crs, const WorldFile &world,
                        const ElevationScale *elevation = nullptr);
 
-// Where the image lies, as the host reads the geo-reference.
-struct GeoSummary {
-  Affine affine;
-  double pixelWidth = 0, pixelHeight = 0;          // file units per pixel
-  double west = 0, south = 0, east = 0, north = 0; // the image's outer extent
-};
-
-// From the three control points of an image of width x height pixels. False,
-// with the reason in error, when a point is missing or they are unusable.
-bool summarizeGeo(const GeoView &geo, int32_t width, int32_t height, GeoSummary *summary,
-                  std::string *error);
+// The host's reading of the geo-reference: the map through the three control
+// points. False, with the reason in error, when a point is missing or they
+// are unusable.
+bool hostAffine(const GeoView &geo, Affine *affine, std::string *error);
 
 // The world file's name for an image: .pgw beside a .png, .wld otherwise.
 std::string worldFilePath(const std::string &imagePath);

@@ -1,15 +1,10 @@
 #include "cli/host_session.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
-#include <string_view>
 #include <system_error>
 
 #include "host/status.h"
@@ -34,42 +29,6 @@ std::string statusWords(int32_t status) {
       {qvstandin::kNotRegistered, "the plug-in registered no such callback"}};
   const auto found = kWords.find(status);
   return found != kWords.end() ? found->second : "unknown failure";
-}
-
-// Runs call with standard error (descriptor 2) going to a temporary file and
-// returns call's status; what was printed meanwhile goes to said, its lines
-// joined by "; ". When standard error cannot be redirected, call runs with
-// it untouched and said stays empty.
-int32_t capturingStderr(const std::function<int32_t()> &call, std::string *said) {
-  (void)std::fflush(stderr);
-  std::FILE *sink = std::tmpfile();
-  const int saved = sink != nullptr ? dup(STDERR_FILENO) : -1;
-  if (saved < 0 || dup2(fileno(sink), STDERR_FILENO) < 0) {
-    if (saved >= 0) {
-      ::close(saved);
-    }
-    if (sink != nullptr) {
-      (void)std::fclose(sink);
-    }
-    return call();
-  }
-  const int32_t status = call();
-  (void)std::fflush(stderr);
-  dup2(saved, STDERR_FILENO);
-  ::close(saved);
-  // A plug-in has no business printing more than a few lines; keep the
-  // report to one readable line even if it does.
-  char text[1024];
-  std::rewind(sink);
-  const size_t got = std::fread(text, 1, sizeof text, sink);
-  (void)std::fclose(sink);
-  for (const char ch : std::string_view(text, got)) {
-    *said += ch == '\n' ? "; " : ch == '\r' ? "" : std::string(1, ch);
-  }
-  while (said->ends_with("; ")) {
-    said->resize(said->size() - 2);
-  }
-  return status;
 }
 
 // Takes what the setter calls on record say into texture and geo; a later
@@ -147,13 +106,11 @@ bool HostSession::load(const std::string &path, std::string *error) {
 }
 
 bool HostSession::run(Step step, const std::function<int32_t()> &call) {
-  Outcome &outcome = outcomes_[indexOf(step)];
-  outcome.status = capturingStderr(call, &outcome.pluginSaid);
-  if (*outcome.status == 0 && !outcome.pluginSaid.empty()) {
-    // Not a failure of ours to explain: pass the plug-in's words through.
-    (void)std::fprintf(stderr, "%s\n", outcome.pluginSaid.c_str());
-  }
-  return *outcome.status == 0;
+  // What the plug-in prints goes straight to our standard error, unchanged,
+  // so even a crash report reaches the user.
+  (void)std::fflush(stderr);
+  statuses_[indexOf(step)] = call();
+  return statuses_[indexOf(step)] == 0;
 }
 
 bool HostSession::describe(const std::string &file) {
@@ -189,32 +146,14 @@ void HostSession::close() {
   }
 }
 
-std::optional<int32_t> HostSession::status(Step step) const {
-  return outcomes_[indexOf(step)].status;
-}
+std::optional<int32_t> HostSession::status(Step step) const { return statuses_[indexOf(step)]; }
 
-std::string HostSession::failure() const {
-  for (size_t i = 0; i < outcomes_.size(); ++i) {
-    const Outcome &outcome = outcomes_[i];
-    if (!outcome.status || *outcome.status == 0) {
-      continue;
+std::string HostSession::failure(const std::string &why) const {
+  for (size_t i = 0; i < statuses_.size(); ++i) {
+    if (statuses_[i] && *statuses_[i] != 0) {
+      return file_ + ": " + (why.empty() ? statusWords(*statuses_[i]) : why) + " (" +
+             kStepNames[i] + " returned " + std::to_string(*statuses_[i]) + ")";
     }
-    std::string message = file_ + ": " + statusWords(*outcome.status) + " (" + kStepNames[i] +
-                          " returned " + std::to_string(*outcome.status) + ")";
-    if (!outcome.pluginSaid.empty()) {
-      message += "; the plug-in said: " + outcome.pluginSaid;
-    }
-    if (i == indexOf(Step::Open) && *outcome.status == DED_ERR_OPEN) {
-      // The plug-in's code does not say why; the system usually can.
-      errno = 0;
-      std::FILE *probe = std::fopen(file_.c_str(), "rb");
-      if (probe == nullptr) {
-        message += ": " + std::string(std::strerror(errno));
-      } else {
-        (void)std::fclose(probe);
-      }
-    }
-    return message;
   }
   return {};
 }

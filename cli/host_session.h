@@ -57,22 +57,18 @@ public:
   const GeoView &geo() const { return geo_; }
   // The status code the step's callback returned; empty when it did not run.
   std::optional<int32_t> status(Step step) const;
-  // "FILE: <words> (<step> returned <code>)" for the first step that
-  // failed, with what the plug-in printed meanwhile; empty when none failed.
-  std::string failure() const;
+  // "FILE: <why> (<step> returned <code>)" for the first step that failed,
+  // the code's meaning standing in for an empty why; empty when none failed.
+  std::string failure(const std::string &why = "") const;
 
 private:
-  struct Outcome {
-    std::optional<int32_t> status;
-    std::string pluginSaid;
-  };
   bool run(Step step, const std::function<int32_t()> &call);
 
   qvstandin::LoadedPlugin plugin_;
   std::string file_;
   int32_t handle_ = -1;
   bool open_ = false;
-  std::array<Outcome, 5> outcomes_;
+  std::array<std::optional<int32_t>, 5> statuses_;
   TextureView texture_;
   GeoView geo_;
 };

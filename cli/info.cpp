@@ -1,14 +1,21 @@
-// elvarin-host info: what the host learns about a DED file from the plug-in,
-// as one JSON document that --json prints and the text report is read from.
+// elvarin-host info: a DED file as a GIS user looks at it, from the file's
+// own headers, in the layout of gdalinfo; and what the plug-in tells the
+// host. One JSON document, which --json prints and the text is read from.
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/file_facts.h"
 #include "cli/georef.h"
 #include "cli/host_session.h"
+#include "cli/wgs84.h"
 #include "host/attributes.h"
 
 namespace elvhost {
@@ -17,57 +24,144 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Whole numbers without a ".0" (500000, as the plug-in set it); non-finite
-// ones come out as null.
+constexpr double kArcSecondsPerDegree = 3600.0;
+constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
+
+// Whole numbers without a ".0" (500000, as the plug-in set it).
 Json number(double value) {
   const bool whole = value == std::trunc(value) && std::fabs(value) < 1e15;
   return whole ? Json(static_cast<int64_t>(value)) : Json(value);
 }
 Json orNull(std::optional<int32_t> value) { return value ? Json(*value) : Json(); }
 Json orNull(std::optional<double> value) { return value ? number(*value) : Json(); }
+Json pair(double x, double y) { return {number(x), number(y)}; }
 
-Json report(const HostSession &session, const InfoOptions &options) {
-  const qvstandin::LoadedPlugin &plugin = session.plugin();
+// The six numbers of a GDAL geotransform for the north-up image.
+std::vector<double> geoTransform(const Affine &affine, int32_t height) {
+  const WorldFile w = worldFileFor(affine, height, true);
+  return {w.x - 0.5 * w.xPerColumn, w.xPerColumn, w.xPerRow,
+          w.y - 0.5 * w.yPerRow,    w.yPerColumn, w.yPerRow};
+}
+
+Json numbers(const std::vector<double> &values) {
+  Json out = Json::array();
+  for (const double v : values) {
+    out.push_back(number(v));
+  }
+  return out;
+}
+
+// The file's own view: size, coordinate system, geotransform, corners and
+// WGS 84 extent as gdalinfo gives them for the converted image, then the
+// elevations, spacing and cells. Throws nothing; error says what is missing.
+Json fileView(const FileFacts &facts, std::string *error) {
+  const DedImageInfo &image = facts.image;
+  const bool utm = image.projection == PROJ_UTM;
+  Crs crs;
+  if (!crsFor(image.projection, image.utmZone, image.utmHemisphere, &crs, error)) {
+    return {};
+  }
+  const std::vector<double> gt = geoTransform(sampleAffine(image), image.height);
+  const double w = image.width, h = image.height;
+  const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
+                                                                        {"lowerLeft", {0, h}},
+                                                                        {"lowerRight", {w, h}},
+                                                                        {"upperRight", {w, 0}},
+                                                                        {"center", {w / 2, h / 2}}};
+  Json cornerJson = Json::object();
+  std::vector<std::pair<double, double>> ring;
+  for (const auto &[name, at] : corners) {
+    const double x = gt[0] + at.first * gt[1] + at.second * gt[2];
+    const double y = gt[3] + at.first * gt[4] + at.second * gt[5];
+    cornerJson[name] = pair(x, y);
+    ring.emplace_back(x, y);
+  }
+  ring.back() = ring.front(); // the centre's place closes the ring
+  if (utm && !toLonLat(crs.epsg, &ring, error)) {
+    return {};
+  }
+  Json extent = Json::array();
+  for (const auto &[x, y] : ring) {
+    extent.push_back(pair(x, y));
+  }
+  const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
+  const double sx = image.xSpacing, sy = image.ySpacing;
+  Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
+  if (utm) {
+    spacing["metres"] = pair(sx, sy);
+  } else {
+    spacing["degrees"] = pair(sx / units, sy / units);
+    spacing["arcSeconds"] =
+        pair(sx / units * kArcSecondsPerDegree, sy / units * kArcSecondsPerDegree);
+  }
+  Json cells = Json::array();
+  for (const CellFacts &cell : facts.cells) {
+    const DedCellHeader &c = cell.header;
+    cells.push_back({{"west", number(c.xMin)},
+                     {"south", number(c.yMin)},
+                     {"east", number(c.xMax)},
+                     {"north", number(c.yMax)},
+                     {"spacing", pair(c.xSpacing, c.ySpacing)},
+                     {"columns", number(c.columnCount)},
+                     {"rows", number(c.rowCount)},
+                     {"offset", cell.offset},
+                     {"bytes", cell.bytes},
+                     {"missingSamples", cell.missing}});
+  }
+  const std::string hemisphere = image.utmHemisphere == QV_HEMISPHERE_NORTH ? "north" : "south";
+  return {{"size", {image.width, image.height}},
+          {"coordinateSystem",
+           {{"wkt", crs.ogcWkt},
+            {"dataAxisToSRSAxisMapping", crs.latitudeFirst ? Json{2, 1} : Json{1, 2}},
+            {"epsg", crs.epsg},
+            {"name", crs.name},
+            {"description", utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
+                                : std::string("geographic WGS 84")}}},
+          {"geoTransform", numbers(gt)},
+          {"cornerCoordinates", cornerJson},
+          {"wgs84Extent", {{"type", "Polygon"}, {"coordinates", {extent}}}},
+          {"bands",
+           {{{"band", 1},
+             {"type", "Byte"},
+             {"colorInterpretation", "Gray"},
+             {"minimum", number(low)},
+             {"maximum", number(high)},
+             {"offset", number(low)},
+             {"scale", number((high - low) / kGreyLevels)},
+             {"unit", "metre"}}}},
+          {"elevation",
+           {{"minimum", number(low)},
+            {"maximum", number(high)},
+            {"unit", "metre"},
+            {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
+          {"sampleSpacing", spacing},
+          {"missingSamples", facts.missingSamples()},
+          {"cells", cells}};
+}
+
+// What the plug-in told the host, as the host's setters received it.
+Json hostView(const HostSession &session) {
   const TextureView &t = session.texture();
   const GeoView &g = session.geo();
-  Json callbacks = Json::object(), points = Json::array(), crs, pixelSize, bounds;
+  Json callbacks = Json::object(), points = Json::array(), transform;
   for (const Step step : {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close}) {
     callbacks[stepName(step)] = orNull(session.status(step));
   }
   for (const auto &p : g.points) {
-    points.push_back(p ? Json{{"image", {number(p->imageX), number(p->imageY)}},
-                              {"file", {number(p->fileX), number(p->fileY)}}}
-                       : Json());
+    points.push_back(
+        p ? Json{{"image", pair(p->imageX, p->imageY)}, {"world", pair(p->fileX, p->fileY)}}
+          : Json());
   }
-  // Where the image lies, when the plug-in said enough to tell.
-  const bool placed = session.status(Step::GeoInfo) == 0 && t.width && t.height;
+  Affine affine;
   std::string ignored;
-  GeoSummary s;
-  if (placed && summarizeGeo(g, *t.width, *t.height, &s, &ignored)) {
-    pixelSize = {number(s.pixelWidth), number(s.pixelHeight)};
-    bounds = {{"west", number(s.west)},
-              {"south", number(s.south)},
-              {"east", number(s.east)},
-              {"north", number(s.north)}};
+  if (t.height && hostAffine(g, &affine, &ignored)) {
+    transform = numbers(geoTransform(affine, *t.height));
   }
-  Crs c;
-  if (placed && crsFor(g.projection, g.utmZone, g.utmHemisphere, &c, &ignored)) {
-    crs = {{"epsg", c.epsg}, {"name", c.name}};
-  }
-  return {{"file", options.file},
-          {"ok", session.failure().empty()},
-          {"plugin",
-           {{"path", options.plugin},
-            {"vendor", plugin.vendor},
-            {"id", plugin.idString},
-            {"uuid", plugin.uuidString},
-            {"version", plugin.version},
-            {"init", plugin.initResult}}},
-          {"callbacks", callbacks},
-          {"width", orNull(t.width)},
-          {"height", orNull(t.height)},
-          {"texture",
-           {{"type", orNull(t.type)},
+  return {{"texture",
+           {{"width", orNull(t.width)},
+            {"height", orNull(t.height)},
+            {"type", orNull(t.type)},
             {"sampleSize", orNull(t.sampleSize)},
             {"min", orNull(t.min)},
             {"max", orNull(t.max)},
@@ -81,11 +175,22 @@ Json report(const HostSession &session, const InfoOptions &options) {
             {"earthModel", orNull(g.earthModel)},
             {"utmZone", orNull(g.utmZone)},
             {"utmHemisphere", orNull(g.utmHemisphere)},
-            {"controlPointCount", orNull(g.controlPointCount)},
-            {"controlPoints", points}}},
-          {"crs", crs},
-          {"pixelSize", pixelSize},
-          {"bounds", bounds}};
+            {"controlPointCount", orNull(g.controlPointCount)}}},
+          {"controlPoints", points},
+          {"geoTransform", transform},
+          {"callbacks", callbacks}};
+}
+
+Json report(const HostSession &session, const FileFacts &facts, const InfoOptions &options,
+            std::string *error) {
+  Json doc = {{"file", options.file}};
+  doc.update(fileView(facts, error));
+  const qvstandin::LoadedPlugin &plugin = session.plugin();
+  doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
+                   {"id", plugin.idString},     {"uuid", plugin.uuidString},
+                   {"version", plugin.version}, {"init", plugin.initResult}};
+  doc["host"] = hostView(session);
+  return doc;
 }
 
 // A value as the text report shows it: "-" for one never set.
@@ -98,63 +203,197 @@ std::string shown(const Json &value) {
                                    : value.dump();
 }
 
-std::string projectionText(const Json &geo, const Json &crs) {
-  const Json &projection = geo["projection"], &hemisphere = geo["utmHemisphere"];
-  std::string text = shown(projection);
-  if (projection == PROJ_GEOGRAPHIC) {
-    text += " (geographic)";
-  } else if (projection == PROJ_UTM) {
-    text += " (UTM), zone " + shown(geo["utmZone"]) + ", hemisphere " + shown(hemisphere) +
-            (hemisphere == QV_HEMISPHERE_NORTH   ? " (north)"
-             : hemisphere == QV_HEMISPHERE_SOUTH ? " (south)"
-                                                 : "");
+std::string shownList(const Json &values, const char *separator = ", ") {
+  std::string text;
+  for (const Json &value : values) {
+    text += (text.empty() ? "" : separator) + shown(value);
   }
-  if (!crs.is_null()) {
-    text += "\n                " + shown(crs["name"]) + " (EPSG:" + shown(crs["epsg"]) + ")";
-  }
+  return text.empty() ? "-" : text;
+}
+
+// Built piece by piece: GCC 12 misreads chained concatenation from a
+// literal as an overlapping copy (-Wrestrict).
+std::string shownPair(const Json &values) {
+  std::string text(1, '(');
+  text.append(shownList(values));
+  text.push_back(')');
   return text;
+}
+
+// Whether text is UTF-8, as the JSON library judges it.
+bool isUtf8(const std::string &text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return Json::accept(quoted);
+}
+
+// text as a JSON string: UTF-8 kept, a byte that is not part of valid UTF-8
+// written as the lone surrogate \udcXX (XX the byte), the escape of bytes in
+// names that Python's "surrogateescape" also uses, so the name round-trips.
+std::string jsonString(const std::string &text) {
+  std::string out = "\"";
+  const auto hex = [&out](unsigned value) {
+    char code[8];
+    (void)std::snprintf(code, sizeof code, "\\u%04x", value);
+    out += code;
+  };
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const size_t length = byte < 0x80         ? 1
+                          : (byte >> 5) == 6  ? 2
+                          : (byte >> 4) == 14 ? 3
+                          : (byte >> 3) == 30 ? 4
+                                              : 0;
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
+    }
+    if (valid && length > 1) {
+      // Overlong forms and surrogates are not UTF-8 either.
+      valid = isUtf8(text.substr(i, length));
+    }
+    if (!valid) {
+      hex(0xdc00u + byte);
+      ++i;
+    } else if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += text[i++];
+    } else if (byte < 0x20) {
+      hex(byte);
+      ++i;
+    } else {
+      out += text.substr(i, length);
+      i += length;
+    }
+  }
+  return out + '"';
+}
+
+// The document as JSON text for any file name: strings that are not UTF-8
+// stand in the dump as "\u0000N" (no name or message holds a NUL), then are
+// replaced by their escaped text.
+std::string jsonText(Json doc) {
+  std::vector<std::string> odd;
+  std::function<void(Json &)> mark = [&](Json &value) {
+    if (value.is_structured()) {
+      for (Json &child : value) {
+        mark(child);
+      }
+    } else if (value.is_string() && !isUtf8(value.get<std::string>())) {
+      odd.push_back(value.get<std::string>());
+      value = std::string(1, '\0') + std::to_string(odd.size() - 1);
+    }
+  };
+  mark(doc);
+  std::string text = doc.dump(2);
+  for (size_t i = 0; i < odd.size(); ++i) {
+    const std::string placeholder = "\"\\u0000" + std::to_string(i) + "\"";
+    text.replace(text.find(placeholder), placeholder.size(), jsonString(odd[i]));
+  }
+  return text + "\n";
+}
+
+// What a code the plug-in set means, in words, after the code itself.
+std::string meaning(const Json &code,
+                    std::initializer_list<std::pair<int32_t, const char *>> words) {
+  for (const auto &[value, word] : words) {
+    if (code == value) {
+      return shown(code) + " (" + word + ")";
+    }
+  }
+  return shown(code);
 }
 
 std::string textReport(const Json &doc) {
   std::string text;
   const auto line = [&text](const char *label, const std::string &value) {
     char padded[32];
-    (void)std::snprintf(padded, sizeof padded, "%-16s", label);
+    (void)std::snprintf(padded, sizeof padded, "%-18s", label);
     text += padded + value + "\n";
   };
-  const Json &plugin = doc["plugin"], &t = doc["texture"], &g = doc["geo"];
+  const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
+  const Json &cells = doc["cells"];
   line("file", shown(doc["file"]));
-  line("plug-in", shown(plugin["id"]) + " " + shown(plugin["version"]) + " (" +
-                      shown(plugin["vendor"]) + "), " + shown(plugin["uuid"]));
-  line("size", shown(doc["width"]) + " x " + shown(doc["height"]) + " pixels");
-  line("texture", "type " + shown(t["type"]) + ", sample size " + shown(t["sampleSize"]) +
-                      ", min " + shown(t["min"]) + ", max " + shown(t["max"]) + ", transparent " +
-                      shown(t["transparentValue"]) + ", tiled " + shown(t["tiled"]) + ", signed " +
-                      shown(t["signed"]));
-  line("geo", "type " + shown(g["type"]) + ", image origin " + shown(g["imageOrigin"]) +
-                  ", earth model " + shown(g["earthModel"]) + ", control points " +
-                  shown(g["controlPointCount"]));
-  line("projection", projectionText(g, doc["crs"]));
-  for (size_t i = 0; i < kControlPoints; ++i) {
-    const Json &p = g["controlPoints"][i];
-    const auto at = [&p](const char *place, size_t axis) {
-      return p.is_null() ? "-" : shown(p[place][axis]);
-    };
-    line(i == 0 ? "control points" : "", std::to_string(i) + ": image (" + at("image", 0) + ", " +
-                                             at("image", 1) + ") -> file (" + at("file", 0) + ", " +
-                                             at("file", 1) + ")");
+  line("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
+                   (cells.size() == 1 ? " cell" : " cells"));
+  line("coordinates", shown(crs["description"]) + " (EPSG:" + shown(crs["epsg"]) + ", " +
+                          shown(crs["name"]) + ")");
+  line("elevation", shown(e["minimum"]) + " .. " + shown(e["maximum"]) + " m: grey 0 is " +
+                        shown(e["minimum"]) + " m, 255 is " + shown(e["maximum"]) + " m, " +
+                        shown(e["metresPerGreyLevel"]) + " m per grey level");
+  const bool degrees = sp.contains("degrees");
+  line("spacing", shownList(sp["file"], " x ") + " " + shown(sp["fileUnit"]) +
+                      (degrees ? " = " + shownList(sp["degrees"], " x ") + " degree = " +
+                                     shownList(sp["arcSeconds"], " x ") + " arc-seconds"
+                               : ""));
+  line("geotransform", shownList(doc["geoTransform"]));
+  const std::pair<const char *, const char *> corners[] = {{"upper left", "upperLeft"},
+                                                           {"lower left", "lowerLeft"},
+                                                           {"upper right", "upperRight"},
+                                                           {"lower right", "lowerRight"},
+                                                           {"center", "center"}};
+  for (const auto &[label, key] : corners) {
+    line(key == corners[0].second ? "corners" : "",
+         std::string(label) + std::string(12 - std::string(label).size(), ' ') +
+             shownPair(doc["cornerCoordinates"][key]));
   }
-  const Json &size = doc["pixelSize"], &b = doc["bounds"];
-  line("pixel size", size.is_null() ? "-" : shown(size[0]) + " x " + shown(size[1]));
-  line("bounds", b.is_null() ? "-"
-                             : "west " + shown(b["west"]) + ", south " + shown(b["south"]) +
-                                   ", east " + shown(b["east"]) + ", north " + shown(b["north"]));
+  std::string ring;
+  for (const Json &point : doc["wgs84Extent"]["coordinates"][0]) {
+    ring += (ring.empty() ? "" : ", ") + shownPair(point);
+  }
+  line("WGS 84 extent", ring);
+  line("WKT", shown(crs["wkt"]));
+  if (doc["missingSamples"] != 0) {
+    line("samples",
+         shown(doc["missingSamples"]) + " missing: the file ends early; they show as elevation 0");
+  }
+  line("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const Json &c = cells[i];
+    line(("  " + std::to_string(i + 1)).c_str(),
+         shown(c["west"]) + ", " + shown(c["south"]) + ", " + shown(c["east"]) + ", " +
+             shown(c["north"]) + "; " + shownList(c["spacing"], " x ") + "; " +
+             shown(c["columns"]) + " x " + shown(c["rows"]) + "; " + shown(c["offset"]) + ", " +
+             shown(c["bytes"]) +
+             (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
+  }
+  const Json &p = doc["plugin"], &host = doc["host"], &t = host["texture"], &g = host["geo"];
+  text += "\nwhat the plug-in tells the host (" + shown(p["id"]) + " " + shown(p["version"]) +
+          ", " + shown(p["vendor"]) + ", " + shown(p["path"]) + ")\n";
+  line("  size", shown(t["width"]) + " x " + shown(t["height"]));
+  line("  texture", meaning(t["type"], {{QV_TEXTURE_TYPE, "grey"}}) + ", " +
+                        meaning(t["sampleSize"], {{QV_SAMPLE_SIZE, "bits a sample"}}) + ", grey " +
+                        shown(t["min"]) + ".." + shown(t["max"]) + ", transparent " +
+                        shown(t["transparentValue"]) + ", " +
+                        meaning(t["tiled"], {{0, "not tiled"}, {1, "tiled"}}) + ", " +
+                        meaning(t["signed"], {{0, "unsigned"}, {1, "signed"}}));
+  line("  geo-reference",
+       meaning(g["type"], {{QV_GEO_TYPE, "control points"}}) + ", origin " +
+           meaning(g["imageOrigin"], {{QV_GEO_IMAGE_ORIGIN, "first row south"}}) +
+           ", earth model " + shown(g["earthModel"]));
+  line("  projection",
+       meaning(g["projection"], {{PROJ_GEOGRAPHIC, "geographic"}, {PROJ_UTM, "UTM"}}) +
+           (g["projection"] == PROJ_UTM
+                ? ", zone " + shown(g["utmZone"]) + ", " +
+                      meaning(g["utmHemisphere"],
+                              {{QV_HEMISPHERE_NORTH, "north"}, {QV_HEMISPHERE_SOUTH, "south"}})
+                : ""));
+  for (size_t i = 0; i < host["controlPoints"].size(); ++i) {
+    const Json &cp = host["controlPoints"][i];
+    line(i == 0 ? "  control points" : "",
+         cp.is_null() ? "-"
+                      : "image " + shownPair(cp["image"]) + " -> world " + shownPair(cp["world"]));
+  }
+  if (host["geoTransform"] != doc["geoTransform"]) {
+    line("  its reading", shownList(host["geoTransform"]) + " (convert --georef host)");
+  }
   std::string codes;
-  for (const auto &[step, status] : doc["callbacks"].items()) {
+  for (const auto &[step, status] : host["callbacks"].items()) {
     codes += (codes.empty() ? "" : ", ") + step + " " +
              (status.is_null() ? std::string("not called") : shown(status));
   }
-  line("callbacks", codes);
+  line("  callbacks", codes);
   return text;
 }
 
@@ -167,21 +406,32 @@ int runInfo(const InfoOptions &options) {
     reportFailure(error);
     return kExitFailure;
   }
+  const FileFacts facts = readFileFacts(options.file);
   session.describe(options.file);
   session.close();
-  const Json doc = report(session, options);
-  // Names are bytes on this system; one that is not UTF-8 must not stop the
-  // report, so in JSON such bytes become U+FFFD.
-  const std::string text = options.json
-                               ? doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
-                               : textReport(doc);
-  (void)std::fputs(text.c_str(), stdout);
-  (void)std::fflush(stdout);
-  const std::string failure = session.failure();
+  std::string failure = session.failure(facts.problem);
+  Json doc;
+  if (failure.empty()) {
+    doc = report(session, facts, options, &error);
+    failure = error.empty() ? "" : options.file + ": " + error;
+  }
   if (!failure.empty()) {
+    if (options.json) {
+      int32_t code = 0;
+      for (const Step step : {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close}) {
+        code = code != 0 ? code : session.status(step).value_or(0);
+      }
+      (void)std::fputs(
+          jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}})
+              .c_str(),
+          stdout);
+    }
     reportFailure(failure);
     return kExitFailure;
   }
+  const std::string text = options.json ? jsonText(doc) : textReport(doc);
+  (void)std::fputs(text.c_str(), stdout);
+  (void)std::fflush(stdout);
   return kExitOk;
 }
 

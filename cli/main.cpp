@@ -108,11 +108,16 @@ int run(int argc, char **argv) {
       "the plug-in library (default: the one beside elvarin-host, or in ../lib)";
 
   InfoOptions info;
-  CLI::App *infoCommand = app.add_subcommand("info", "what the host learns about a DED file");
-  infoCommand->footer("Size, texture attributes, projection, UTM zone and hemisphere, the control\n"
-                      "points, the pixel size and bounds they give, and each callback's status.");
+  CLI::App *infoCommand =
+      app.add_subcommand("info", "a DED file as GIS tools see it, and what the host learns");
+  infoCommand->footer(
+      "From the file's headers: size, coordinate system, geotransform, corners, WGS 84\n"
+      "extent, elevations and their grey levels, spacing, cells. Then what the plug-in\n"
+      "tells the host: texture, geo-reference, control points, each callback's status.");
   infoCommand->add_option("FILE.ded", info.file, "the DED file")->required();
-  infoCommand->add_flag("--json", info.json, "print the same as JSON, in a fixed layout");
+  infoCommand->add_flag("--json", info.json,
+                        "print the same as JSON, keys as gdalinfo -json names them\n"
+                        "(schema: docs/info.schema.json)");
   infoCommand->add_option("--plugin", info.plugin, pluginHelp)->type_name("PATH");
 
   ConvertOptions convert;
@@ -161,6 +166,15 @@ int run(int argc, char **argv) {
   convertCommand->add_flag("--as-host", convert.asHost,
                            "keep the host's row order (first row at the southern edge);\n"
                            "by default the image is written north-up");
+  convertCommand
+      ->add_option_function<std::string>(
+          "--georef", [&convert](const std::string &how) { convert.hostGeoref = how == "host"; },
+          "samples (default): each pixel centred on its sample, the sample\n"
+          "spacing apart; host: the host's reading of the three control points")
+      ->type_name("samples|host")
+      ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
+        return "--georef must be samples or host, not " + how;
+      }));
   convertCommand->add_flag("--stats", convert.stats,
                            "print the time of each phase and the peak memory on stderr");
   convertCommand->add_option("--plugin", convert.plugin, pluginHelp)->type_name("PATH");
@@ -176,19 +190,35 @@ int run(int argc, char **argv) {
   sampleCommand
       ->add_option("--kind", sample.kind,
                    "geographic: one cell of N x N samples over 7..8 E, 46..47 N\n"
-                   "utm: one cell of N x N samples 30 m apart in UTM zone 33 north\n"
-                   "mosaic: one-degree geographic cells of 1025 x 1025 samples,\n"
-                   "(N - 1) / 1024 of them per side, rounded up")
+                   "utm: one cell of N x N samples 30 m apart, from 500000 E,\n"
+                   "5000000 N in --zone and --hemisphere\n"
+                   "mosaic: (N - 1) / 1024 x (N - 1) / 1024 abutting one-degree\n"
+                   "geographic cells of 1025 x 1025 samples")
       ->type_name("KIND")
       ->capture_default_str()
       ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {
         return "--kind must be geographic, utm or mosaic, not " + kind;
       }));
-  sampleCommand->add_option("--size", sample.side, "samples per side")
+  sampleCommand
+      ->add_option("--size", sample.side,
+                   "samples per side, 2.." + std::to_string(kMaxSampleSide) +
+                       "; for a mosaic 1 + 1024 x cells per side")
       ->type_name("N")
       ->capture_default_str()
       ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide), [](const std::string &) {
         return "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
+      }));
+  sampleCommand->add_option("--zone", sample.zone, "UTM zone, 1..60")
+      ->type_name("Z")
+      ->capture_default_str()
+      ->transform(saying(kDecimal & CLI::Range(1, 60), [](const std::string &zone) {
+        return "--zone must be a whole number from 1 to 60, not " + zone;
+      }));
+  sampleCommand->add_option("--hemisphere", sample.hemisphere, "UTM hemisphere, N or S")
+      ->type_name("N|S")
+      ->capture_default_str()
+      ->check(saying(CLI::IsMember({"N", "S"}), [](const std::string &letter) {
+        return "--hemisphere must be N or S, not " + letter;
       }));
 
   const std::map<const CLI::App *, std::string> takes = {

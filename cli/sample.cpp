@@ -41,11 +41,11 @@ DedFileLayout geographicLayout(int32_t cellsPerSide, int32_t cellSide) {
   return layout;
 }
 
-// One cell of side x side samples 30 m apart in UTM zone 33 north.
-DedFileLayout utmLayout(int32_t side) {
+// One cell of side x side samples 30 m apart in a UTM zone.
+DedFileLayout utmLayout(int32_t side, int32_t zone, char hemisphere) {
   constexpr float kSpacing = 30.0f, kWest = 500000.0f, kSouth = 5000000.0f; // metres
   const float extent = kSpacing * static_cast<float>(side - 1);
-  DedFileLayout layout{.utm = true, .hemisphere = 'N', .zone = 33, .cells = {}};
+  DedFileLayout layout{.utm = true, .hemisphere = hemisphere, .zone = zone, .cells = {}};
   layout.cells.push_back({.yMin = kSouth,
                           .yMax = kSouth + extent,
                           .xMin = kWest,
@@ -57,31 +57,32 @@ DedFileLayout utmLayout(int32_t side) {
   return layout;
 }
 
-// Cells per side for a mosaic at least side samples across.
-int32_t mosaicCells(int32_t side) {
-  const int32_t step = kMosaicCell - 1;
-  const int32_t cells = (side - 1 + step - 1) / step;
-  return cells < 1 ? 1 : cells;
-}
-
 } // namespace
 
 int runSample(const SampleOptions &options) {
   const std::string &output = options.output;
   DedFileLayout layout;
-  int64_t extent = options.side;
+  const int32_t side = options.side;
+  std::string what = std::to_string(side) + " x " + std::to_string(side) + " samples, ";
   if (options.kind == "utm") {
-    layout = utmLayout(options.side);
+    layout = utmLayout(side, options.zone, options.hemisphere[0]);
+    what += "UTM zone " + std::to_string(options.zone) + options.hemisphere;
   } else if (options.kind == "mosaic") {
-    const int32_t cells = mosaicCells(options.side);
-    extent = int64_t{cells} * (kMosaicCell - 1) + 1;
-    if (extent > kMaxSampleSide) {
-      return usageFailure("sample", "--size for a mosaic must stay within " +
-                                        std::to_string(kMaxSampleSide) + " samples");
+    // Abutting cells share their edge samples: 1 + 1024 per cell across.
+    const int32_t step = kMosaicCell - 1;
+    if ((side - 1) % step != 0) {
+      return usageFailure("sample", "--size for a mosaic must be 1 + " + std::to_string(step) +
+                                        " x cells per side (1025, 2049, ... " +
+                                        std::to_string(kMaxSampleSide - kMaxSampleSide % step + 1) +
+                                        "), not " + std::to_string(side));
     }
+    const int32_t cells = (side - 1) / step;
     layout = geographicLayout(cells, kMosaicCell);
+    what += std::to_string(cells * cells) + (cells == 1 ? " cell" : " cells") +
+            " of 1025 x 1025, geographic";
   } else {
-    layout = geographicLayout(1, options.side);
+    layout = geographicLayout(1, side);
+    what += "geographic";
   }
 
   std::string error;
@@ -91,7 +92,7 @@ int runSample(const SampleOptions &options) {
     reportFailure(error);
     return kExitFailure;
   }
-  TerrainColumns terrain(terrainFor(extent));
+  TerrainColumns terrain(terrainFor(side));
   const DedColumnSource source = [&terrain](int64_t x, int64_t y0, int32_t rows, int16_t *out) {
     terrain.column(x, y0, rows, out);
   };
@@ -110,6 +111,9 @@ int runSample(const SampleOptions &options) {
     return kExitFailure;
   }
   line.finish();
+  if (!options.quiet) {
+    (void)std::printf("wrote %s: %s\n", output.c_str(), what.c_str());
+  }
   return kExitOk;
 }
 

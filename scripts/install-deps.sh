@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest libbenchmark-dev
           libpng-dev zlib1g-dev pkg-config nlohmann-json3-dev libcli11-dev
           libisal-dev libtiff-dev libgeotiff-dev # elvarin-host's PNG and GeoTIFF writers
-          gdal-bin libdeflate-dev # tests read GeoTIFFs back with gdalinfo; bench/ compares encoders
+          libdeflate-dev libproj-dev
+          gdal-bin python3 python3-jsonschema # tests read outputs as GIS tools do
           libclang-rt-14-dev lcov) # libFuzzer for scripts/fuzz.sh; scripts/coverage.sh
 # The Windows build: the 32-bit mingw-w64 cross compiler (its posix flavour)
 # and 32-bit Wine to run the test programs (wine32 is an i386 package).

@@ -5,12 +5,19 @@
 
 #include <ostream>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "qvapilib/loader.h"
 #include "tests/cli/png_reader.h"
@@ -159,6 +166,15 @@ TEST_F(HostTool, SampleIsTheSameBytesEveryTime) {
   EXPECT_TRUE(slurp(at("a.ded")) == slurp(at("b.ded")));
 }
 
+TEST_F(HostTool, SampleSaysWhatItWroteInTheZoneAsked) {
+  const ToolRun r = run(
+      {"sample", at("u.ded"), "--kind", "utm", "--size", "4", "--zone", "12", "--hemisphere", "S"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "wrote " + at("u.ded") + ": 4 x 4 samples, UTM zone 12S\n");
+  const ToolRun info = run({"info", at("u.ded"), "--json"});
+  EXPECT_EQ(nlohmann::json::parse(info.out)["coordinateSystem"]["epsg"], 32712) << info.out;
+}
+
 struct GeoCase {
   const char *label;
   dedtest::File file;
@@ -174,30 +190,40 @@ dedtest::File utmSouth() { return dedtest::utmFile("56", 's', 101, 51); }
 
 class GeoReference : public HostTool, public ::testing::WithParamInterface<GeoCase> {};
 
-TEST_P(GeoReference, WorldFilePrjAndAuxMatchTheControlPoints) {
+TEST_P(GeoReference, WorldFilePrjAndAux) {
   const GeoCase &c = GetParam();
   const std::string ded = work.write("g.ded", dedtest::encode(c.file));
-  for (const bool northUp : {true, false}) {
-    SCOPED_TRACE(northUp ? "north-up" : "as host");
-    const std::string image = northUp ? at("g.png") : at("g.pgm");
+  // By default a pixel is the sample spacing and its centre the sample; the
+  // host's reading stretches the pixels over the bounds, corner to corner.
+  const double sx = (c.xMax - c.xMin) / (c.width - 1), sy = (c.yMax - c.yMin) / (c.height - 1);
+  const double hx = (c.xMax - c.xMin) / c.width, hy = (c.yMax - c.yMin) / c.height;
+  struct Way {
+    const char *label, *image, *world;
+    std::vector<std::string> options;
+    double expected[6];
+  };
+  const Way ways[] = {
+      {"samples, north-up", "g.png", "g.pgw", {}, {sx, 0, 0, -sy, c.xMin, c.yMax}},
+      {"samples, as host", "g.pgm", "g.wld", {"--as-host"}, {sx, 0, 0, sy, c.xMin, c.yMin}},
+      {"host",
+       "h.png",
+       "h.pgw",
+       {"--georef", "host"},
+       {hx, 0, 0, -hy, c.xMin + hx / 2, c.yMax - hy / 2}}};
+  for (const Way &way : ways) {
+    SCOPED_TRACE(way.label);
+    const std::string image = at(way.image);
     std::vector<std::string> args{"convert", ded, image};
-    if (!northUp) {
-      args.emplace_back("--as-host");
-    }
+    args.insert(args.end(), way.options.begin(), way.options.end());
     const ToolRun r = run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-
-    // A pixel is the full extent over the pixel count; the world file holds
-    // the centre of the written image's top-left pixel.
-    const double dx = (c.xMax - c.xMin) / c.width, dy = (c.yMax - c.yMin) / c.height;
-    const double expected[6] = {
-        dx, 0, 0, northUp ? -dy : dy, c.xMin + dx / 2, northUp ? c.yMax - dy / 2 : c.yMin + dy / 2};
-    const auto world = numbersIn(northUp ? at("g.pgw") : at("g.wld"));
+    const auto world = numbersIn(at(way.world));
     ASSERT_EQ(world.size(), 6u);
     for (int i = 0; i < 6; ++i) {
-      EXPECT_NEAR(world[i], expected[i], 1e-9 * (1 + std::abs(expected[i]))) << "line " << i + 1;
+      EXPECT_NEAR(world[i], way.expected[i], 1e-9 * (1 + std::abs(way.expected[i])))
+          << "line " << i + 1;
     }
-    const std::string prj = slurp(at("g.prj"));
+    const std::string prj = slurp(fs::path(image).replace_extension(".prj"));
     EXPECT_EQ(prj.rfind(c.prjStart, 0), 0u) << prj;
     EXPECT_EQ(std::count(prj.begin(), prj.end(), '\n'), 1);
     const std::string aux = slurp(image + ".aux.xml");
@@ -220,72 +246,75 @@ INSTANTIATE_TEST_SUITE_P(
                 "PROJCS[\"WGS_1984_UTM_Zone_56S\",GEOGCS[\"GCS_WGS_1984\""}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-TEST_F(HostTool, InfoJsonCarriesWhatTheHostLearned) {
+TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   const std::string ded =
       work.write("u.ded", dedtest::encode(dedtest::utmFile("56", 'S', 101, 51)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  using nlohmann::json;
   // Not const: a member the tool left out reads as null instead of undefined behaviour.
-  auto doc = nlohmann::ordered_json::parse(r.out, nullptr, false);
+  auto doc = json::parse(r.out, nullptr, false);
   ASSERT_FALSE(doc.is_discarded()) << r.out;
-  EXPECT_EQ(doc["file"], ded);
-  EXPECT_EQ(doc["ok"], true);
-  EXPECT_EQ(doc["plugin"]["id"], "Elvarin");
-  EXPECT_EQ(doc["plugin"]["init"], 1);
-  for (const char *step : {"open", "get-info", "geo-info", "close"}) {
-    EXPECT_EQ(doc["callbacks"][step], 0) << step;
-  }
-  EXPECT_EQ(doc["width"], 101);
-  EXPECT_EQ(doc["height"], 51);
-  auto &t = doc["texture"];
-  EXPECT_EQ(t["type"], 2);
-  EXPECT_EQ(t["sampleSize"], 8);
-  EXPECT_EQ(t["min"], 0);
-  EXPECT_EQ(t["max"], 255);
-  EXPECT_EQ(t["transparentValue"], -32768);
-  EXPECT_EQ(t["tiled"], 0);
-  EXPECT_EQ(t["signed"], 1);
-  auto &g = doc["geo"];
-  EXPECT_EQ(g["projection"], 4);
-  EXPECT_EQ(g["utmZone"], 56);
-  EXPECT_EQ(g["utmHemisphere"], 0);
-  EXPECT_EQ(g["controlPointCount"], 3);
-  const double expected[3][4] = {
-      {0, 0, 500000, 4000000}, {0, 51, 500000, 4001500}, {101, 0, 503000, 4000000}};
-  for (size_t i = 0; i < 3; ++i) {
-    auto &p = g["controlPoints"][i];
-    EXPECT_EQ(p["image"][0], expected[i][0]) << i;
-    EXPECT_EQ(p["image"][1], expected[i][1]) << i;
-    EXPECT_EQ(p["file"][0], expected[i][2]) << i;
-    EXPECT_EQ(p["file"][1], expected[i][3]) << i;
-  }
-  EXPECT_EQ(doc["crs"]["epsg"], 32756);
-  EXPECT_EQ(doc["crs"]["name"], "WGS 84 / UTM zone 56S");
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][0].get<double>(), 3000.0 / 101);
-  EXPECT_DOUBLE_EQ(doc["pixelSize"][1].get<double>(), 1500.0 / 51);
-  EXPECT_EQ(doc["bounds"]["west"], 500000);
-  EXPECT_EQ(doc["bounds"]["east"], 503000);
-  EXPECT_EQ(doc["bounds"]["south"], 4000000);
-  EXPECT_EQ(doc["bounds"]["north"], 4001500);
-
-  // The layout is fixed: the same members in the same order every time.
   std::vector<std::string> order;
-  for (const auto &member : doc.items()) {
+  const auto ordered = nlohmann::ordered_json::parse(r.out);
+  for (const auto &member : ordered.items()) {
     order.push_back(member.key());
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"file", "ok", "plugin", "callbacks", "width", "height",
-                                             "texture", "geo", "crs", "pixelSize", "bounds"}));
-  const ToolRun human = run({"info", ded});
-  ASSERT_EQ(human.exitCode, 0) << human.err;
-  EXPECT_NE(human.out.find("101 x 51 pixels"), std::string::npos) << human.out;
-  EXPECT_NE(human.out.find("WGS 84 / UTM zone 56S (EPSG:32756)"), std::string::npos) << human.out;
+  EXPECT_EQ(order, (std::vector<std::string>{"file", "size", "coordinateSystem", "geoTransform",
+                                             "cornerCoordinates", "wgs84Extent", "bands",
+                                             "elevation", "sampleSpacing", "missingSamples",
+                                             "cells", "plugin", "host"}));
+  EXPECT_EQ(doc["file"], ded);
+  EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
+  EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);
+  EXPECT_EQ(doc["coordinateSystem"]["description"], "UTM zone 56 south");
+  EXPECT_EQ(doc["geoTransform"], json::parse("[499985, 30, 0, 4001515, 0, -30]"));
+  EXPECT_EQ(doc["elevation"],
+            json::parse(R"({"minimum":0,"maximum":255,"unit":"metre","metresPerGreyLevel":1})"));
+  EXPECT_EQ(doc["sampleSpacing"]["metres"], json::parse("[30, 30]"));
+  EXPECT_EQ(doc["cells"][0]["offset"], 200);
+  EXPECT_EQ(doc["cells"][0]["bytes"], 101 * 51 * 2);
+  EXPECT_EQ(doc["plugin"]["id"], "Elvarin");
+  auto &host = doc["host"];
+  EXPECT_EQ(host["texture"], json::parse(R"({"width":101,"height":51,"type":2,"sampleSize":8,
+      "min":0,"max":255,"transparentValue":-32768,"tiled":0,"signed":1})"));
+  EXPECT_EQ(host["geo"]["utmZone"], 56);
+  EXPECT_EQ(host["geo"]["utmHemisphere"], 0);
+  EXPECT_EQ(host["controlPoints"][2], json::parse(R"({"image":[101,0],"world":[503000,4000000]})"));
+  EXPECT_DOUBLE_EQ(host["geoTransform"][1].get<double>(), 3000.0 / 101);
+  EXPECT_EQ(host["callbacks"], json::parse(R"({"open":0,"get-info":0,"geo-info":0,"close":0})"));
+}
+
+TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
+  dedtest::File mosaic;
+  mosaic.cellCount = 49;
+  for (int row = 0; row < 7; ++row) {
+    for (int column = 0; column < 7; ++column) {
+      mosaic.cells.push_back(dedtest::geographicCell(10.0 + column / 60.0, 45.0 + row / 60.0, 3, 3,
+                                                     300.0f)); // 2 spacings of 1/120 degree
+    }
+  }
+  for (const auto &[name, file, cells] : {std::tuple{"one.ded", dedtest::geographicFile(11, 11), 1},
+                                          std::tuple{"m.ded", mosaic, 49}}) {
+    SCOPED_TRACE(name);
+    const ToolRun r = run({"info", work.write(name, dedtest::encode(file))});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = clitest::linesOf(r.out);
+    EXPECT_LE(lines.size(), 40u + cells - 1) << r.out;
+    const auto cellLines = std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
+      return line.find("; 3 x 3; ") != std::string::npos ||
+             line.find("; 11 x 11; ") != std::string::npos;
+    });
+    EXPECT_EQ(cellLines, cells) << r.out;
+    EXPECT_NE(r.out.find("its reading"), std::string::npos) << "the host's reading differs";
+  }
 }
 
 struct BadCase {
   const char *label;
-  std::vector<uint8_t> bytes; // empty: the file does not exist
-  const char *words;
-  const char *infoWords; // what info says, when it differs
+  std::vector<uint8_t> bytes; // for "missing" and "folder": none
+  const char *words;          // what the tool's line says after "FILE: "
+  int code;                   // the plug-in's status, in info --json's error
 };
 
 void PrintTo(const BadCase &value, std::ostream *os) { *os << value.label; }
@@ -302,48 +331,225 @@ std::vector<uint8_t> truncatedIn(size_t bytes) {
   return all;
 }
 
-std::vector<uint8_t> utmZone(const char *zone) {
-  return dedtest::encode(dedtest::utmFile(zone, 'N', 11, 11));
+std::vector<uint8_t> utm(const char *zone, char hemisphere = 'N') {
+  return dedtest::encode(dedtest::utmFile(zone, hemisphere, 11, 11));
 }
 
 class BadInput : public HostTool, public ::testing::WithParamInterface<BadCase> {};
 
-TEST_P(BadInput, FailsWithOneLineNamingTheFileAndWritesNothing) {
+TEST_P(BadInput, FailsNamingTheFileAndWhatIsWrongAndWritesNothing) {
   const BadCase &c = GetParam();
-  const std::string ded = c.bytes.empty() ? at("missing.ded") : work.write("bad.ded", c.bytes);
+  const std::string label = c.label;
+  std::string ded = at(label + ".ded");
+  if (label == "folder") {
+    fs::create_directory(ded);
+  } else if (label != "missing") {
+    ded = work.write("bad.ded", c.bytes);
+  }
   const auto before = namesIn(work.path());
   for (const std::vector<std::string> &args :
        {std::vector<std::string>{"convert", ded, at("out.png")},
-        std::vector<std::string>{"convert", ded, at("out.pgm"), "--as-host"},
-        std::vector<std::string>{"info", ded, "--json"}}) {
-    SCOPED_TRACE(args[0] + " " + args[2]);
+        std::vector<std::string>{"info", ded}, std::vector<std::string>{"info", ded, "--json"}}) {
+    SCOPED_TRACE(args.back());
     const ToolRun r = run(args);
     EXPECT_EQ(r.exitCode, 1);
+    // What the plug-in printed comes first, unchanged; the tool's line last.
     const auto lines = clitest::linesOf(r.err);
-    ASSERT_EQ(lines.size(), 1u) << r.err;
-    EXPECT_EQ(lines[0].rfind("elvarin-host: " + ded + ": ", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(c.words), std::string::npos) << lines[0];
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("elvarin-host: " + ded + ": " + c.words + " (", 0), 0u)
+        << lines.back();
+    EXPECT_NE(lines.back().find(" returned " + std::to_string(c.code) + ")"), std::string::npos)
+        << lines.back();
     EXPECT_EQ(namesIn(work.path()), before) << "no output, not even a temporary one";
+    if (label == "truncatedCellHeader") {
+      EXPECT_EQ(lines.front().rfind("Reading ded cell header: ", 0), 0u) << "the plug-in's own";
+    }
+    if (args.back() == "--json") {
+      const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+      EXPECT_EQ(doc["error"]["code"], c.code) << r.out;
+      EXPECT_EQ("elvarin-host: " + doc["error"].value("message", ""), lines.back());
+    } else {
+      EXPECT_EQ(r.out, "") << "no table of empty values";
+    }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadInput,
     ::testing::Values(
-        BadCase{
-            "missing", {}, "cannot open (open returned -2): No such file or directory", nullptr},
-        BadCase{"wrongMagic", badMagic(), "not a DED file (bad magic) (open returned -6)", nullptr},
-        BadCase{"shorterThanTheMagic", truncatedIn(6), "not a DED file (bad magic)", nullptr},
+        BadCase{"missing", {}, "cannot open: No such file or directory", -2},
+        BadCase{"folder", {}, "is a folder, not a DED file", -2},
+        BadCase{"empty", truncatedIn(0), "is empty", -6},
+        BadCase{"wrongMagic", badMagic(), "not a DED file (no KVTR magic at byte 4)", -6},
+        BadCase{"shorterThanTheMagic", truncatedIn(6), "not a DED file", -6},
         BadCase{"truncatedHeader", truncatedIn(100),
-                "truncated or unreadable (get-info returned -3)", nullptr},
+                "the header is cut short: the file has 100 bytes, 160 needed", -3},
         BadCase{"truncatedCellHeader", truncatedIn(170),
-                "truncated or unreadable (get-info returned -3); the plug-in said: Reading ded "
-                "cell header",
-                nullptr},
-        BadCase{"utmZone61", utmZone("61"),
-                "bad argument or unusable header values (get-info returned -8)", nullptr},
-        BadCase{"utmZoneMissing", utmZone("x"), "bad argument or unusable header values", nullptr}),
+                "the cell headers are cut short: the file has 170 bytes, 200 needed", -3},
+        BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
+        BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
+        BadCase{"utmZoneMissing", utm("x"), "the UTM zone is not a number", -8},
+        BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
+  if (std::system("python3 -c 'import jsonschema' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3-jsonschema is not installed";
+  }
+  dedtest::File several = dedtest::utmFile("33", 'N', 5, 4);
+  several.cellCount = 2;
+  several.cells.push_back(dedtest::utmCell(499000.0, 3999000.0, 5, 4, 30.0f));
+  std::vector<uint8_t> shortFile = dedtest::encode(dedtest::geographicFile(11, 11));
+  shortFile.resize(shortFile.size() - 4);
+  const std::pair<std::string, std::vector<uint8_t>> files[] = {
+      {"geographic.ded", dedtest::encode(dedtest::geographicFile(11, 11))},
+      {"utm.ded", dedtest::encode(utmSouth())},
+      {"several.ded", dedtest::encode(several)},
+      {"short.ded", shortFile},
+      {"bad\xff.ded", badMagic()}};
+  std::string outputs;
+  for (const auto &[name, bytes] : files) {
+    const ToolRun r = run({"info", work.write(name, bytes), "--json"});
+    outputs += " " + work.write(name + ".json", std::vector<uint8_t>(r.out.begin(), r.out.end()));
+  }
+  const std::string check = work.write("check.py", {});
+  std::ofstream(check) << "import json, sys, jsonschema\n"
+                          "schema = json.load(open(sys.argv[1]))\n"
+                          "for name in sys.argv[2:]:\n"
+                          "    jsonschema.validate(json.load(open(name)), schema)\n";
+  EXPECT_EQ(std::system(("python3 " + check + " " ELVARIN_INFO_SCHEMA + outputs).c_str()), 0);
+}
+
+TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {
+  std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(11, 11));
+  bytes.resize(bytes.size() - 10); // 5 samples short
+  const std::string ded = work.write("short.ded", bytes);
+  const ToolRun r = run({"convert", ded, at("short.png")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "elvarin-host: warning: " + ded +
+                       ": the file ends 5 samples short; they are shown as elevation 0\n");
+  const ToolRun info = run({"info", ded, "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(nlohmann::json::parse(info.out)["missingSamples"], 5);
+
+  // Without a single sample of a cell the plug-in cannot fill it.
+  bytes.resize(200);
+  work.write("short.ded", bytes);
+  const ToolRun none = run({"convert", ded, at("short.png")});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(clitest::linesOf(none.err).back(),
+            "elvarin-host: " + ded +
+                ": the samples are cut short: the file has 200 bytes, 442 needed (get-image "
+                "returned -3)");
+}
+
+TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
+  const std::vector<uint8_t> ded = dedtest::encode(dedtest::geographicFile(11, 11));
+  work.write("in.png", ded);
+  work.write("a.pgw", ded);
+  work.write("g.ded", ded);
+  fs::create_symlink(at("g.ded"), at("link.png"));
+  fs::create_hard_link(at("g.ded"), at("hard.prj"));
+  struct Case {
+    const char *input, *output, *says;
+  } const cases[] = {
+      {"in.png", "in.png", "in.png: the image would overwrite the input"},
+      {"a.pgw", "a.png", "a.pgw: the world file would overwrite the input"},
+      {"g.ded", "link.png", "link.png: the image would overwrite the input"},
+      {"g.ded", "hard.png", "hard.prj: the .prj file would overwrite the input"},
+  };
+  const auto before = namesIn(work.path());
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.output);
+    const ToolRun r = run({"convert", at(c.input), at(c.output)});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(namesIn(work.path()), before);
+  EXPECT_TRUE(slurp(at("in.png")) == slurp(at("g.ded"))) << "the inputs are untouched";
+  EXPECT_TRUE(slurp(at("a.pgw")) == slurp(at("g.ded")));
+}
+
+TEST_F(HostTool, PlantedLinksAreNeverWrittenThrough) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string victim = work.write("victim", {'k', 'e', 'e', 'p'});
+  // Links at the names a temporary file would once have had (the process
+  // id is the shell's, which exec keeps), and at the final name itself.
+  fs::create_symlink(victim, at("out.png"));
+  const std::string plant = "for n in 0 1 2 3; do ln -s " + victim + " " + at(".out.png.part-") +
+                            "$$-$n; ln -s " + victim + " " + at(".out.pgw.part-") + "$$-$n; done";
+  const std::string command = "sh -c '" + plant + "; exec \"$0\" convert \"$1\" \"$2\"' " +
+                              ELVARIN_HOST_EXE + " " + ded + " " + at("out.png");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(slurp(victim), "keep");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at("out.png"))));
+}
+
+TEST_F(HostTool, AFailedCommitKeepsTheEarlierOutputs) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  ASSERT_EQ(run({"convert", ded, at("out.png")}).exitCode, 0);
+  const std::string png = slurp(at("out.png")), pgw = slurp(at("out.pgw"));
+  // A folder that is not empty where the .prj goes: refused even for root.
+  fs::remove(at("out.prj"));
+  fs::create_directories(at("out.prj/inside"));
+  const ToolRun r = run({"convert", ded, at("out.png"), "--georef", "host"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot write " + at("out.prj")), std::string::npos) << r.err;
+  EXPECT_TRUE(slurp(at("out.png")) == png);
+  EXPECT_EQ(slurp(at("out.pgw")), pgw);
+  EXPECT_EQ(namesIn(work.path()), (std::vector<std::string>{"g.ded", "out.pgw", "out.png",
+                                                            "out.png.aux.xml", "out.prj"}));
+}
+
+struct SignalCase {
+  const char *label;
+  int signal;
+  bool ignoredAtStart;
+};
+
+void PrintTo(const SignalCase &value, std::ostream *os) { *os << value.label; }
+
+class Signals : public HostTool, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(Signals, CleanUpUnlessIgnoredFromTheStart) {
+  const SignalCase &c = GetParam();
+  ASSERT_EQ(run({"sample", at("big.ded"), "--kind", "mosaic", "--size", "4097"}).exitCode, 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    (void)std::signal(c.signal, c.ignoredAtStart ? SIG_IGN : SIG_DFL);
+    const rlimit noCore{0, 0}; // SIGQUIT dumps core otherwise
+    (void)setrlimit(RLIMIT_CORE, &noCore);
+    (void)std::freopen("/dev/null", "w", stderr);
+    execl(ELVARIN_HOST_EXE, ELVARIN_HOST_EXE, "convert", at("big.ded").c_str(),
+          at("big.png").c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Signal as soon as a temporary file exists, and again until it is done.
+  int status = 0;
+  bool signalled = false;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    const auto names = namesIn(work.path());
+    if (signalled ||
+        std::any_of(names.begin(), names.end(), [](const std::string &n) { return n[0] == '.'; })) {
+      signalled = kill(child, c.signal) == 0 || signalled;
+    }
+    usleep(1000);
+  }
+  ASSERT_TRUE(signalled) << "finished before a temporary file was seen";
+  if (c.ignoredAtStart) {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(namesIn(work.path()).size(), 5u);
+  } else {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+    EXPECT_EQ(namesIn(work.path()), std::vector<std::string>{"big.ded"});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, Signals,
+                         ::testing::Values(SignalCase{"quit", SIGQUIT, false},
+                                           SignalCase{"ignoredInterrupt", SIGINT, true}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, AMissingOutputFolderFailsBeforeReadingAnything) {
   const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
@@ -402,7 +608,15 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        "--kind must be geographic, utm or mosaic",
        2,
        false},
-      {{"sample", "x.ded", "--kind", "mosaic", "--size", "32767"}, "--size for a mosaic", 2, false},
+      {{"sample", "x.ded", "--kind", "mosaic", "--size", "2"},
+       "--size for a mosaic must be 1 + 1024 x cells per side (1025, 2049, ... 31745), not 2",
+       2,
+       false},
+      {{"sample", "x.ded", "--kind", "utm", "--zone", "61"},
+       "--zone must be a whole number from 1 to 60, not 61",
+       2,
+       false},
+      {{"sample", "x.ded", "--hemisphere", "Q"}, "--hemisphere must be N or S, not Q", 2, false},
       {{"info", "a.ded", "--plugin"}, "option --plugin needs a value", 2, false},
       {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
       {{"sample", "x.ded", "--plugin", "p.so"},
@@ -513,14 +727,24 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"bareNameInTheCurrentFolder", {"libcopy.so"}, "", "libcopy.so", "libcopy.so"}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-TEST_F(HostTool, InfoJsonStaysJsonForAFileNameThatIsNotUtf8) {
+TEST_F(HostTool, InfoJsonEscapesANameThatIsNotUtf8SoThatItRoundTrips) {
   const std::string ded =
-      work.write("bad\xff name.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+      work.write("bad\xff \xc3\xa9.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto doc = nlohmann::json::parse(r.out, nullptr, false);
-  ASSERT_TRUE(doc.is_object()) << r.out;
-  EXPECT_EQ(doc.value("file", ""), at("bad\xef\xbf\xbd name.ded")) << "U+FFFD for the odd byte";
+  // The odd byte as a lone surrogate, as Python's "surrogateescape" reads it
+  // back into the same bytes; valid UTF-8 stays as it is.
+  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9.ded\""), std::string::npos) << r.out;
+  const std::string script = work.write("rt.py", {});
+  std::ofstream(script) << "import json, os, sys\n"
+                           "name = json.load(open(sys.argv[1]))['file']\n"
+                           "sys.exit(0 if os.path.isfile(os.fsencode(name)) else 1)\n";
+  const std::string out = work.write("out.json", {});
+  std::ofstream(out) << r.out;
+  if (std::system("python3 -c 1 2>/dev/null") != 0) {
+    GTEST_SKIP() << "python3 is not installed";
+  }
+  EXPECT_EQ(std::system(("python3 " + script + " " + out).c_str()), 0);
 }
 
 } // namespace

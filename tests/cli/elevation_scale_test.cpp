@@ -42,27 +42,6 @@ INSTANTIATE_TEST_SUITE_P(Ranges, ElevationScales,
                          ::testing::Values(Range{12, 1959}, Range{0, 255}, Range{-430, 8848},
                                            Range{-32768, 32767}, Range{100, 101}));
 
-TEST(DedElevationRange, IsReadFromTheStatistics) {
-  dedtest::File file = dedtest::geographicFile(3, 3);
-  file.minElevation = -42;
-  file.maxElevation = 1234;
-  dedtest::TempDir dir;
-  const std::string path = dir.write("a.ded", dedtest::encode(file));
-  double lowest = 0, highest = 0;
-  std::string error;
-  ASSERT_TRUE(elvhost::readDedElevationRange(path, &lowest, &highest, &error)) << error;
-  EXPECT_EQ(lowest, -42);
-  EXPECT_EQ(highest, 1234);
-
-  std::vector<uint8_t> bytes = dedtest::encode(file);
-  bytes.resize(dedtest::kStatisticsOffset + 7); // one byte short of the range
-  const std::string shortPath = dir.write("short.ded", bytes);
-  EXPECT_FALSE(elvhost::readDedElevationRange(shortPath, &lowest, &highest, &error));
-  EXPECT_NE(error.find(shortPath), std::string::npos) << error;
-  EXPECT_FALSE(elvhost::readDedElevationRange((dir.path() / "none.ded").string(), &lowest, &highest,
-                                              &error));
-}
-
 TEST(AuxXmlScale, IsWhatGdalReportsForTheImage) {
   if (!clitest::haveGdalInfo()) {
     GTEST_SKIP() << "gdalinfo is not installed";

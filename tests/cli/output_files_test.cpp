@@ -64,6 +64,22 @@ TEST(OutputSet, AbandonedOutputsLeaveNothingAndOldFilesStand) {
   EXPECT_EQ(contents(dir.path() / "a.png"), "old");
 }
 
+TEST(OutputSet, ARefusedRenamePutsBackWhatTheEarlierRenamesReplaced) {
+  dedtest::TempDir dir;
+  dir.write("a.png", {'o', 'l', 'd'});
+  elvhost::OutputSet outputs;
+  std::string error;
+  ASSERT_TRUE(outputs.writeText((dir.path() / "a.png").string(), "new", &error)) << error;
+  ASSERT_TRUE(outputs.writeText((dir.path() / "a.pgw").string(), "1\n", &error)) << error;
+  // A folder that is not empty takes the last name after it was checked:
+  // no rename can replace it, whoever runs the test.
+  fs::create_directories(dir.path() / "a.pgw" / "inside");
+  EXPECT_FALSE(outputs.commit(&error));
+  EXPECT_NE(error.find("a.pgw"), std::string::npos) << error;
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.pgw", "a.png"}));
+  EXPECT_EQ(contents(dir.path() / "a.png"), "old");
+}
+
 TEST(OutputSet, UnwritablePlacesAreRefusedNamingTheFile) {
   dedtest::TempDir dir;
   elvhost::OutputSet outputs;

@@ -1,0 +1,40 @@
+// What a DED file's own headers say, read through the plug-in's file readers
+// as any program may: the description the plug-in would make, the records
+// behind it, and, when the file is unusable, why in the user's words. The
+// host learns only a status code; this is how elvarin-host says more.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ded/describe.h"
+#include "ded/records.h"
+
+namespace elvhost {
+
+struct CellFacts {
+  DedCellHeader header{};
+  int64_t offset = 0;  // where its samples start in the file, bytes
+  int64_t samples = 0; // samples its block holds
+  int64_t bytes = 0;   // their size in the file
+  int64_t missing = 0; // of those, how many lie past the end of the file
+};
+
+struct FileFacts {
+  std::string problem; // why the file cannot be imported; empty when it can
+  int64_t bytes = 0;   // the file's length
+  DedHeader header{};
+  DedStatistics statistics{};
+  std::vector<CellFacts> cells;
+  bool described = false; // image holds the plug-in's description
+  DedImageInfo image{};
+  int64_t missingSamples() const;
+};
+
+// Reads path's records. Never fails as such: what cannot be read is said in
+// problem ("is a folder", "UTM zone 61 is outside 1..60", ...); the records
+// read before that are kept.
+FileFacts readFileFacts(const std::string &path);
+
+} // namespace elvhost
