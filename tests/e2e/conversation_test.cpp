@@ -69,11 +69,12 @@ Cell spacedCell(float xMin, float yMin, float xMax, float yMax, int columns, int
 
 // South and west of the origin, 6 x 4 samples at 0.05 x 0.1 degree. The second
 // cell runs past the top and the right edge; the third, with negative
-// spacings, starts two columns left of the mosaic and one row below it.
+// spacings and more rows than columns, starts two columns left of the mosaic
+// and one row below it.
 File southWestClipped() {
   return mosaic("GEO", {spacedCell(-71.0f, -34.0f, -70.75f, -33.7f, 6, 4, 1800, 3600, 100),
                         spacedCell(-70.85f, -33.8f, -70.8f, -33.8f, 5, 4, 1800, 3600, 400),
-                        spacedCell(-70.9f, -33.9f, -70.9f, -33.9f, 3, 3, -1800, -3600, 700)});
+                        spacedCell(-70.9f, -33.9f, -70.9f, -33.9f, 3, 4, -1800, -3600, 700)});
 }
 
 // A UTM file in the south: 5 columns of 3 samples at 30 m east, 90 m north;

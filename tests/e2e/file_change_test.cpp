@@ -50,6 +50,8 @@ std::vector<Case> cases() {
   return {
       {"grows_after_get_info", small, dedtest::encode(large), After::GetInfo, 0, -8},
       {"shrinks_after_get_info", large, dedtest::encode(small), After::GetInfo, 0, -8},
+      {"taller_after_get_info", small, dedtest::encode(dedtest::geographicFile(7, 9, ramp)),
+       After::GetInfo, 0, -8},
       {"new_samples_after_get_info", small, dedtest::encode(dedtest::geographicFile(7, 5, other)),
        After::GetInfo, 0, 0},
       {"emptied_after_get_info", small, {}, After::GetInfo, 0, -3},

@@ -80,6 +80,20 @@ TEST_F(Describe, AbuttingTilesSnapToTheWholeSize) {
   EXPECT_EQ(info.height, 1201);
 }
 
+// West of the meridian to east of it, the extent over the spacing is
+// 156.9375014 in double precision, within 1/16 of 157; in single precision
+// (the extent or the spacing) it would be 156.9374943 and truncate to 156.
+TEST_F(Describe, MosaicAcrossTheMeridianIsSizedInDoublePrecision) {
+  File file;
+  file.cellCount = 2;
+  file.cells = {dedtest::geographicCell(-0.3, 45, 3, 2, 300.0f),
+                dedtest::geographicCell(1.0078125, 45, 1, 2, 300.0f)};
+  DedImageInfo info;
+  ASSERT_EQ(describe(file, &info), DED_OK);
+  EXPECT_EQ(info.width, 158);
+  EXPECT_EQ(info.height, 2);
+}
+
 TEST_F(Describe, UtmHemisphereAndZone) {
   const struct {
     std::string zone;
@@ -93,6 +107,7 @@ TEST_F(Describe, UtmHemisphereAndZone) {
       {"1", 's', DED_OK, 1, 0},
       {"60", 'S', DED_OK, 60, 0},
       {"  \t+07xyz", 'N', DED_OK, 7, 1},
+      {"\n\v\f\r 9", 'S', DED_OK, 9, 0}, // every space "%d" skips
       {"0033", 'N', DED_OK, 33, 1},
       {std::string(114, '0') + "12", 'N', DED_OK, 12, 1}, // runs to the header's end
       {"33", 'X', DED_ERR_BADARG, 0, 0},
@@ -119,12 +134,15 @@ TEST_F(Describe, UtmHemisphereAndZone) {
   }
 }
 
-TEST_F(Describe, ProjectionTagIsCaseSensitive) {
-  File file = dedtest::utmFile("33", 'X', 4, 4);
-  file.projection = "utm";
-  DedImageInfo info;
-  ASSERT_EQ(describe(file, &info), DED_OK);
-  EXPECT_EQ(info.projection, PROJ_GEOGRAPHIC);
+TEST_F(Describe, OnlyTheWholeUpperCaseTagIsUtm) {
+  for (const char *tag : {"utm", "UTX"}) {
+    SCOPED_TRACE(tag);
+    File file = dedtest::utmFile("33", 'X', 4, 4);
+    file.projection = tag;
+    DedImageInfo info;
+    ASSERT_EQ(describe(file, &info), DED_OK);
+    EXPECT_EQ(info.projection, PROJ_GEOGRAPHIC);
+  }
 }
 
 TEST_F(Describe, UtmMosaicHasItsFirstCellsSize) {
@@ -202,15 +220,44 @@ TEST_F(Describe, UnusableHeaderValuesAreRefused) {
       {"count beyond int32", [](File &f) { f.cells[1].columnCount = 3.0e9f; }},
       {"count of exactly 2^31", [](File &f) { f.cells[1].rowCount = 2147483648.0f; }},
       {"infinite bound", [=](File &f) { f.cells[1].xMax = inf; }},
+      {"infinite western bound of a single cell",
+       [=](File &f) {
+         f.cellCount = 1;
+         f.cells[0].xMin = -inf;
+       }},
+      {"infinite eastern bound of a single cell",
+       [=](File &f) {
+         f.cellCount = 1;
+         f.cells[0].xMax = inf;
+       }},
       {"NaN bound", [=](File &f) { f.cells[0].yMin = nan; }},
       {"NaN spacing in a later cell", [=](File &f) { f.cells[1].ySpacing = nan; }},
       {"zero first spacing", [](File &f) { f.cells[0].xSpacing = 0.0f; }},
       {"negative first spacing", [](File &f) { f.cells[0].ySpacing = -300.0f; }},
+      {"negative first spacing over no extent",
+       [](File &f) {
+         f.cells[0].xSpacing = -300.0f;
+         for (dedtest::Cell &cell : f.cells) {
+           cell.xMin = cell.xMax = 10.0f;
+         }
+       }},
       {"mosaic wider than int32", [](File &f) { f.cells[0].xSpacing = 1.0e-6f; }},
       {"inverted bounds",
        [](File &f) {
          f.cells[0].xMin = 20.0f;
          f.cells[1].xMin = 20.0f;
+       }},
+      {"inverted y bounds",
+       [](File &f) {
+         f.cells[0].yMin = 47.0f;
+         f.cells[1].yMin = 47.0f;
+       }},
+      // 12.000213 / (0.00020116924 / 36000) = 2147483647.24: 2^31 columns.
+      {"mosaic of exactly 2^31 columns",
+       [](File &f) {
+         f.cells[0].xMin = 0.0f;
+         f.cells[0].xSpacing = 0.00020116924f;
+         f.cells[1].xMax = 12.000213f;
        }},
       {"raster beyond int32 bytes",
        [](File &f) {

@@ -63,6 +63,7 @@ const Range kRanges[] = {
     {-100.0f, 900.0f},      {0.0f, 255.0f},     {37.0f, 37.0f},  {900.0f, -100.0f},
     {-32768.0f, 32767.0f},  {0.0f, 1.0f},       {-1.0f, 0.0f},   {32767.0f, -32768.0f},
     {-32768.0f, -32768.0f}, {1000.0f, 1003.0f}, {0.5f, 254.75f}, {-0.0f, 100.0f},
+    {-32767.9f, 32767.0f}, // sample + 32767.9 is exact in double, not in single precision
 };
 
 TEST(Grey, WorkedNumbers) {

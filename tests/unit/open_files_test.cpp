@@ -9,6 +9,7 @@
 #include "ded/records.h"
 #include "host/status.h"
 #include "plugin/open_close.h"
+#include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -32,6 +33,7 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
   const struct {
     const char *mode;
     int32_t status;
+    bool noMemory = false; // the host has no block for the rewritten mode
   } cases[] = {{"r", DED_OK},
                {"rb", DED_OK},
                {"r+", DED_OK},
@@ -44,11 +46,15 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
                // Around the longest mode rewritten on the stack (32), and far past it.
                {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_OK},
                {"rbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", DED_OK},
-               {"rtttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttt", DED_OK}};
+               {"rtttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttt", DED_OK},
+               {"rtttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttttt",
+                DED_ERR_NOMEM, true}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.mode);
     int32_t handle = -1;
+    qvstandin::failAllAllocations(c.noMemory);
     EXPECT_EQ(openWith(path, c.mode, &handle), c.status);
+    qvstandin::failAllAllocations(false);
     if (c.status == DED_OK) {
       EXPECT_EQ(handle, 0);
       EXPECT_EQ(closeHandle(handle), DED_OK);
@@ -74,6 +80,7 @@ TEST_F(OpenFiles, TextModeReadsBinaryBytes) {
   EXPECT_EQ(samples[0], 0x0D0A);
   EXPECT_EQ(samples[1], 0x1A1A);
   EXPECT_EQ(samples[2], 0x0A0D);
+  EXPECT_EQ(samples[3], 0x0A0D);
   EXPECT_EQ(closeHandle(handle), DED_OK);
 }
 

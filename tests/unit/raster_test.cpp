@@ -153,15 +153,19 @@ TEST_F(GetImage, TwoCellMosaic) {
 
 // A cell whose offset is 2 / (300 / 36000) = 240 in double starts at column
 // 240 (in single precision the quotient would truncate to 239); one whose
-// offset is really 239.5 starts at 239. Columns no cell covers are grey 0.
+// offset is really 239.5 starts at 239. Across the meridian the offset is
+// 156.9375014 in double, within 1/16 of 157; subtracting the bounds or
+// dividing the spacing in single precision would give 156.9374943, which
+// truncates to 156. Columns no cell covers are grey 0.
 TEST_F(GetImage, CellOffsetsInDoublePrecision) {
   const struct {
+    double firstXMin;
     double xMin;
     int32_t column;
-  } cases[] = {{12.0, 240}, {10.0 + 239.5 / 120.0, 239}};
+  } cases[] = {{10.0, 12.0, 240}, {10.0, 10.0 + 239.5 / 120.0, 239}, {-0.3, 1.0078125, 157}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.column);
-    const Delivery d = deliver(mosaic({geographicCell(10, 45, 3, 2, 300, pattern),
+    const Delivery d = deliver(mosaic({geographicCell(c.firstXMin, 45, 3, 2, 300, pattern),
                                        geographicCell(c.xMin, 45, 2, 2, 300, pattern)}));
     ASSERT_EQ(d.status, DED_OK);
     ASSERT_GE(d.width, c.column + 2);
@@ -240,22 +244,34 @@ TEST_F(GetImage, CellsOutsideTheMosaicAreDroppedAndConsumed) {
   expectImage(d, [&](int c, int r) { return expected[r][c]; });
 }
 
-// A cell whose counts are not whole reads trunc(columns x rows) samples (2.5
-// x 3 = 7.5: seven, where rounding would take eight) and places the whole
-// columns (2) of its whole rows (3); the next cell's block follows.
+// A cell whose counts are not whole reads trunc(columns x rows) samples, the
+// product taken in double precision, and places the whole columns of its
+// whole rows; the next cell's block follows. 2.5 x 3 = 7.5 reads seven
+// (rounding would take eight) and places 2 x 3; 6.25 x 0.32 = 1.99999995
+// reads one (in single precision the product is 2) and places nothing.
 TEST_F(GetImage, NonIntegralCountsConsumeTheirProduct) {
-  Cell odd = geographicCell(0, 0, 3, 3, 36000);
-  odd.columnCount = 2.5f;
-  odd.rowCount = 3.0f;
-  odd.samples = {31, 32, 33, 34, 35, 36, 37};
-  const Delivery d = deliver(mosaic({geographicCell(0, 0, 3, 3, 36000, pattern), odd,
-                                     geographicCell(2, 0, 1, 3, 36000, [](int, int r) {
-                                       return static_cast<int16_t>(50 + r);
-                                     })}));
-  ASSERT_EQ(d.width, 3);
-  ASSERT_EQ(d.height, 3);
-  const uint8_t expected[3][3] = {{31, 34, 50}, {32, 35, 51}, {33, 36, 52}};
-  expectImage(d, [&](int c, int r) { return expected[r][c]; });
+  const struct {
+    float columns, rows;
+    std::vector<int16_t> samples;
+    uint8_t expected[3][3];
+  } cases[] = {
+      {2.5f, 3.0f, {31, 32, 33, 34, 35, 36, 37}, {{31, 34, 50}, {32, 35, 51}, {33, 36, 52}}},
+      {6.25f, 0.32f, {31}, {{1, 8, 50}, {2, 9, 51}, {3, 10, 52}}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.columns << " x " << c.rows);
+    Cell odd = geographicCell(0, 0, 3, 3, 36000);
+    odd.columnCount = c.columns;
+    odd.rowCount = c.rows;
+    odd.samples = c.samples;
+    const Delivery d = deliver(mosaic({geographicCell(0, 0, 3, 3, 36000, pattern), odd,
+                                       geographicCell(2, 0, 1, 3, 36000, [](int, int r) {
+                                         return static_cast<int16_t>(50 + r);
+                                       })}));
+    ASSERT_EQ(d.width, 3);
+    ASSERT_EQ(d.height, 3);
+    expectImage(d, [&](int col, int r) { return c.expected[r][col]; });
+  }
 }
 
 // What get-image asks the host for, against the image it delivers: the cell
@@ -271,6 +287,19 @@ TEST_F(GetImage, AsksTheHostForHeadersAndOneBandOrCell) {
       {"1100 x 1024 cell, bands of 512 columns",
        dedtest::geographicFile(1100, 1024, pattern),
        {40, 40, 512 * 1024 * 2}},
+      {"70 x 5000 cell, bands of 104 columns cut to 64",
+       dedtest::geographicFile(70, 5000, pattern),
+       {40, 40, 64 * 5000 * 2}},
+      {"70 x 5000 cell of cell count 0: still one cell in bands",
+       [] {
+         File file = dedtest::geographicFile(70, 5000, pattern);
+         file.cellCount = 0;
+         return file;
+       }(),
+       {40, 40, 64 * 5000 * 2}},
+      {"1 x 524289 cell, taller than a band: one column",
+       dedtest::geographicFile(1, 524289, pattern),
+       {40, 40, 524289 * 2}},
       {"mosaic of 4 x 2 and 2 x 3 cells",
        mosaic({geographicCell(0, 0, 4, 2, 36000, pattern), geographicCell(1, 0, 2, 3, 36000)}),
        {80, 80, 4 * 3 * 2}},
@@ -435,6 +464,12 @@ TEST_F(GetImage, HostileHeadersAreRefusedWithoutTouchingTheBuffer) {
     cell.columnCount = 0;
     cell.samples.clear();
   });
+  File emptyFirst = withCell(
+      [](Cell &cell) {
+        cell.columnCount = 0;
+        cell.samples.clear();
+      },
+      0);
   File tooManySamples = withCell([](Cell &cell) {
     cell.columnCount = 2.5f;
     cell.rowCount = 2.5f;
@@ -465,6 +500,7 @@ TEST_F(GetImage, HostileHeadersAreRefusedWithoutTouchingTheBuffer) {
     int32_t status;
   } cases[] = {
       {"cell without samples among others", emptyAmongOthers, DED_ERR_READ},
+      {"cell without samples before others", emptyFirst, DED_ERR_READ},
       {"2.5 x 2.5 samples in a 2 x 2 scratch block", tooManySamples, DED_ERR_BADARG},
       {"scratch block beyond 2 GiB", hugeScratch, DED_ERR_BADARG},
       {"3000 x 3000 cell in a tiny file", bigCellsTinyFile, DED_ERR_READ},

@@ -1,0 +1,712 @@
+#!/usr/bin/env python3
+"""Mutation testing of the plug-in's own code (host/, ded/, image/, plugin/).
+
+Applies one hand-picked fault at a time to a source file, rebuilds the
+plug-in's test binaries in a build directory of their own, runs the plug-in's
+suites (unit, read faults, end to end, the fuzz replays and the export check)
+and records whether any of them noticed: killed, survived, or not compiling. A
+run that outlasts the timeout counts as killed. The source is restored after
+every mutant, also on Ctrl-C, and the tree is checked clean at the end.
+
+    scripts/mutate.py                 every mutant
+    scripts/mutate.py --only cells    mutants whose id starts with "cells"
+    scripts/mutate.py --list          the table, without running anything
+
+Each mutant is (file, original text, replacement, what the fault is). The
+original text must occur exactly once in its file. A mutant that no test can
+tell from the original carries "equivalent: <why>"; it is still run, and a
+kill of it would mean the reason is wrong.
+"""
+
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+
+# The binaries the plug-in's suites need; the command-line host is not built.
+TARGETS = ["elvarin", "unit_tests", "read_fault_tests", "e2e_tests", "ded_fuzz_replay",
+           "ded_make_seeds"]
+
+
+def M(path, original, replacement, description, equivalent=None):
+    return {"path": path, "original": original, "replacement": replacement,
+            "description": description, "equivalent": equivalent}
+
+
+MUTANTS = [
+    # host/status.h
+    M("host/status.h", "DED_ERR_READ = -3;", "DED_ERR_READ = -4;", "wrong read-failure code"),
+    M("host/status.h", "-8; // bad handle", "-7; // bad handle", "wrong bad-argument code"),
+    # host/attributes.h
+    M("host/attributes.h", "PROJ_UTM = 4;", "PROJ_UTM = 3;", "wrong UTM projection code"),
+    M("host/attributes.h", "QV_HEMISPHERE_NORTH = 1;", "QV_HEMISPHERE_NORTH = 0;",
+      "north hemisphere coded as south"),
+    M("host/attributes.h", "QV_TEXTURE_TYPE = 2;", "QV_TEXTURE_TYPE = 1;", "wrong texture type"),
+    M("host/attributes.h", "QV_GREY_HIGH = 255.0f;", "QV_GREY_HIGH = 256.0f;",
+      "grey range one too high"),
+    M("host/attributes.h", "QV_SIGNED_FLAG = 1;", "QV_SIGNED_FLAG = 0;", "signed flag cleared"),
+    # host/host_block.h
+    M("host/host_block.h", "void operator()(void *block) const { qvFree(block); }",
+      "void operator()(void *block) const { (void)block; }", "host blocks never released"),
+    M("host/host_block.h", "if (bytes < 0 || static_cast<uint64_t>(bytes) > SIZE_MAX) {",
+      "if (static_cast<uint64_t>(bytes) > SIZE_MAX) {", "negative size check dropped",
+      "equivalent: every caller passes a product of non-negative counts, and on a 64-bit "
+      "size_t the remaining check never fires"),
+    M("host/host_block.h", "return HostBlock<T>(static_cast<T *>(qvMalloc(static_cast<size_t>(bytes))));",
+      "return HostBlock<T>(static_cast<T *>(qvMalloc(static_cast<size_t>(bytes) / 2)));",
+      "half the block asked for"),
+    # host/qvapi.h
+    M("host/qvapi.h", '#define QVAPI_PLUGIN_EXPORT __attribute__((visibility("default")))',
+      '#define QVAPI_PLUGIN_EXPORT __attribute__((visibility("hidden")))',
+      "entry points not exported"),
+    M("host/qvapi.h", "QVAPI_HOST_FN int32_t qvSetTextureMinMax(QvImageRec image, float min, float max);",
+      "QVAPI_HOST_FN int32_t qvSetTextureMinMax(QvImageRec image, double min, double max);",
+      "grey range setter declared with doubles"),
+    M("host/qvapi.h", "typedef int32_t (*QvGetImageDataFunc)(void *host0, void *host1, int32_t handle, void *unused,",
+      "typedef int32_t (*QvGetImageDataFunc)(void *host0, void *host1, int32_t handle, uint8_t *unused,",
+      "get-image callback shape changed"),
+    # ded/records.h
+    M("ded/records.h", "DED_HEADER_SIZE = 128;", "DED_HEADER_SIZE = 127;", "header size off by one"),
+    M("ded/records.h", "DED_FIRST_CELL_HEADER = DED_HEADER_SIZE + DED_STATISTICS_SIZE;",
+      "DED_FIRST_CELL_HEADER = DED_HEADER_SIZE;", "first cell header offset misses the statistics"),
+    M("ded/records.h", "DED_SAMPLE_SIZE = 2;", "DED_SAMPLE_SIZE = 1;", "sample size of one byte"),
+    M("ded/records.h", "DED_GEOGRAPHIC_SPACING_UNITS = 36000.0;",
+      "DED_GEOGRAPHIC_SPACING_UNITS = 3600.0;", "spacing in arc-seconds instead of tenths"),
+    M("ded/records.h", "inline uint16_t swap16(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }",
+      "inline uint16_t swap16(uint16_t v) { return static_cast<uint16_t>(v >> 8); }",
+      "16-bit swap loses the low byte"),
+    M("ded/records.h", "((v >> 8) & 0x0000ff00u)", "((v >> 8) & 0x00ff0000u)",
+      "32-bit swap with the wrong mask"),
+    M("ded/records.h", "inline int16_t dedDecodeSample(uint16_t stored) { return static_cast<int16_t>(swap16(stored)); }",
+      "inline int16_t dedDecodeSample(uint16_t stored) { return static_cast<int16_t>(stored); }",
+      "stored sample decoded without a swap"),
+    # ded/records.cpp
+    M("ded/records.cpp", "  return swap32(word);", "  return word;", "big-endian word not swapped"),
+    M("ded/records.cpp", "if (std::fread(bytes, size, 1, stream) != 1) {",
+      "if (std::fread(bytes, 1, size, stream) == 0) {", "a record read short is accepted"),
+    M("ded/records.cpp", "std::perror(message);", "std::fputs(message, stderr);",
+      "failed record read prints no reason"),
+    M("ded/records.cpp", "const uint32_t word0 = loadBig32(bytes);",
+      "const uint32_t word0 = loadBig32(bytes + 4);", "first word read from the magic"),
+    M("ded/records.cpp", "std::memcpy(dest->projection, bytes + 8,", "std::memcpy(dest->projection, bytes + 7,",
+      "projection tag one byte early"),
+    M("ded/records.cpp", "std::memcpy(&dest->hemisphere, bytes + 11, 1);",
+      "std::memcpy(&dest->hemisphere, bytes + 12, 1);", "hemisphere letter read from the zone"),
+    M("ded/records.cpp", "const uint16_t minimum = loadBig16(bytes + 4);",
+      "const uint16_t minimum = loadBig16(bytes + 6);", "minimum elevation read from the maximum"),
+    M("ded/records.cpp", "words[i] = loadBig32(bytes + 4 * i);", "words[i] = loadBig32(bytes + i);",
+      "cell header words overlap"),
+    M("ded/records.cpp", "  for (int32_t i = 0; i < count; ++i) {\n    raw[i] = swap16(raw[i]);",
+      "  for (int32_t i = 0; i < count - 1; ++i) {\n    raw[i] = swap16(raw[i]);",
+      "last converted sample not swapped"),
+    M("ded/records.cpp", "  if (count <= 0) {\n    return nullptr;", "  if (count < 0) {\n    return nullptr;",
+      "a request for no samples reaches fread",
+      "equivalent: fread of no items returns 0, which fails the same way with nothing read"),
+    M("ded/records.cpp", "  if (got == 0) {\n    return nullptr;", "  if (got < wanted) {\n    return nullptr;",
+      "a short read of samples fails"),
+    M("ded/records.cpp", "std::memset(dest + got, 0, (wanted - got) * sizeof(uint16_t));",
+      "std::memset(dest + got, 0, wanted - got);", "zero fill counts bytes as samples"),
+    M("ded/records.cpp", "  std::memset(dest + got, 0, (wanted - got) * sizeof(uint16_t));\n", "",
+      "no zero fill after a short read"),
+    M("ded/records.cpp", "*read = static_cast<int32_t>(got);", "*read = count;",
+      "a short read reported as whole"),
+    M("ded/records.cpp", "(void)std::fseek(stream, offset, SEEK_SET);",
+      "(void)std::fseek(stream, offset, SEEK_CUR);", "fresh seek relative to the position"),
+    M("ded/records.cpp", "  (void)std::fflush(stream);\n", "", "fresh seek keeps the buffered input"),
+    M("ded/records.cpp", "return seek64(stream, offset, SEEK_SET) == 0; }",
+      "return seek64(stream, offset, SEEK_SET) != 0; }", "seek result inverted"),
+    M("ded/records.cpp", "  if (seek64(stream, position, SEEK_SET) != 0) {",
+      "  if (false) {\n    (void)position;", "stream size leaves the stream at the end"),
+    M("ded/records.cpp", "  return size;\n}", "  return size - 1;\n}", "stream size one byte short"),
+    # ded/cells.h
+    M("ded/cells.h", "return cellCount > 1 ? cellCount : 1;", "return cellCount >= 0 ? cellCount : 1;",
+      "a cell count of 0 reads no header"),
+    M("ded/cells.h", "return DED_FIRST_CELL_HEADER + int64_t{headerCount} * DED_CELL_HEADER_SIZE;",
+      "return DED_FIRST_CELL_HEADER + int64_t{headerCount - 1} * DED_CELL_HEADER_SIZE;",
+      "first block offset one header early"),
+    # ded/cells.cpp
+    M("ded/cells.cpp", "kSnapDistance = 1.0 / 16.0;", "kSnapDistance = 1.0 / 8.0;", "snap distance 1/8"),
+    M("ded/cells.cpp", "kInt32Limit = 2147483648.0f;", "kInt32Limit = 2147483647.0f;",
+      "count limit written as INT32_MAX",
+      "equivalent: 2147483647.0f and 2147483648.0f are the same float, 2^31"),
+    M("ded/cells.cpp", "count >= 0.0f && count < kInt32Limit", "count >= 0.0f && count <= kInt32Limit",
+      "a count of exactly 2^31 accepted"),
+    M("ded/cells.cpp", "return std::isfinite(count) && count >= 0.0f", "return count >= 0.0f",
+      "count finiteness check dropped",
+      "equivalent: NaN fails count >= 0 and infinity fails count < 2^31"),
+    M("ded/cells.cpp", "std::isfinite(cell.xMin) &&\n", "\n", "infinite western bound accepted"),
+    M("ded/cells.cpp", "std::isfinite(cell.xMax) && std::isfinite(cell.yMin)", "std::isfinite(cell.yMin)",
+      "infinite eastern bound accepted"),
+    M("ded/cells.cpp", "std::isfinite(cell.xSpacing) && std::isfinite(cell.ySpacing);",
+      "std::isfinite(cell.ySpacing);", "NaN x spacing accepted"),
+    M("ded/cells.cpp", "    if (!dedCellUsable(cells[i])) {\n      return DED_ERR_BADARG;",
+      "    if (!dedCellUsable(cells[i])) {\n      return DED_ERR_READ;",
+      "unusable cell reported as a read failure"),
+    M("ded/cells.cpp", "return std::trunc(static_cast<double>(cell.columnCount) * static_cast<double>(cell.rowCount));",
+      "return std::round(static_cast<double>(cell.columnCount) * static_cast<double>(cell.rowCount));",
+      "sample count rounded instead of truncated"),
+    M("ded/cells.cpp", "return std::trunc(static_cast<double>(cell.columnCount) * static_cast<double>(cell.rowCount));",
+      "return std::trunc(cell.columnCount * cell.rowCount);",
+      "sample count multiplied in single precision"),
+    M("ded/cells.cpp", "if (samples > static_cast<double>(scratchSamples)) {",
+      "if (samples >= static_cast<double>(scratchSamples)) {", "the largest cell refused"),
+    M("ded/cells.cpp", "if (samples < 1.0 || offset + DED_SAMPLE_SIZE > fileSize) {",
+      "if (offset + DED_SAMPLE_SIZE > fileSize) {", "a cell without samples passes the check"),
+    M("ded/cells.cpp", "if (samples < 1.0 || offset + DED_SAMPLE_SIZE > fileSize) {",
+      "if (samples < 1.0 || offset + DED_SAMPLE_SIZE >= fileSize) {",
+      "a block of exactly one sample at the end refused"),
+    M("ded/cells.cpp", "if (samples < 1.0 || offset + DED_SAMPLE_SIZE > fileSize) {",
+      "if (samples < 1.0 || offset > fileSize) {", "half a sample counts as a block"),
+    M("ded/cells.cpp", "const double nearest = std::nearbyint(quotient);",
+      "const double nearest = std::round(quotient);", "nearest whole number rounded half away",
+      "equivalent: nearbyint and round differ only at halves, which lie 1/2 from both "
+      "neighbours and so never snap"),
+    M("ded/cells.cpp", "if (std::fabs(quotient - nearest) <= kSnapDistance) {",
+      "if (std::fabs(quotient - nearest) < kSnapDistance) {", "exactly 1/16 off no longer snaps"),
+    M("ded/cells.cpp", "if (std::fabs(quotient - nearest) <= kSnapDistance) {",
+      "if (quotient - nearest <= kSnapDistance) {", "snap distance without fabs"),
+    M("ded/cells.cpp", "  return std::trunc(quotient);\n}", "  return std::floor(quotient);\n}",
+      "floor instead of trunc"),
+    M("ded/cells.cpp", "return projection == PROJ_UTM ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;",
+      "return projection != PROJ_UTM ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;", "spacing units inverted"),
+    M("ded/cells.cpp", "const double step = static_cast<double>(spacing) / units;",
+      "const double step = static_cast<float>(static_cast<double>(spacing) / units);",
+      "placing step rounded to single precision"),
+    M("ded/cells.cpp", "dedWholePart((static_cast<double>(cellLow) - static_cast<double>(mosaicLow)) / step);",
+      "dedWholePart(static_cast<double>(cellLow - mosaicLow) / step);",
+      "placing offset subtracted in single precision"),
+    M("ded/cells.cpp", "dedWholePart((static_cast<double>(cellLow) - static_cast<double>(mosaicLow)) / step);",
+      "std::trunc((static_cast<double>(cellLow) - static_cast<double>(mosaicLow)) / step);",
+      "placing quotient truncated without the snap"),
+    M("ded/cells.cpp", "if (!std::isfinite(whole) || whole < static_cast<double>(INT32_MIN) ||",
+      "if (whole < static_cast<double>(INT32_MIN) ||", "non-finite offset not dropped",
+      "equivalent on x86-64: infinities fail the range check, and a NaN (0/0) converts to "
+      "INT64_MIN, whose block lies wholly outside the image (a float-cast-overflow sanitizer "
+      "build reports it)"),
+    M("ded/cells.cpp", "return axisOrigin(cell.xMin, xMin, cell.xSpacing, units, column) &&",
+      "return axisOrigin(cell.xMin, xMin, cell.ySpacing, units, column) &&",
+      "column placed by the y spacing"),
+    M("ded/cells.cpp", "axisOrigin(cell.yMin, yMin, cell.ySpacing, units, row);",
+      "axisOrigin(cell.yMin, yMin, cell.xSpacing, units, row);", "row placed by the x spacing"),
+    M("ded/cells.cpp", "axisOrigin(cell.yMin, yMin, cell.ySpacing, units, row);",
+      "axisOrigin(cell.xMin, yMin, cell.ySpacing, units, row);", "row placed from the western bound"),
+    # ded/describe.cpp
+    M("ded/describe.cpp", "kStartLow = 1.0e10f;", "kStartLow = 1.0e5f;", "minima start too low"),
+    M("ded/describe.cpp", "if (cell.yMin < info->yMin) {", "if (cell.yMin > info->yMin) {",
+      "southern bound folds the wrong way"),
+    M("ded/describe.cpp", "info->yMax = cell.yMax;", "info->yMax = cell.xMax;",
+      "northern bound from the eastern one"),
+    M("ded/describe.cpp", "info->maxColumns = static_cast<int32_t>(cell.columnCount);",
+      "info->maxColumns = static_cast<int32_t>(cell.rowCount);", "largest columns from the rows"),
+    M("ded/describe.cpp", "info->maxRows = static_cast<int32_t>(cell.rowCount);",
+      "info->maxRows = static_cast<int32_t>(cell.columnCount);", "largest rows from the columns"),
+    M("ded/describe.cpp", "(text[i] == ' ' || (text[i] >= '\\t' && text[i] <= '\\r'))",
+      "(text[i] == ' ' || text[i] == '\\t')", "only blanks and tabs skipped before the zone"),
+    M("ded/describe.cpp", "const size_t end = sizeof text;", "const size_t end = sizeof text - 1;",
+      "zone text read one byte short"),
+    M("ded/describe.cpp", "      value = kMaxZone + 1;", "      value = kMaxZone;",
+      "large zones saturate at 60"),
+    M("ded/describe.cpp", "negative = text[i] == '-';", "negative = text[i] != '-';", "sign test inverted"),
+    M("ded/describe.cpp", "text[i] >= '0' && text[i] <= '9'; ++i) {", "text[i] >= '0' && text[i] < '9'; ++i) {",
+      "digit 9 ends the zone"),
+    M("ded/describe.cpp", "const double quotient = (static_cast<double>(high) - static_cast<double>(low)) /",
+      "const double quotient = static_cast<double>(high - low) /",
+      "mosaic extent subtracted in single precision"),
+    M("ded/describe.cpp", "(static_cast<double>(spacing) / DED_GEOGRAPHIC_SPACING_UNITS);",
+      "static_cast<double>(spacing / 36000.0f);", "sizing step in single precision"),
+    M("ded/describe.cpp", "const double whole = dedWholePart(quotient);",
+      "const double whole = std::trunc(quotient);", "mosaic size truncated without the snap"),
+    M("ded/describe.cpp", "if (!std::isfinite(whole) || whole < -1.0 ||", "if (!std::isfinite(whole) || whole < 0.0 ||",
+      "an extent one step backwards refused"),
+    M("ded/describe.cpp", "whole >= static_cast<double>(INT32_MAX)) {", "whole > static_cast<double>(INT32_MAX)) {",
+      "a mosaic of exactly 2^31 columns accepted"),
+    M("ded/describe.cpp", "return static_cast<int64_t>(whole) + 1;", "return static_cast<int64_t>(whole);",
+      "mosaic size one short"),
+    M("ded/describe.cpp", "return static_cast<int32_t>(std::min<int64_t>(count, held + 1));",
+      "return static_cast<int32_t>(std::min<int64_t>(count, held));",
+      "no room for the header whose read fails"),
+    M("ded/describe.cpp", "  case 's':\n", "  case 'e':\n", "lower-case s not a hemisphere"),
+    M("ded/describe.cpp", "    info->utmHemisphere = QV_HEMISPHERE_SOUTH;",
+      "    info->utmHemisphere = QV_HEMISPHERE_NORTH;", "south coded as north"),
+    M("ded/describe.cpp", "if (!parseZone(header.zone, &zone) || zone < 1 || zone > kMaxZone) {",
+      "if (!parseZone(header.zone, &zone) || zone < 1 || zone >= kMaxZone) {", "zone 60 refused"),
+    M("ded/describe.cpp", "  info->width = static_cast<int32_t>(first.columnCount);\n  info->height = static_cast<int32_t>(first.rowCount);\n  return DED_OK;",
+      "  info->width = static_cast<int32_t>(first.rowCount);\n  info->height = static_cast<int32_t>(first.rowCount);\n  return DED_OK;",
+      "UTM width from the rows"),
+    M("ded/describe.cpp", "if (info->cellCount <= 1) {", "if (info->cellCount < 1) {",
+      "a one-cell geographic file sized from its bounds"),
+    M("ded/describe.cpp", "if (!(first.xSpacing > 0.0f) || !(first.ySpacing > 0.0f)) {",
+      "if (!(first.ySpacing > 0.0f)) {", "x spacing of the first cell not checked"),
+    M("ded/describe.cpp", "if (!(first.xSpacing > 0.0f) || !(first.ySpacing > 0.0f)) {",
+      "if (!(first.xSpacing > 0.0f)) {", "y spacing of the first cell not checked"),
+    M("ded/describe.cpp", "mosaicSize(info->xMin, info->xMax, first.xSpacing);",
+      "mosaicSize(info->xMin, info->xMax, first.ySpacing);", "mosaic width by the y spacing"),
+    M("ded/describe.cpp", "if (width < 0 || height < 0) {", "if (width < 0) {",
+      "an unusable mosaic height not refused"),
+    M("ded/describe.cpp", "  info->width = static_cast<int32_t>(width);",
+      "  info->width = static_cast<int32_t>(height);", "mosaic width from its height"),
+    M("ded/describe.cpp", "  dedSeekFresh(stream, DED_HEADER_OFFSET);\n", "",
+      "description reads from wherever the stream is"),
+    M("ded/describe.cpp", "  if (arrayBytes > INT32_MAX) {", "  if (false) {\n    (void)arrayBytes;",
+      "cell array size not checked"),
+    M("ded/describe.cpp", "dedHostAlloc<DedCellHeader>(int64_t{room} * DED_CELL_HEADER_SIZE);",
+      "dedHostAlloc<DedCellHeader>(int64_t{count} * DED_CELL_HEADER_SIZE);",
+      "cell array as large as the file claims"),
+    M("ded/describe.cpp", "info->cellCount = statistics.cellCount;", "info->cellCount = count;",
+      "cell count as headers read, not as stored"),
+    M("ded/describe.cpp", "const DedCellHeader &first = cells[0];", "const DedCellHeader &first = cells[count - 1];",
+      "the last cell taken for the first"),
+    M("ded/describe.cpp", 'std::memcmp(header.projection, "UTM", 3) == 0', 'std::memcmp(header.projection, "UTM", 2) == 0',
+      "projection tag compared on two letters"),
+    M("ded/describe.cpp", "if (int64_t{info->width} * info->height * DED_SAMPLE_SIZE > INT32_MAX) {",
+      "if (int64_t{info->width} * info->height > INT32_MAX) {", "image bytes counted as samples"),
+    M("ded/describe.cpp", "info->minElevation = static_cast<float>(statistics.minElevation);",
+      "info->minElevation = static_cast<float>(statistics.maxElevation);", "minimum from the maximum"),
+    # ded/open_files.cpp
+    M("ded/open_files.cpp", "kMagic[4] = {'K', 'V', 'T', 'R'};", "kMagic[4] = {'K', 'V', 'T', 'S'};",
+      "wrong magic"),
+    M("ded/open_files.cpp", "std::strchr(mode, '+') != nullptr ? O_RDWR : O_RDONLY;", "O_RDONLY;",
+      "an update mode opened read-only"),
+    M("ded/open_files.cpp", "const int fd = ::open(path, access | O_NONBLOCK | O_CLOEXEC);",
+      "const int fd = ::open(path, access | O_CLOEXEC);", "open may block on a FIFO"),
+    M("ded/open_files.cpp", "!S_ISREG(status.st_mode) || flags < 0 ||", "flags < 0 ||",
+      "not-regular files accepted"),
+    M("ded/open_files.cpp", "  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||\n      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {\n    (void)::close(fd);",
+      "  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||\n      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {",
+      "refused descriptor not closed"),
+    M("ded/open_files.cpp", "for (int32_t slot = 0; slot < DED_MAX_OPEN_FILES; ++slot) {",
+      "for (int32_t slot = 0; slot < DED_MAX_OPEN_FILES - 1; ++slot) {", "last slot never used"),
+    M("ded/open_files.cpp", "    if (!longMode) {\n      return DED_ERR_NOMEM;\n    }\n", "",
+      "long mode without a block used anyway"),
+    M("ded/open_files.cpp", "const bool read = std::fread(magic, 4, 1, stream) == 1 && std::fread(magic, 4, 1, stream) == 1;",
+      "const bool read = std::fread(magic, 4, 1, stream) == 1;", "magic taken from the first word"),
+    M("ded/open_files.cpp", "  if (!read || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {\n    (void)std::fclose(stream); // read-only: nothing to lose\n",
+      "  if (!read || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {\n",
+      "stream without the magic left open"),
+    M("ded/open_files.cpp", "    return DED_ERR_FORMAT;", "    return DED_ERR_OPEN;", "missing magic reported as open failure"),
+    M("ded/open_files.cpp", "table.slots[slot] = OpenFile{stream, false, 0, 0};",
+      "table.slots[slot] = OpenFile{stream, true, 0, 0};", "a new file counts as told 0 x 0"),
+    M("ded/open_files.cpp", "  ++table.count;\n", "", "open not counted"),
+    M("ded/open_files.cpp", "if (handle < 0 || handle >= DED_MAX_OPEN_FILES) {",
+      "if (handle < 0 || handle > DED_MAX_OPEN_FILES) {", "handle 10 looked up"),
+    M("ded/open_files.cpp", "if (handle < 0 || handle >= DED_MAX_OPEN_FILES) {",
+      "if (handle >= DED_MAX_OPEN_FILES) {", "negative handles looked up"),
+    M("ded/open_files.cpp", "if (table.count >= DED_MAX_OPEN_FILES || mode[0] != 'r') {",
+      "if (mode[0] != 'r') {", "full table not refused up front",
+      "equivalent: a full table has no empty slot, which the slot search refuses with the same "
+      "code before any file is touched"),
+    M("ded/open_files.cpp", "  if (status == DED_OK) {\n    *handle = slot;\n  }", "  *handle = slot;",
+      "a failed open stores a handle"),
+    M("ded/open_files.cpp", "  table.slots[handle] = OpenFile{};\n", "", "closed slot not emptied"),
+    M("ded/open_files.cpp", "    table.slots[handle].told = true;\n", "", "told size never remembered"),
+    M("ded/open_files.cpp", "*width = table.slots[handle].toldWidth;", "*width = table.slots[handle].toldHeight;",
+      "told width recalled as the height"),
+    M("ded/open_files.cpp", "if (dedStreamFor(handle) == nullptr || !table.slots[handle].told) {",
+      "if (dedStreamFor(handle) == nullptr) {", "a size never told is recalled"),
+    # image/grey.cpp
+    M("image/grey.cpp", "bits = static_cast<uint16_t>((bits >> 8) | (bits << 8));",
+      "bits = static_cast<uint16_t>(bits >> 8);", "per-pixel decode drops the low byte"),
+    M("image/grey.cpp", "pixels + c + r * rowStride,", "pixels + c + r * width,",
+      "lane blocks' rows by width, not stride"),
+    M("image/grey.cpp", "mapBlock(block + c * columnPitch + r,", "mapBlock(block + c * height + r,",
+      "lane blocks' column pitch taken as the height"),
+    M("image/grey.cpp", "return std::nearbyint(scale.negMin) == scale.negMin && scale.negMin >= -32767.0f &&",
+      "return scale.negMin >= -32767.0f &&", "fractional minimum through the lanes"),
+    M("image/grey.cpp", "         scale.negMin <= 32768.0f;", "         scale.negMin < 32768.0f;",
+      "minimum -32768 kept off the lanes",
+      "equivalent: both paths give dedGreyLevel's levels exactly; only the speed differs"),
+    M("image/grey.cpp", "const float offset = 8388608.0f + 32768.0f - scale.negMin;",
+      "const float offset = 8388608.0f - scale.negMin;", "lane offset without the bias"),
+    M("image/grey.cpp", "return _mm_cvttps_epi32(_mm_min_ps(s.top, _mm_mul_ps(value, s.k)));",
+      "return _mm_cvttps_epi32(_mm_min_ps(_mm_mul_ps(value, s.k), s.top));",
+      "min operands swapped: NaN becomes 255"),
+    M("image/grey.cpp", "return _mm_packs_epi32(levels4(_mm_unpacklo_epi16(biased, s.exponent), s),",
+      "return _mm_packs_epi32(levels4(_mm_unpackhi_epi16(biased, s.exponent), s),",
+      "lower four lanes from the upper half"),
+    M("image/grey.cpp", "_mm_srli_si128(two, 8));", "_mm_srli_si128(two, 4));", "odd row from the wrong half"),
+    M("image/grey.cpp", "const int32_t width8 = width - width % kBlock;",
+      "const int32_t width8 = width - width % kTileColumns;", "lanes stop at whole tiles",
+      "equivalent: the columns the lanes leave are mapped one pixel at a time to the same levels"),
+    M("image/grey.cpp", "const int32_t cEnd = width8 - c0 < kTileColumns ? width8 : c0 + kTileColumns;",
+      "const int32_t cEnd = c0 + kTileColumns;", "last tile runs past the whole blocks"),
+    M("image/grey.cpp", "               width - width8, height, rowStride);",
+      "               width - width8, height8, rowStride);", "right edge stops at the whole rows"),
+    M("image/grey.cpp", "pixels + height8 * rowStride, width8,", "pixels + height8 * rowStride, width,",
+      "bottom edge includes the corner again",
+      "equivalent: the corner is mapped twice to the same levels"),
+    M("image/grey.cpp", "const float k = 255.0f / (maxElevation - minElevation);",
+      "const float k = 255.0f / (maxElevation - minElevation + 1.0f);", "grey scale over range + 1"),
+    M("image/grey.cpp", "static_cast<float>((static_cast<double>(sample) + static_cast<double>(scale.negMin)) *",
+      "static_cast<float>((static_cast<float>(sample) + scale.negMin) *",
+      "elevation offset added in single precision"),
+    M("image/grey.cpp", "  const float v =\n      static_cast<float>((static_cast<double>(sample)",
+      "  const double v =\n      ((static_cast<double>(sample)", "grey value kept in double precision"),
+    M("image/grey.cpp", "  if (!(v >= 0.0f)) {", "  if (v < 0.0f) {", "NaN not caught before the conversion",
+      "equivalent on x86-64: a NaN converts to 0x80000000, whose low byte is the same 0 (a "
+      "float-cast-overflow sanitizer build reports it)"),
+    M("image/grey.cpp", "  if (v > 255.0f) {", "  if (v >= 255.0f) {", "255 saturated",
+      "equivalent: exactly 255 converts to 255 as well"),
+    M("image/grey.cpp", "  if (v > 255.0f) {", "  if (v > 256.0f) {", "ceiling at 256"),
+    M("image/grey.cpp", "  return static_cast<uint8_t>(v);", "  return static_cast<uint8_t>(std::lround(v));",
+      "grey level rounded instead of truncated"),
+    M("image/grey.cpp", "    mapLanes(block, columnPitch, form, scale, pixels, width, height, rowStride);\n    return;",
+      "    mapLanes(block, columnPitch, form, scale, pixels, width, height, rowStride);",
+      "lanes' pixels mapped again one at a time",
+      "equivalent: the plain pass writes the very levels the lanes wrote"),
+    # image/place.cpp
+    M("image/place.cpp", "const int64_t firstColumn = std::max<int64_t>(0, -column);",
+      "const int64_t firstColumn = std::max<int64_t>(0, column);", "left clip with the wrong sign"),
+    M("image/place.cpp", "std::min<int64_t>(columns, int64_t{image.width} - column);",
+      "std::min<int64_t>(columns, int64_t{image.height} - column);", "right clip by the height"),
+    M("image/place.cpp", "const int64_t firstRow = std::max<int64_t>(0, -row);",
+      "const int64_t firstRow = std::max<int64_t>(0, -column);", "bottom clip by the column"),
+    M("image/place.cpp", "std::min<int64_t>(rows, int64_t{image.height} - row);",
+      "std::min<int64_t>(rows, int64_t{image.width} - row);", "top clip by the width"),
+    M("image/place.cpp", "if (firstColumn >= endColumn || firstRow >= endRow) {",
+      "if (firstColumn >= endColumn) {", "a block without rows in the image not skipped",
+      "equivalent: a negative height maps no pixel, and the pointer made from it is not read"),
+    M("image/place.cpp", "const uint16_t *from = block + firstColumn * rows + firstRow;",
+      "const uint16_t *from = block + firstColumn * columns + firstRow;",
+      "clipped block start by columns, not rows"),
+    M("image/place.cpp", "(row + firstRow) * image.rowStride;", "(row + firstRow) * image.width;",
+      "placed rows by width, not stride"),
+    M("image/place.cpp", "dedMapToGrey(from, static_cast<std::ptrdiff_t>(rows),",
+      "dedMapToGrey(from, static_cast<std::ptrdiff_t>(columns),", "column pitch of the columns"),
+    M("image/place.cpp", "DedSampleForm::Stored, scale, to,", "DedSampleForm::Value, scale, to,",
+      "stored samples mapped unswapped"),
+    M("image/place.cpp", "static_cast<int32_t>(endColumn - firstColumn),", "static_cast<int32_t>(endColumn),",
+      "clipped width counts the dropped columns"),
+    # Survives: each of the rows is a memset of no bytes, so only time shows (seconds for
+    # the billion rows of tests/crashers/inverted_bounds_no_pixels.ded), and no test times.
+    M("image/place.cpp", "  if (image.width <= 0) {", "  if (image.width < 0) {",
+      "image without columns still walked row by row"),
+    M("image/place.cpp", "for (int64_t r = 0; r < image.height; ++r) {",
+      "for (int64_t r = 0; r <= image.height; ++r) {", "fill one row too many"),
+    M("image/place.cpp", "level, static_cast<size_t>(image.width));", "level, static_cast<size_t>(image.rowStride));",
+      "fill writes the row padding"),
+    # plugin/get_image.cpp
+    M("plugin/get_image.cpp", "kBandSamples = int64_t{1} << 19;", "kBandSamples = int64_t{1} << 20;",
+      "bands of 2 MiB"),
+    M("plugin/get_image.cpp", "kBandColumnMultiple = 64;", "kBandColumnMultiple = 32;",
+      "bands in multiples of 32 columns"),
+    M("plugin/get_image.cpp", "bandColumns = std::max<int64_t>(1, kBandSamples / columnSamples);",
+      "bandColumns = kBandSamples / columnSamples;", "a band may have no column"),
+    M("plugin/get_image.cpp", "      bandColumns -= bandColumns % kBandColumnMultiple;\n", "",
+      "band not rounded to whole cache lines"),
+    M("plugin/get_image.cpp", "    bandColumns = std::min<int64_t>(bandColumns, info.width);\n", "",
+      "band wider than the image"),
+    M("plugin/get_image.cpp", "dedHostAlloc<uint16_t>(bandColumns * columnSamples * DED_SAMPLE_SIZE);",
+      "dedHostAlloc<uint16_t>(bandColumns * columnSamples);", "band block counted in bytes as samples"),
+    M("plugin/get_image.cpp", "const int64_t columns = std::min<int64_t>(bandColumns, info.width - column);",
+      "const int64_t columns = bandColumns;", "last band runs past the image",
+      "equivalent: the extra columns lie right of the image, which placing clips; the samples "
+      "read for them follow the block and are never shown"),
+    M("plugin/get_image.cpp", "if (read == 0 && column == 0) {", "if (read == 0) {",
+      "a later band of nothing fails"),
+    M("plugin/get_image.cpp", "exhausted = read < samples;", "exhausted = read == 0;",
+      "reading goes on after a short band"),
+    M("plugin/get_image.cpp", "      std::fill_n(band.get(), samples, uint16_t{0});\n", "",
+      "bands past the end keep the last samples"),
+    M("plugin/get_image.cpp", "dedPlaceBlock(band.get(), columns, columnSamples, column, 0, scale, image);",
+      "dedPlaceBlock(band.get(), columnSamples, columns, column, 0, scale, image);",
+      "band placed with columns and rows swapped"),
+    M("plugin/get_image.cpp", "  } while (column < info.width);", "  } while (column <= info.width);",
+      "one band more, of no columns"),
+    M("plugin/get_image.cpp", "dedHostAlloc<uint16_t>(scratchSamples * DED_SAMPLE_SIZE);",
+      "dedHostAlloc<uint16_t>(scratchSamples);", "scratch block counted in bytes as samples"),
+    M("plugin/get_image.cpp", "  const int32_t status = dedCheckBlocks(stream, cells, count, scratchSamples);\n  if (status != DED_OK) {\n    return status;\n  }\n",
+      "  (void)dedCheckBlocks(stream, cells, count, scratchSamples);\n",
+      "blocks not checked before the first pixel"),
+    M("plugin/get_image.cpp", "dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));",
+      "dedFillImage(image, 0);", "uncovered pixels filled with 0 outright",
+      "equivalent: the minimum elevation maps to (min - min) x k, which is 0, -0 or NaN: grey 0 "
+      "for every range"),
+    M("plugin/get_image.cpp", "  dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));\n", "",
+      "uncovered pixels not filled"),
+    M("plugin/get_image.cpp", "int64_t offset = dedFirstBlockOffset(count);", "int64_t offset = dedFirstBlockOffset(1);",
+      "mosaic blocks after a single header"),
+    M("plugin/get_image.cpp", "if (!dedSeekTo(stream, offset) ||\n        dedReadStoredSamples",
+      "if (dedReadStoredSamples", "blocks read one after another without a seek"),
+    M("plugin/get_image.cpp", "offset += int64_t{samples} * DED_SAMPLE_SIZE;", "offset += int64_t{samples};",
+      "next block offset in samples"),
+    M("plugin/get_image.cpp", "const auto samples = static_cast<int32_t>(dedCellSamples(cell));",
+      "const auto samples = static_cast<int32_t>(cell.columnCount) * static_cast<int32_t>(cell.rowCount);",
+      "a block of whole columns times whole rows"),
+    M("plugin/get_image.cpp", "dedPlaceBlock(scratch.get(), static_cast<int64_t>(cell.columnCount),\n                    static_cast<int64_t>(cell.rowCount),",
+      "dedPlaceBlock(scratch.get(), static_cast<int64_t>(cell.rowCount),\n                    static_cast<int64_t>(cell.columnCount),",
+      "cell placed with columns and rows swapped"),
+    M("plugin/get_image.cpp", "if (dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {",
+      "if (dedCellOrigin(cell, info.yMin, info.xMin, info.projection, &column, &row)) {",
+      "cells placed from swapped minima"),
+    M("plugin/get_image.cpp", "if (rowStride < info.width) {", "if (rowStride <= info.width) {",
+      "rows exactly the width refused"),
+    M("plugin/get_image.cpp", "if (count > 1 && int64_t{info.maxRows} * info.maxColumns * DED_SAMPLE_SIZE > INT32_MAX) {",
+      "if (count > 2 && int64_t{info.maxRows} * info.maxColumns * DED_SAMPLE_SIZE > INT32_MAX) {",
+      "scratch size unchecked for two cells"),
+    M("plugin/get_image.cpp", "if (stream == nullptr || pixels == nullptr) {", "if (stream == nullptr) {",
+      "null pixel buffer accepted"),
+    M("plugin/get_image.cpp", "(toldWidth != info.width || toldHeight != info.height)",
+      "(toldWidth != info.width)", "told height not compared"),
+    M("plugin/get_image.cpp", "dedSeekFresh(stream, DED_FIRST_CELL_HEADER);", "(void)dedSeekTo(stream, DED_FIRST_CELL_HEADER);",
+      "cell headers re-read without dropping the buffer",
+      "equivalent: the description has just read these bytes through a fresh buffer, and "
+      "nothing changes the file in between"),
+    M("plugin/get_image.cpp", "  if (!cells) {\n    return DED_ERR_NOMEM;\n  }\n", "",
+      "cell array allocation not checked"),
+    M("plugin/get_image.cpp", "  status = dedReadCellHeaders(stream, count, cells.get());\n  if (status != DED_OK) {\n    return status;\n  }\n",
+      "  (void)dedReadCellHeaders(stream, count, cells.get());\n", "cell headers' second read not checked"),
+    M("plugin/get_image.cpp", "qvGetImageRowWidth(info.width, QV_SAMPLE_SIZE, QV_TEXTURE_TYPE, &padding);",
+      "qvGetImageRowWidth(info.width, QV_TEXTURE_TYPE, QV_SAMPLE_SIZE, &padding);",
+      "row width asked with swapped arguments"),
+    M("plugin/get_image.cpp", "const DedPixelImage image{pixels, info.width, info.height, rowStride};",
+      "const DedPixelImage image{pixels, info.height, info.width, rowStride};", "image width and height swapped"),
+    M("plugin/get_image.cpp", "  if (count == 1) {\n    return deliverSingleCell",
+      "  if (info.cellCount == 1) {\n    return deliverSingleCell",
+      "a file of cell count 0 or less delivered as a mosaic"),
+    # plugin/get_info.cpp
+    M("plugin/get_info.cpp", "qvSetTextureWidth(image, info.width)", "qvSetTextureWidth(image, info.height)",
+      "width told as the height"),
+    M("plugin/get_info.cpp", "qvSetTextureMinMax(image, QV_GREY_LOW, QV_GREY_HIGH)",
+      "qvSetTextureMinMax(image, QV_GREY_HIGH, QV_GREY_LOW)", "grey range reversed"),
+    M("plugin/get_info.cpp", "qvSetTextureTiledFlag(image, QV_TILED_FLAG) != 0 &&",
+      "qvSetTextureTiledFlag(image, QV_TILED_FLAG) >= 0 &&", "refused tiled flag ignored"),
+    M("plugin/get_info.cpp", "  dedRememberToldSize(handle, info.width, info.height);\n", "",
+      "told size not remembered"),
+    M("plugin/get_info.cpp", "  if (!setAttributes(image, info)) {\n    return DED_ERR_BADARG;",
+      "  if (!setAttributes(image, info)) {\n    return DED_ERR_READ;", "refusal reported as a read failure"),
+    M("plugin/get_info.cpp", "  if (dedStreamFor(handle) == nullptr) {\n    return DED_ERR_BADARG;\n  }\n", "",
+      "bad handle left to the description",
+      "equivalent: the description refuses a bad handle with the same code before any setter"),
+    # plugin/geo_info.cpp
+    M("plugin/geo_info.cpp", "qvSetTextureGeoProjection(image, info.projection)",
+      "qvSetTextureGeoProjection(image, PROJ_GEOGRAPHIC)", "projection always geographic"),
+    M("plugin/geo_info.cpp", "if (info.projection != PROJ_UTM) {", "if (info.projection == PROJ_UTM) {",
+      "zone and hemisphere for geographic files only"),
+    M("plugin/geo_info.cpp", "qvSetTextureGeoUTMHemisphere(image, info.utmHemisphere)",
+      "qvSetTextureGeoUTMHemisphere(image, info.utmZone)", "hemisphere told as the zone"),
+    M("plugin/geo_info.cpp", "if (info.projection == PROJ_UTM && info.cellCount > 1) {",
+      "if (info.projection == PROJ_UTM && info.cellCount > 0) {", "single UTM cell's far ends computed"),
+    M("plugin/geo_info.cpp", "yMax = yMin + (height - 1.0) * static_cast<double>(info.ySpacing);",
+      "yMax = yMin + (height - 1.0) * static_cast<double>(info.xSpacing);", "northern end by the x spacing"),
+    M("plugin/geo_info.cpp", "yMax = yMin + (height - 1.0) * static_cast<double>(info.ySpacing);",
+      "yMax = yMin + height * static_cast<double>(info.ySpacing);", "northern end one spacing too far"),
+    M("plugin/geo_info.cpp", "qvSetTextureGeoCtlPt(image, 1, 0.0, height, xMin, yMax)",
+      "qvSetTextureGeoCtlPt(image, 1, height, 0.0, xMin, yMax)", "second point's image x and y swapped"),
+    M("plugin/geo_info.cpp", "qvSetTextureGeoCtlPt(image, 2, width, 0.0, xMax, yMin)",
+      "qvSetTextureGeoCtlPt(image, 2, height, 0.0, xMax, yMin)", "third point at the height"),
+    M("plugin/geo_info.cpp", "return setProjection(image, info) && setControlPoints(image, info)",
+      "return setProjection(image, info) || setControlPoints(image, info)", "control points skipped"),
+    M("plugin/geo_info.cpp", "  if (dedStreamFor(handle) == nullptr) {\n    return DED_ERR_BADARG;\n  }\n", "",
+      "bad handle left to the description",
+      "equivalent: the description refuses a bad handle with the same code before any setter"),
+    # plugin/entry.cpp
+    M("plugin/entry.cpp", "kImporterFormat = 65;", "kImporterFormat = 64;", "wrong importer format"),
+    M("plugin/entry.cpp", '"Filter",\n                              "*.ded"', '"Filter",\n                              "*.DED"',
+      "filter in capitals"),
+    M("plugin/entry.cpp", "return importer != nullptr ? 1 : 0;", "return 1;", "refused registration reported as done"),
+    M("plugin/entry.cpp", "  qvSetReadImageGeoInfoFunc(plugin, importer, dedGetGeoInfo, nullptr);\n", "",
+      "geo-info callback never attached"),
+    M("plugin/entry.cpp", "{ qvUnregisterAllTools(plugin); }", "{ (void)plugin; }", "exit unregisters nothing"),
+    M("plugin/entry.cpp", "dedGetImageInfo, dedGetImageData, nullptr,", "dedGetImageData, dedGetImageInfo, nullptr,",
+      "get-info and get-image registered the wrong way round"),
+    # plugin/open_close.cpp
+    M("plugin/open_close.cpp", "return dedTableOpen(path, mode, handle);",
+      "return dedTableOpen(path, mode, handle) == 0 ? 0 : -2;", "every open failure told as -2"),
+    M("plugin/open_close.cpp", "  return dedTableClose(handle);", "  (void)dedTableClose(handle);\n  return 0;",
+      "close always succeeds"),
+]
+
+
+def mutant_ids():
+    """Ids like cells.07: the file's stem and the mutant's place among that file's."""
+    counts = {}
+    ids = []
+    for m in MUTANTS:
+        stem = Path(m["path"]).stem + (".h" if m["path"].endswith(".h") else "")
+        counts[stem] = counts.get(stem, 0) + 1
+        ids.append(f"{stem}.{counts[stem]:02d}")
+    return ids
+
+
+def check_table():
+    """Every original occurs exactly once in its file; returns the problems."""
+    problems = []
+    for mid, m in zip(mutant_ids(), MUTANTS):
+        text = (ROOT / m["path"]).read_bytes()
+        n = text.count(m["original"].encode())
+        if n != 1:
+            problems.append(f"{mid} {m['path']}: original found {n} times: {m['original']!r}")
+        if m["original"] == m["replacement"]:
+            problems.append(f"{mid}: replacement equals the original")
+    return problems
+
+
+def run(cmd, log, timeout, cwd=ROOT):
+    """Runs cmd in its own process group; returns its code, or None on timeout."""
+    log.write(f"$ {' '.join(str(c) for c in cmd)}\n")
+    log.flush()
+    proc = subprocess.Popen([str(c) for c in cmd], cwd=cwd, stdout=log, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    try:
+        return proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+        return None
+    except BaseException:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+        raise
+
+
+def build(build_dir, log, timeout):
+    return run(["cmake", "--build", build_dir, "-j2", "--target", *TARGETS], log, timeout)
+
+
+def run_suites(build_dir, log, timeout):
+    """The plug-in's suites, first failure ends them. 'killed', 'timeout' or 'survived'."""
+    deadline = time.monotonic() + timeout
+    seeds = build_dir / "mutation-seeds"
+    tests = build_dir / "tests"
+    gtest = ["--gtest_brief=1", "--gtest_fail_fast"]
+    commands = [
+        [tests / "unit_tests", *gtest],
+        [tests / "read_fault_tests", *gtest],
+        [tests / "e2e" / "e2e_tests", *gtest],
+        [tests / "fuzz" / "ded_make_seeds", "seeds", seeds],
+        [tests / "fuzz" / "ded_fuzz_replay", seeds],
+        [tests / "fuzz" / "ded_fuzz_replay", ROOT / "tests" / "crashers"],
+        ["ctest", "--test-dir", build_dir, "-R", "^plugin_exports$", "--output-on-failure"],
+    ]
+    for cmd in commands:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            return "timeout"
+        code = run(cmd, log, left)
+        if code is None:
+            return "timeout"
+        if code != 0:
+            return "killed"
+    return "survived"
+
+
+def interrupt(*_):
+    """A polite kill restores the source as Ctrl-C does."""
+    raise KeyboardInterrupt
+
+
+def configure(build_dir):
+    if not (build_dir / "build.ninja").exists():
+        subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja",
+                        "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build-dir", default="build/mutation")
+    parser.add_argument("--timeout", type=float, default=120.0, help="seconds per mutant's tests")
+    parser.add_argument("--only", action="append", default=[], help="id prefix; repeatable")
+    parser.add_argument("--list", action="store_true", help="print the table and stop")
+    args = parser.parse_args()
+
+    problems = check_table()
+    if problems:
+        print("\n".join(problems), file=sys.stderr)
+        return 2
+    ids = mutant_ids()
+    if args.list:
+        for mid, m in zip(ids, MUTANTS):
+            mark = "  [equivalent]" if m["equivalent"] else ""
+            print(f"{mid:18} {m['path']:24} {m['description']}{mark}")
+        print(f"{len(MUTANTS)} mutants")
+        return 0
+    chosen = [(mid, m) for mid, m in zip(ids, MUTANTS)
+              if not args.only or any(mid.startswith(p) for p in args.only)]
+
+    os.nice(10)  # shared machine: builds and tests yield to others
+    signal.signal(signal.SIGTERM, interrupt)
+    paths = sorted({m["path"] for m in MUTANTS})
+    if subprocess.run(["git", "diff", "--quiet", "--", *paths], cwd=ROOT).returncode != 0:
+        print("the plug-in's sources have uncommitted changes; refusing to mutate them",
+              file=sys.stderr)
+        return 2
+    build_dir = (ROOT / args.build_dir).resolve()
+    configure(build_dir)
+    logs = build_dir / "mutants"
+    logs.mkdir(exist_ok=True)
+
+    with open(logs / "baseline.log", "w") as log:
+        if build(build_dir, log, 1800) != 0 or run_suites(build_dir, log, 600) != "survived":
+            print(f"the unmutated code does not build or pass: see {logs / 'baseline.log'}",
+                  file=sys.stderr)
+            return 2
+
+    results = []
+    try:
+        for mid, m in chosen:
+            path = ROOT / m["path"]
+            original = path.read_bytes()  # bytes: line ends stay as they are
+            started = time.monotonic()
+            with open(logs / f"{mid}.log", "w") as log:
+                try:
+                    path.write_bytes(original.replace(m["original"].encode(),
+                                                      m["replacement"].encode(), 1))
+                    code = build(build_dir, log, 1800)
+                    if code != 0:
+                        outcome = "not compiling"
+                    else:
+                        outcome = run_suites(build_dir, log, args.timeout)
+                        outcome = "killed" if outcome == "timeout" else outcome
+                finally:
+                    path.write_bytes(original)
+            results.append((mid, m, outcome))
+            mark = " (equivalent)" if m["equivalent"] and outcome == "survived" else ""
+            print(f"{mid:18} {outcome:14} {time.monotonic() - started:6.1f}s  "
+                  f"{m['description']}{mark}", flush=True)
+    except KeyboardInterrupt:
+        print("interrupted; the source is restored", file=sys.stderr)
+    finally:
+        clean = subprocess.run(["git", "diff", "--quiet", "--", *paths], cwd=ROOT).returncode == 0
+        if not clean:
+            print("WARNING: git diff shows changes in the plug-in's sources", file=sys.stderr)
+
+    summarize(results, logs)
+    return 0 if clean else 1
+
+
+def summarize(results, logs):
+    total = len(results)
+    broken = [r for r in results if r[2] == "not compiling"]
+    compiled = [r for r in results if r[2] != "not compiling"]
+    equivalent = [r for r in compiled if r[1]["equivalent"] and r[2] == "survived"]
+    # A kill of a mutant marked equivalent counts as a kill: the reason was wrong.
+    wrongly_equivalent = [r for r in compiled if r[1]["equivalent"] and r[2] == "killed"]
+    counted = [r for r in compiled if r not in equivalent]
+    killed = [r for r in counted if r[2] == "killed"]
+    survived = [r for r in counted if r[2] == "survived"]
+    with open(logs / "results.tsv", "w") as out:
+        for mid, m, outcome in results:
+            out.write(f"{mid}\t{m['path']}\t{outcome}\t{m['description']}\t"
+                      f"{m['equivalent'] or ''}\n")
+    print()
+    print(f"mutants          {total}")
+    print(f"not compiling    {len(broken)}")
+    print(f"equivalent       {len(equivalent)}")
+    print(f"killed           {len(killed)}")
+    print(f"survived         {len(survived)}")
+    if counted:
+        print(f"score            {100.0 * len(killed) / len(counted):.1f} % of the "
+              f"{len(counted)} compiled, non-equivalent mutants killed")
+    for mid, m, _ in survived:
+        print(f"  survived: {mid} {m['path']}: {m['description']}")
+    for mid, m, _ in wrongly_equivalent:
+        print(f"  killed though marked equivalent: {mid} {m['path']}: {m['description']}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
