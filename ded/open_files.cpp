@@ -143,8 +143,6 @@ std::FILE *dedStreamFor(int32_t handle) {
   return table.slots[handle].stream;
 }
 
-int32_t dedOpenFileCount() { return table.count; }
-
 int32_t dedTableOpen(const char *path, const char *mode, int32_t *handle) {
   if (path == nullptr || mode == nullptr || handle == nullptr) {
     return DED_ERR_BADARG;

@@ -24,9 +24,6 @@ int32_t dedTableClose(int32_t handle);
 // The stream behind a valid handle (0..9, slot not empty), or null.
 std::FILE *dedStreamFor(int32_t handle);
 
-// Number of files open now.
-int32_t dedOpenFileCount();
-
 // The image size a successful get-info last told the host for this handle,
 // which sized the host's pixel buffer from it. Remembering is ignored for a
 // bad handle; recall is false when the handle is bad or nothing was told yet.

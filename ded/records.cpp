@@ -83,19 +83,6 @@ DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest) {
   return dest;
 }
 
-int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest) {
-  // Through uint16_t: no signed shifts, and the swap loop vectorises. The
-  // zeros past a short read stay zeros.
-  auto *raw = reinterpret_cast<uint16_t *>(dest);
-  if (dedReadStoredSamples(stream, count, raw) == nullptr) {
-    return nullptr;
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    raw[i] = swap16(raw[i]);
-  }
-  return dest;
-}
-
 uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest, int32_t *read) {
   if (read != nullptr) {
     *read = 0;

@@ -61,22 +61,18 @@ DedHeader *dedReadHeader(std::FILE *stream, DedHeader *dest);
 DedStatistics *dedReadStatistics(std::FILE *stream, DedStatistics *dest);
 DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest);
 
-// Reads up to count big-endian samples into dest, converted. Returns null,
-// silently, only when not a single sample was read (so count 0 always fails);
-// positions beyond the samples read are set to 0. count must not be negative.
-int16_t *dedReadSamples(std::FILE *stream, int32_t count, int16_t *dest);
-
 // A sample's value from its two bytes as stored in the file, read into a
 // uint16_t without conversion; and back.
 inline int16_t dedDecodeSample(uint16_t stored) { return static_cast<int16_t>(swap16(stored)); }
 inline uint16_t dedEncodeSample(int16_t value) { return swap16(static_cast<uint16_t>(value)); }
 
-// Reads up to count samples as dedReadSamples does, but leaves each one as
-// stored in the file (see dedDecodeSample), for callers that fold the
-// conversion into later work. Null, silently, only when not a single sample
-// was read; positions beyond the samples read are set to 0, which stands for
-// elevation 0 either way. count must not be negative. When read is given it
-// receives the number of samples the stream gave (0 on failure).
+// Reads up to count samples at the stream's position, each left as stored in
+// the file (see dedDecodeSample): the pixels fold the conversion into their
+// own work. Returns dest; null, silently, only when not a single sample was
+// read (so count 0 always fails); positions beyond the samples read are set
+// to 0, which stands for elevation 0 either way. count must not be negative.
+// When read is given it receives the number of samples the stream gave (0 on
+// failure).
 uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest,
                                int32_t *read = nullptr);
 

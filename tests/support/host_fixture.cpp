@@ -32,6 +32,14 @@ int openDescriptors() {
 
 } // namespace
 
+int32_t openHandleCount() {
+  int32_t open = 0;
+  for (int32_t handle = 0; handle < DED_MAX_OPEN_FILES; ++handle) {
+    open += dedStreamFor(handle) != nullptr ? 1 : 0;
+  }
+  return open;
+}
+
 void HostTest::SetUp() {
   qvstandin::reset();
   descriptors_ = openDescriptors();

@@ -9,6 +9,9 @@
 
 namespace dedtest {
 
+// Handles that name an open file now.
+int32_t openHandleCount();
+
 class HostTest : public ::testing::Test {
 protected:
   void SetUp() override;

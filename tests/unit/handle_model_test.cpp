@@ -176,7 +176,7 @@ TEST_F(HandleModel, RandomSequencesMatchTheModel) {
         ASSERT_EQ(dedCloseImage(nullptr, nullptr, slot), DED_OK);
       }
     }
-    ASSERT_EQ(dedOpenFileCount(), 0);
+    ASSERT_EQ(dedtest::openHandleCount(), 0);
   }
 }
 

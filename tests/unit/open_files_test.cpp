@@ -61,7 +61,7 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
     } else {
       EXPECT_EQ(handle, -1);
     }
-    EXPECT_EQ(dedOpenFileCount(), 0);
+    EXPECT_EQ(dedtest::openHandleCount(), 0);
   }
 }
 
@@ -75,12 +75,12 @@ TEST_F(OpenFiles, TextModeReadsBinaryBytes) {
   ASSERT_EQ(openWith(path, "r", &handle), DED_OK);
   std::FILE *stream = dedStreamFor(handle);
   std::fseek(stream, 200, SEEK_SET);
-  int16_t samples[4] = {};
-  ASSERT_NE(dedReadSamples(stream, 4, samples), nullptr);
-  EXPECT_EQ(samples[0], 0x0D0A);
-  EXPECT_EQ(samples[1], 0x1A1A);
-  EXPECT_EQ(samples[2], 0x0A0D);
-  EXPECT_EQ(samples[3], 0x0A0D);
+  uint16_t samples[4] = {};
+  ASSERT_NE(dedReadStoredSamples(stream, 4, samples), nullptr);
+  EXPECT_EQ(dedDecodeSample(samples[0]), 0x0D0A);
+  EXPECT_EQ(dedDecodeSample(samples[1]), 0x1A1A);
+  EXPECT_EQ(dedDecodeSample(samples[2]), 0x0A0D);
+  EXPECT_EQ(dedDecodeSample(samples[3]), 0x0A0D);
   EXPECT_EQ(closeHandle(handle), DED_OK);
 }
 
@@ -105,7 +105,7 @@ TEST_F(OpenFiles, MagicIsCheckedAtBytesFourToSeven) {
       EXPECT_EQ(closeHandle(handle), DED_OK);
     } else {
       EXPECT_EQ(handle, -1);
-      EXPECT_EQ(dedOpenFileCount(), 0);
+      EXPECT_EQ(dedtest::openHandleCount(), 0);
     }
   }
   // A failed open leaves its slot for the next one.
@@ -122,7 +122,7 @@ TEST_F(OpenFiles, MissingFileAndNullArguments) {
   EXPECT_EQ(dedOpenImage(nullptr, nullptr, goodPath().c_str(), nullptr, &handle), DED_ERR_BADARG);
   EXPECT_EQ(dedOpenImage(nullptr, nullptr, goodPath().c_str(), "rb", nullptr), DED_ERR_BADARG);
   EXPECT_EQ(handle, -1);
-  EXPECT_EQ(dedOpenFileCount(), 0);
+  EXPECT_EQ(dedtest::openHandleCount(), 0);
 }
 
 TEST_F(OpenFiles, TenOpensThenFullWithoutTouchingTheFileSystem) {
@@ -163,7 +163,7 @@ TEST_F(OpenFiles, HandlesStayStableWhenAnEarlierFileCloses) {
   // The next open takes the lowest empty slot.
   ASSERT_EQ(openWith(a, "rb", &hc), DED_OK);
   EXPECT_EQ(hc, 0);
-  EXPECT_EQ(dedOpenFileCount(), 2);
+  EXPECT_EQ(dedtest::openHandleCount(), 2);
   EXPECT_EQ(closeHandle(1), DED_OK);
   EXPECT_EQ(closeHandle(0), DED_OK);
 }
@@ -191,7 +191,7 @@ TEST_F(OpenFiles, OnlyRegularFilesOpenAndNothingBlocks) {
       int32_t handle = -1;
       EXPECT_EQ(openWith(path, mode, &handle), DED_ERR_OPEN);
       EXPECT_EQ(handle, -1);
-      EXPECT_EQ(dedOpenFileCount(), 0);
+      EXPECT_EQ(dedtest::openHandleCount(), 0);
     }
   }
 }
@@ -202,7 +202,7 @@ TEST_F(OpenFiles, OnlyRegularFilesOpen) {
     SCOPED_TRACE(path);
     int32_t handle = -1;
     EXPECT_EQ(openWith(path, "rb", &handle), DED_ERR_OPEN);
-    EXPECT_EQ(dedOpenFileCount(), 0);
+    EXPECT_EQ(dedtest::openHandleCount(), 0);
   }
 }
 #endif

@@ -94,9 +94,9 @@ TEST(Records, File200BytesYieldsRecordsThenNoSamples) {
   EXPECT_NE(dedReadHeader(in.file, &header), nullptr);
   EXPECT_NE(dedReadStatistics(in.file, &statistics), nullptr);
   EXPECT_NE(dedReadCellHeader(in.file, &cell), nullptr);
-  int16_t sample = 7;
+  uint16_t sample = 7;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(dedReadSamples(in.file, 1, &sample), nullptr);
+  EXPECT_EQ(dedReadStoredSamples(in.file, 1, &sample), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
@@ -104,24 +104,11 @@ TEST(Records, ZeroSamplesFailSilentlyMidFile) {
   TempDir dir;
   Stream in(dir.write("mid.ded", dedtest::encode(dedtest::geographicFile(2, 2))));
   std::fseek(in.file, 200, SEEK_SET);
-  int16_t sample = 7;
+  uint16_t sample = 7;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(dedReadSamples(in.file, 0, &sample), nullptr);
+  EXPECT_EQ(dedReadStoredSamples(in.file, 0, &sample), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(sample, 7);
-}
-
-TEST(Records, PartialSampleReadSucceedsAndZeroesTheRest) {
-  TempDir dir;
-  const std::vector<uint8_t> bytes = {0x12, 0x34, 0xFF, 0xFE, 0x00}; // two and a half samples
-  Stream in(dir.write("partial.ded", bytes));
-  int16_t samples[5] = {9, 9, 9, 9, 9};
-  ASSERT_EQ(dedReadSamples(in.file, 4, samples), samples);
-  EXPECT_EQ(samples[0], 0x1234);
-  EXPECT_EQ(samples[1], -2);
-  EXPECT_EQ(samples[2], 0);
-  EXPECT_EQ(samples[3], 0);
-  EXPECT_EQ(samples[4], 9); // beyond the request: untouched
 }
 
 // Each header reader fails on a record cut short and says which record.

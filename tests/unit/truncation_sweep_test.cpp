@@ -106,7 +106,7 @@ TEST_F(TruncationSweep, EveryCallbackFailsCleanlyAtEveryCut) {
           dedOpenImage(nullptr, nullptr, dir.write("cut.ded", bytes).c_str(), "rb", &handle);
       if (cut < 8) {
         EXPECT_EQ(opened, DED_ERR_FORMAT);
-        EXPECT_EQ(dedOpenFileCount(), 0);
+        EXPECT_EQ(dedtest::openHandleCount(), 0);
         continue;
       }
       ASSERT_EQ(opened, DED_OK);
