@@ -13,27 +13,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::namesIn;
 using clitest::runTool;
+using clitest::slurp;
 using clitest::ToolRun;
 
 constexpr const char *kFullLine = "0...10...20...30...40...50...60...70...80...90...100 - done.\n";
-
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> namesIn(const fs::path &folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto &entry : fs::directory_iterator(folder, ec)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class Batch : public ::testing::Test {
 protected:

@@ -28,24 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using clitest::GreyPicture;
+using clitest::namesIn;
 using clitest::runTool;
+using clitest::slurp;
 using clitest::ToolRun;
-
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> namesIn(const fs::path &folder) {
-  std::vector<std::string> names;
-  for (const auto &entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::vector<double> numbersIn(const fs::path &path) {
   std::istringstream in(slurp(path));

@@ -1,5 +1,6 @@
 #include "tests/cli/run_tool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -71,6 +72,23 @@ std::vector<std::string> linesOf(const std::string &text) {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::string slurp(const std::filesystem::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path &folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 } // namespace clitest

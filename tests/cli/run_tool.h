@@ -1,6 +1,7 @@
 // Runs the built elvarin-host as a person would, capturing what it prints.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ struct ToolRun {
 // run; cwd, when given, the folder to run it in.
 ToolRun runTool(const std::vector<std::string> &args, const std::string &folder,
                 const std::string &exe = "", const std::string &cwd = "");
+
+// A file's bytes as a string (empty when it cannot be read).
+std::string slurp(const std::filesystem::path &path);
+
+// The names in a folder, sorted (none when it cannot be read).
+std::vector<std::string> namesIn(const std::filesystem::path &folder);
 
 // The lines of text, without their line breaks.
 std::vector<std::string> linesOf(const std::string &text);
