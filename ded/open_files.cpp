@@ -23,9 +23,9 @@ struct OpenFile {
   int32_t toldHeight;
 };
 
+// The table is full when no slot is empty; a handle is a slot index.
 struct OpenFileTable {
   OpenFile slots[DED_MAX_OPEN_FILES];
-  int32_t count;
 };
 
 OpenFileTable table; // zero at load
@@ -130,7 +130,6 @@ int32_t openInto(int32_t slot, const char *path, const char *mode) {
     return DED_ERR_FORMAT;
   }
   table.slots[slot] = OpenFile{stream, false, 0, 0};
-  ++table.count;
   return DED_OK;
 }
 
@@ -147,10 +146,10 @@ int32_t dedTableOpen(const char *path, const char *mode, int32_t *handle) {
   if (path == nullptr || mode == nullptr || handle == nullptr) {
     return DED_ERR_BADARG;
   }
-  if (table.count >= DED_MAX_OPEN_FILES || mode[0] != 'r') {
+  if (mode[0] != 'r') {
     return DED_ERR_OPEN;
   }
-  const int32_t slot = lowestEmptySlot();
+  const int32_t slot = lowestEmptySlot(); // none when the table is full
   if (slot < 0) {
     return DED_ERR_OPEN;
   }
@@ -168,7 +167,6 @@ int32_t dedTableClose(int32_t handle) {
   }
   (void)std::fclose(stream); // read-only: nothing to lose
   table.slots[handle] = OpenFile{};
-  --table.count;
   return DED_OK;
 }
 

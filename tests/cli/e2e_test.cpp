@@ -430,6 +430,27 @@ TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {
                 "returned -3)");
 }
 
+// A PNG wider than libpng's default limit of a million pixels converts and
+// reads back as the plug-in's pixels, north up.
+TEST_F(HostTool, APngOfMoreThanAMillionColumnsConverts) {
+  constexpr int kWidth = 1'000'002;
+  dedtest::File file = dedtest::geographicFile(
+      kWidth, 2, [](int c, int r) { return static_cast<int16_t>((c * 7 + r * 100) % 256); });
+  const ToolRun r = run({"convert", work.write("wide.ded", dedtest::encode(file)), at("wide.png")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  GreyPicture png;
+  std::string error;
+  ASSERT_TRUE(clitest::readPng(at("wide.png"), &png, &error)) << error;
+  ASSERT_EQ(png.width, kWidth);
+  ASSERT_EQ(png.height, 2);
+  for (int c = 0; c < kWidth; ++c) {
+    for (int row = 0; row < 2; ++row) { // the first row is the northern one
+      ASSERT_EQ(png.pixels[static_cast<size_t>(row) * kWidth + c], (c * 7 + (1 - row) * 100) % 256)
+          << "column " << c << " row " << row;
+    }
+  }
+}
+
 TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
   const std::vector<uint8_t> ded = dedtest::encode(dedtest::geographicFile(11, 11));
   work.write("in.png", ded);

@@ -99,52 +99,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, ImageWriters,
                                            WriterCase{"pngLevel3Strips", true, true, {3, 5}}),
                          [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
-// Reads an 8-bit grey PNG of any size into pixels (width x height bytes,
-// allocated by the caller), with libpng's size limits lifted. No object
-// with a destructor lives in this frame, which libpng may leave by longjmp.
-bool readLargePng(std::FILE *file, uint32_t width, uint32_t height, uint8_t *pixels) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-  png_init_io(png, file);
-  png_read_info(png, info);
-  if (png_get_image_width(png, info) != width || png_get_image_height(png, info) != height ||
-      png_get_bit_depth(png, info) != 8 || png_get_color_type(png, info) != PNG_COLOR_TYPE_GRAY) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  for (uint32_t row = 0; row < height; ++row) {
-    png_read_row(png, pixels + size_t{row} * width, nullptr);
-  }
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
-}
-
-// Wider than libpng's default limit of a million pixels a row.
-TEST(ImageWriters, WriteAPngAMillionAndTwoPixelsWide) {
-  constexpr int32_t kWidth = 1'000'002;
-  const HostBuffer host(kWidth, 2, kWidth);
-  dedtest::TempDir dir;
-  const std::string path = (dir.path() / "wide.png").string();
-  std::FILE *stream = std::fopen(path.c_str(), "w+b");
-  ASSERT_NE(stream, nullptr);
-  std::string error;
-  const bool ok = elvhost::writePng(stream, host.image, true, {}, &error);
-  std::rewind(stream);
-  std::vector<uint8_t> pixels(host.bytes.size());
-  const bool read = ok && readLargePng(stream, kWidth, 2, pixels.data());
-  (void)std::fclose(stream);
-  ASSERT_TRUE(ok) << error;
-  ASSERT_TRUE(read);
-  EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + kWidth, host.bytes.begin() + kWidth));
-  EXPECT_TRUE(std::equal(pixels.begin() + kWidth, pixels.end(), host.bytes.begin()));
-}
-
 TEST(ImageWriters, AreChosenByTheOutputsExtension) {
   using elvhost::ImageFormat;
   for (const auto &[path, format] :

@@ -2,33 +2,59 @@
 
 #include <png.h>
 
+#include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace clitest {
 
-bool readPng(const std::string &path, GreyPicture *picture, std::string *error) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
-    *error = image.message;
+namespace {
+
+// Reads an 8-bit grey PNG into pixels, with libpng's size limits lifted (a
+// row may be over a million pixels). No object with a destructor lives in
+// this frame, which libpng may leave by longjmp. False for anything else.
+bool readGrey(std::FILE *file, GreyPicture *picture) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
-  if (image.format != PNG_FORMAT_GRAY) {
-    png_image_free(&image);
-    *error = "not an 8-bit grey PNG";
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  png_init_io(png, file);
+  png_read_info(png, info);
+  if (png_get_bit_depth(png, info) != 8 || png_get_color_type(png, info) != PNG_COLOR_TYPE_GRAY) {
+    png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
-  picture->width = static_cast<int>(image.width);
-  picture->height = static_cast<int>(image.height);
-  picture->pixels.assign(PNG_IMAGE_SIZE(image), 0);
-  if (png_image_finish_read(&image, nullptr, picture->pixels.data(), 0, nullptr) == 0) {
-    *error = image.message;
-    png_image_free(&image);
-    return false;
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  picture->width = static_cast<int>(width);
+  picture->height = static_cast<int>(height);
+  picture->pixels.resize(size_t{width} * height);
+  for (png_uint_32 row = 0; row < height; ++row) {
+    png_read_row(png, picture->pixels.data() + size_t{row} * width, nullptr);
   }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
   return true;
+}
+
+} // namespace
+
+bool readPng(const std::string &path, GreyPicture *picture, std::string *error) {
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  const bool read = readGrey(file, picture);
+  (void)std::fclose(file);
+  if (!read) {
+    *error = path + ": not an 8-bit grey PNG libpng reads";
+  }
+  return read;
 }
 
 bool readPgm(const std::string &path, GreyPicture *picture, std::string *error) {
