@@ -21,8 +21,8 @@ struct ConvertOptions {
   int jobs = 0;                    // a batch's conversions at a time; 0: one a core
   std::string plugin;              // the path to load, as pluginPath chose it
   bool asHost = false, stats = false;
-  bool quiet = false;    // no progress, warnings or summary; errors and --stats still print
-  bool progress = false; // the progress line even when standard error is not a terminal
+  bool quiet = false;      // no progress, warnings or summary; errors and --stats still print
+  bool progress = false;   // the progress line even when standard error is not a terminal
   bool hostGeoref = false; // the control points' reading instead of the samples' places
 };
 

@@ -10,14 +10,13 @@
 #include <memory>
 
 #include "ded/cells.h"
+#include "ded/describe.h"
+#include "ded/open_files.h"
 #include "host/status.h"
 
 namespace elvhost {
 
 namespace {
-
-constexpr long kMagicOffset = 4;
-constexpr int kMaxZone = 60;
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
@@ -33,9 +32,9 @@ std::string shownByte(char byte) {
 
 // The UTM fields' problem in words, or empty. The zone reads as "%d" would.
 std::string utmProblem(const DedHeader &header) {
-  const char letter = header.hemisphere;
-  if (letter != 'N' && letter != 'n' && letter != 'S' && letter != 's') {
-    return "UTM hemisphere " + shownByte(letter) + " is neither N nor S";
+  int32_t hemisphere = 0;
+  if (!dedHemisphereCode(header.hemisphere, &hemisphere)) {
+    return "UTM hemisphere " + shownByte(header.hemisphere) + " is neither N nor S";
   }
   char zoneText[sizeof header.zone + 1] = {};
   std::memcpy(zoneText, header.zone, sizeof header.zone);
@@ -44,8 +43,9 @@ std::string utmProblem(const DedHeader &header) {
   if (end == zoneText) {
     return "the UTM zone is not a number";
   }
-  if (zone < 1 || zone > kMaxZone) {
-    return "UTM zone " + std::to_string(zone) + " is outside 1.." + std::to_string(kMaxZone);
+  if (zone < 1 || zone > DED_MAX_UTM_ZONE) {
+    return "UTM zone " + std::to_string(zone) + " is outside 1.." +
+           std::to_string(DED_MAX_UTM_ZONE);
   }
   return {};
 }
@@ -127,31 +127,32 @@ int64_t FileFacts::missingSamples() const {
 
 FileFacts readFileFacts(const std::string &path) {
   FileFacts facts;
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    facts.problem = std::string("cannot open: ") + std::strerror(errno);
-    return facts;
-  }
-  if (S_ISDIR(status.st_mode)) {
-    facts.problem = "is a folder, not a DED file";
-    return facts;
-  }
-  if (!S_ISREG(status.st_mode)) {
-    facts.problem = "is not a regular file";
-    return facts;
-  }
-  const Stream stream(std::fopen(path.c_str(), "rb"), &std::fclose);
+  // Opened as the plug-in opens it, so a FIFO put in its place meanwhile
+  // cannot block; what the path is only says why it did not open.
+  errno = 0;
+  const Stream stream(dedOpenRegular(path.c_str(), "rb"), &std::fclose);
   if (!stream) {
-    facts.problem = std::string("cannot open: ") + std::strerror(errno);
+    const int openError = errno;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+      facts.problem = std::string("cannot open: ") + std::strerror(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+      facts.problem = "is a folder, not a DED file";
+    } else if (!S_ISREG(status.st_mode)) {
+      facts.problem = "is not a regular file";
+    } else {
+      facts.problem =
+          std::string("cannot open: ") + std::strerror(openError != 0 ? openError : EIO);
+    }
     return facts;
   }
   facts.bytes = dedStreamSize(stream.get());
-  char magic[kMagicOffset * 2] = {};
+  char magic[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
   if (facts.bytes == 0) {
     facts.problem = "is empty";
   } else if (facts.bytes < static_cast<int64_t>(sizeof magic) ||
              std::fread(magic, sizeof magic, 1, stream.get()) != 1 ||
-             std::memcmp(magic + kMagicOffset, "KVTR", 4) != 0) {
+             std::memcmp(magic + DED_MAGIC_OFFSET, DED_MAGIC, sizeof DED_MAGIC) != 0) {
     facts.problem = "not a DED file (no KVTR magic at byte 4)";
   } else {
     readRecords(stream.get(), &facts);

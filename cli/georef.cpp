@@ -162,8 +162,8 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     *error = "the plug-in set no projection";
     return false;
   }
-  if (*projection == 0) {
-    crs->epsg = 4326;
+  if (*projection == PROJ_GEOGRAPHIC) {
+    crs->epsg = kEpsgWgs84;
     crs->name = "WGS 84";
     crs->esriWkt = kEsriGeographic;
     crs->ogcWkt = std::string(kOgcGeographicBody) +
@@ -184,8 +184,8 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     *error = "the plug-in set no UTM hemisphere (0 south, 1 north)";
     return false;
   }
-  const bool north = *hemisphere == 1;
-  crs->epsg = (north ? 32600 : 32700) + *zone;
+  const bool north = *hemisphere == QV_HEMISPHERE_NORTH;
+  crs->epsg = (north ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
   crs->name = "WGS 84 / UTM zone " + std::to_string(*zone) + (north ? "N" : "S");
   const std::initializer_list<std::pair<std::string, std::string>> values = {
       {"{zone}", std::to_string(*zone) + (north ? "N" : "S")},

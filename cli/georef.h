@@ -67,6 +67,12 @@ std::string worldFileText(const WorldFile &world);
 std::string formatShortest(double value);
 
 // A coordinate system the plug-in's projection codes stand for.
+// EPSG codes: WGS 84 geographic, and the first of its UTM zones, north and
+// south (zone z is the base + z).
+constexpr int kEpsgWgs84 = 4326;
+constexpr int kEpsgUtmNorthBase = 32600;
+constexpr int kEpsgUtmSouthBase = 32700;
+
 struct Crs {
   int epsg = 0;
   std::string name;           // e.g. "WGS 84 / UTM zone 33N"

@@ -125,9 +125,9 @@ int run(int argc, char **argv) {
       app.add_subcommand("convert", "the grey image, with world file, .prj and .aux.xml");
   convertCommand->footer(
       "Imports FILE.ded as the host does and writes the 8-bit grey image (PNG, or\n"
-      "binary PGM), a world file (.pgw for PNG, .wld otherwise), the coordinate system\n"
-      "(.prj) and a GDAL auxiliary file (.aux.xml). All are written under temporary\n"
-      "names and renamed at the end, so a failed run leaves nothing.\n"
+      "binary PGM, or tiled GeoTIFF), a world file (.pgw for PNG, .wld otherwise), the\n"
+      "coordinate system (.prj) and a GDAL auxiliary file (.aux.xml). All are written\n"
+      "under temporary names and renamed at the end, so a failed run leaves nothing.\n"
       "With --output-dir, each file's outputs are written so, several files at once;\n"
       "the exit status is 1 when any file failed, the others being written all the same.");
   std::vector<std::string> convertPaths;

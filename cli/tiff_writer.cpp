@@ -53,7 +53,6 @@ constexpr unsigned kMaxThreads = 8;
 // private tag; libtiff does not know it, so it is registered here.
 constexpr ttag_t kGdalMetadataTag = 42112;
 
-constexpr int kWgs84Geographic = 4326;
 constexpr short kPixelIsArea = 1;     // RasterPixelIsArea
 constexpr short kModelProjected = 1;  // ModelTypeProjected
 constexpr short kModelGeographic = 2; // ModelTypeGeographic
@@ -194,7 +193,7 @@ bool setGeoKeys(TIFF *tif, const Crs *crs) {
   if (keys == nullptr) {
     return false;
   }
-  const bool geographic = crs->epsg == kWgs84Geographic;
+  const bool geographic = crs->epsg == kEpsgWgs84;
   const bool ok =
       GTIFKeySet(keys, GTModelTypeGeoKey, TYPE_SHORT, 1,
                  geographic ? kModelGeographic : kModelProjected) != 0 &&

@@ -12,7 +12,6 @@ namespace {
 
 constexpr float kStartLow = 1.0e10f;
 constexpr float kStartHigh = -1.0e10f;
-constexpr int32_t kMaxZone = 60;
 
 void fold(const DedCellHeader &cell, DedImageInfo *info) {
   if (cell.yMin < info->yMin) {
@@ -53,8 +52,8 @@ bool parseZone(const char (&text)[sizeof(DedHeader::zone)], int32_t *zone) {
   for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
     digits = true;
     value = value * 10 + (text[i] - '0');
-    if (value > kMaxZone) {
-      value = kMaxZone + 1;
+    if (value > DED_MAX_UTM_ZONE) {
+      value = DED_MAX_UTM_ZONE + 1;
     }
   }
   *zone = negative ? -value : value;
@@ -89,20 +88,11 @@ int32_t headerRoom(std::FILE *stream, int32_t count) {
 
 int32_t describeUtm(const DedHeader &header, const DedCellHeader &first, DedImageInfo *info) {
   info->projection = PROJ_UTM;
-  switch (header.hemisphere) {
-  case 'S':
-  case 's':
-    info->utmHemisphere = QV_HEMISPHERE_SOUTH;
-    break;
-  case 'N':
-  case 'n':
-    info->utmHemisphere = QV_HEMISPHERE_NORTH;
-    break;
-  default:
+  if (!dedHemisphereCode(header.hemisphere, &info->utmHemisphere)) {
     return DED_ERR_BADARG;
   }
   int32_t zone = 0;
-  if (!parseZone(header.zone, &zone) || zone < 1 || zone > kMaxZone) {
+  if (!parseZone(header.zone, &zone) || zone < 1 || zone > DED_MAX_UTM_ZONE) {
     return DED_ERR_BADARG;
   }
   info->utmZone = zone;
@@ -130,6 +120,21 @@ int32_t describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
 }
 
 } // namespace
+
+bool dedHemisphereCode(char letter, int32_t *code) {
+  switch (letter) {
+  case 'S':
+  case 's':
+    *code = QV_HEMISPHERE_SOUTH;
+    return true;
+  case 'N':
+  case 'n':
+    *code = QV_HEMISPHERE_NORTH;
+    return true;
+  default:
+    return false;
+  }
+}
 
 int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
   std::FILE *stream = dedStreamFor(handle);

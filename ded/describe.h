@@ -9,6 +9,13 @@
 #include "ded/records.h"
 #include "host/attributes.h"
 
+// UTM zones run from 1 to this.
+constexpr int32_t DED_MAX_UTM_ZONE = 60;
+
+// The hemisphere code of a UTM header's letter: N or n north, S or s south.
+// False for any other letter.
+bool dedHemisphereCode(char letter, int32_t *code);
+
 struct DedImageInfo {
   int32_t width;         // columns of the mosaic
   int32_t height;        // samples per column of the mosaic

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ded/records.h"
 #include "host/host_block.h"
 #include "host/status.h"
 
@@ -30,8 +31,6 @@ struct OpenFileTable {
 
 OpenFileTable table; // zero at load
 
-constexpr char kMagic[4] = {'K', 'V', 'T', 'R'};
-
 // Modes up to this long are rewritten on the stack; longer ones, which the C
 // library may still accept, in a block from the host.
 constexpr size_t kShortMode = 32;
@@ -55,10 +54,9 @@ void binaryMode(const char *mode, size_t length, char *out) {
   }
 }
 
-// Opens path only when it names a regular file: a FIFO without a writer would
-// block the host in open, a directory or device reads as anything but a DED
-// file. Null when it is not one or does not open.
-std::FILE *openRegular(const char *path, const char *mode) {
+} // namespace
+
+std::FILE *dedOpenRegular(const char *path, const char *mode) {
 #if defined(_WIN32)
   // Opening does not block here (pipes live under \\.\pipe\ and need a
   // server); what was opened is checked before anything is read.
@@ -95,6 +93,8 @@ std::FILE *openRegular(const char *path, const char *mode) {
 #endif
 }
 
+namespace {
+
 int32_t lowestEmptySlot() {
   for (int32_t slot = 0; slot < DED_MAX_OPEN_FILES; ++slot) {
     if (table.slots[slot].stream == nullptr) {
@@ -118,14 +118,14 @@ int32_t openInto(int32_t slot, const char *path, const char *mode) {
     openMode = longMode.get();
   }
   binaryMode(mode, length, openMode);
-  std::FILE *stream = openRegular(path, openMode);
+  std::FILE *stream = dedOpenRegular(path, openMode);
   if (stream == nullptr) {
     return DED_ERR_OPEN;
   }
   // The first word is read and dropped; the magic is the second.
   char magic[4];
   const bool read = std::fread(magic, 4, 1, stream) == 1 && std::fread(magic, 4, 1, stream) == 1;
-  if (!read || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
+  if (!read || std::memcmp(magic, DED_MAGIC, sizeof DED_MAGIC) != 0) {
     (void)std::fclose(stream); // read-only: nothing to lose
     return DED_ERR_FORMAT;
   }

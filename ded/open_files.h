@@ -21,6 +21,12 @@ int32_t dedTableOpen(const char *path, const char *mode, int32_t *handle);
 // naming its own file. Returns DED_OK, or -8 for a bad handle.
 int32_t dedTableClose(int32_t handle);
 
+// Opens path with mode only when it names a regular file: a FIFO without a
+// writer would block in open, a directory or device reads as anything but a
+// DED file. Never blocks. Null, with errno set where the system set it, when
+// it is not one or does not open.
+std::FILE *dedOpenRegular(const char *path, const char *mode);
+
 // The stream behind a valid handle (0..9, slot not empty), or null.
 std::FILE *dedStreamFor(int32_t handle);
 

@@ -13,6 +13,10 @@ constexpr long DED_FIRST_CELL_HEADER = DED_HEADER_SIZE + DED_STATISTICS_SIZE; //
 constexpr long DED_CELL_HEADER_SIZE = 40;
 constexpr long DED_SAMPLE_SIZE = 2;
 
+// Bytes 4..7 of every DED file.
+constexpr long DED_MAGIC_OFFSET = 4;
+constexpr char DED_MAGIC[4] = {'K', 'V', 'T', 'R'};
+
 // Geographic files give spacings in 1/36000 of a coordinate unit (a tenth of
 // an arc-second for degrees); UTM files in coordinate units.
 constexpr double DED_GEOGRAPHIC_SPACING_UNITS = 36000.0;

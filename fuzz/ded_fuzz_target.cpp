@@ -41,7 +41,9 @@
 #endif
 #include <vector>
 
+#include "ded/records.h"
 #include "host/qvapi.h"
+#include "host/status.h"
 #include "qvapilib/loader.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/reference_image.h"
@@ -54,11 +56,6 @@ namespace {
 using qvstandin::ImageRecord;
 
 constexpr size_t kControlBytes = 4;
-constexpr int32_t kOk = 0;
-constexpr int32_t kNoMemory = -1;
-constexpr int32_t kReadFailed = -3;
-constexpr int32_t kNotDed = -6;
-constexpr int32_t kBadArgument = -8;
 constexpr int kSlots = 10;
 constexpr uint8_t kCanary = 0xA5;
 
@@ -180,7 +177,8 @@ std::vector<uint8_t> changed(const uint8_t *file, size_t size, int change) {
 }
 
 bool isCallbackStatus(int32_t status) {
-  return status == kOk || status == kNoMemory || status == kReadFailed || status == kBadArgument;
+  return status == DED_OK || status == DED_ERR_NOMEM || status == DED_ERR_READ ||
+         status == DED_ERR_BADARG;
 }
 
 bool sameCalls(const ImageRecord &a, const ImageRecord &b) {
@@ -204,8 +202,8 @@ struct Pixels {
 
 // What the clean get-info and geo-info calls said before any fault was armed.
 struct Probe {
-  int32_t info = kOk;
-  int32_t geo = kOk;
+  int32_t info = DED_OK;
+  int32_t geo = DED_OK;
   ImageRecord infoRecord;
   ImageRecord geoRecord;
   int32_t width = 0;
@@ -225,7 +223,7 @@ Probe probe(int32_t handle) {
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
   // Both callbacks describe the same file the same way.
   FUZZ_CHECK(p.geo == p.info);
-  if (p.info != kOk) {
+  if (p.info != DED_OK) {
     FUZZ_CHECK(p.infoRecord.calls.empty() && p.geoRecord.calls.empty());
     return p;
   }
@@ -244,11 +242,11 @@ Probe probe(int32_t handle) {
 Pixels pixelsFor(const Probe &p) {
   Pixels pixels;
   const int64_t bytes = int64_t{p.rowWidth} * p.height;
-  if (p.info == kOk && p.rowWidth >= p.width && bytes <= kLargestPixelBuffer) {
+  if (p.info == DED_OK && p.rowWidth >= p.width && bytes <= kLargestPixelBuffer) {
     pixels.bytes.assign(static_cast<size_t>(std::max<int64_t>(bytes, 1)), kCanary);
     pixels.real = true;
   } else {
-    pixels.tooLarge = p.info == kOk && p.rowWidth >= p.width;
+    pixels.tooLarge = p.info == DED_OK && p.rowWidth >= p.width;
     pixels.bytes.assign(16, kCanary);
   }
   return pixels;
@@ -287,18 +285,18 @@ void checkGetInfo(int32_t handle, const Plan &plan, const Probe &p, const Fault 
   FUZZ_CHECK(isCallbackStatus(status));
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
   if (stale) {
-    FUZZ_CHECK(status == kBadArgument && record.calls.empty() && after == before);
+    FUZZ_CHECK(status == DED_ERR_BADARG && record.calls.empty() && after == before);
   } else if (fault.hitBy(before, after)) {
-    FUZZ_CHECK(status == kNoMemory && record.calls.empty());
-  } else if (p.info != kOk) {
+    FUZZ_CHECK(status == DED_ERR_NOMEM && record.calls.empty());
+  } else if (p.info != DED_OK) {
     FUZZ_CHECK(status == p.info && record.calls.empty());
   } else if (plan.refuseInfo >= 0 && plan.refuseInfo < kGetInfoSetters) {
     // The refused setter is the last one called.
-    FUZZ_CHECK(status == kBadArgument);
+    FUZZ_CHECK(status == DED_ERR_BADARG);
     FUZZ_CHECK(record.calls.size() == static_cast<size_t>(plan.refuseInfo) + 1);
     FUZZ_CHECK(record.calls.back().refused);
   } else {
-    FUZZ_CHECK(status == kOk && sameCalls(record, p.infoRecord));
+    FUZZ_CHECK(status == DED_OK && sameCalls(record, p.infoRecord));
   }
 }
 
@@ -313,17 +311,17 @@ void checkGeoInfo(int32_t handle, const Plan &plan, const Probe &p, const Fault 
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
   const int setters = static_cast<int>(p.geoRecord.calls.size());
   if (stale) {
-    FUZZ_CHECK(status == kBadArgument && record.calls.empty() && after == before);
+    FUZZ_CHECK(status == DED_ERR_BADARG && record.calls.empty() && after == before);
   } else if (fault.hitBy(before, after)) {
-    FUZZ_CHECK(status == kNoMemory && record.calls.empty());
-  } else if (p.geo != kOk) {
+    FUZZ_CHECK(status == DED_ERR_NOMEM && record.calls.empty());
+  } else if (p.geo != DED_OK) {
     FUZZ_CHECK(status == p.geo && record.calls.empty());
   } else if (plan.refuseGeo >= 0 && plan.refuseGeo < setters) {
-    FUZZ_CHECK(status == kBadArgument);
+    FUZZ_CHECK(status == DED_ERR_BADARG);
     FUZZ_CHECK(record.calls.size() == static_cast<size_t>(plan.refuseGeo) + 1);
     FUZZ_CHECK(record.calls.back().refused);
   } else {
-    FUZZ_CHECK(status == kOk && sameCalls(record, p.geoRecord));
+    FUZZ_CHECK(status == DED_OK && sameCalls(record, p.geoRecord));
   }
 }
 
@@ -340,23 +338,24 @@ int32_t checkGetImage(int32_t handle, const Plan &plan, const Probe &p, const Fa
   const int64_t after = qvstandin::allocationCount();
   FUZZ_CHECK(isCallbackStatus(status));
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
-  if (status != kOk) {
+  if (status != DED_OK) {
     FUZZ_CHECK(untouched(*pixels));
   }
   if (stale || plan.nullPixels) {
-    FUZZ_CHECK(status == kBadArgument && after == before);
+    FUZZ_CHECK(status == DED_ERR_BADARG && after == before);
   } else if (fault.hitBy(before, after)) {
-    FUZZ_CHECK(status == kNoMemory);
-  } else if (p.info != kOk) {
+    FUZZ_CHECK(status == DED_ERR_NOMEM);
+  } else if (p.info != DED_OK) {
     FUZZ_CHECK(status == p.info);
   } else if (p.rowWidth < p.width) {
-    FUZZ_CHECK(status == kBadArgument || status == kNoMemory);
-  } else if (status != kNoMemory && p.hasReference && p.reference.status != dedtest::kNoReference) {
+    FUZZ_CHECK(status == DED_ERR_BADARG || status == DED_ERR_NOMEM);
+  } else if (status != DED_ERR_NOMEM && p.hasReference &&
+             p.reference.status != dedtest::kNoReference) {
     // Out of memory is this small host's right; anything else is the file's.
     FUZZ_CHECK(status == p.reference.status);
-    FUZZ_CHECK(status != kOk || pixels->bytes == p.reference.pixels);
+    FUZZ_CHECK(status != DED_OK || pixels->bytes == p.reference.pixels);
   }
-  if (status == kOk) {
+  if (status == DED_OK) {
     FUZZ_CHECK(pixels->real);
     FUZZ_CHECK(paddingUntouched(*pixels, p));
   }
@@ -372,10 +371,10 @@ void checkBadHandles() {
     uint8_t pixels[8];
     std::memset(pixels, kCanary, sizeof pixels);
     const int64_t before = qvstandin::allocationCount();
-    FUZZ_CHECK(qvstandin::hostGetInfo(handle, &info) == kBadArgument);
-    FUZZ_CHECK(qvstandin::hostGetGeoInfo(handle, &geo) == kBadArgument);
-    FUZZ_CHECK(qvstandin::hostGetImage(handle, pixels) == kBadArgument);
-    FUZZ_CHECK(qvstandin::hostClose(handle) == kBadArgument);
+    FUZZ_CHECK(qvstandin::hostGetInfo(handle, &info) == DED_ERR_BADARG);
+    FUZZ_CHECK(qvstandin::hostGetGeoInfo(handle, &geo) == DED_ERR_BADARG);
+    FUZZ_CHECK(qvstandin::hostGetImage(handle, pixels) == DED_ERR_BADARG);
+    FUZZ_CHECK(qvstandin::hostClose(handle) == DED_ERR_BADARG);
     FUZZ_CHECK(qvstandin::allocationCount() == before);
     FUZZ_CHECK(info.calls.empty() && geo.calls.empty());
     FUZZ_CHECK(std::all_of(pixels, pixels + sizeof pixels, [](uint8_t b) { return b == kCanary; }));
@@ -393,9 +392,9 @@ void checkChangedFile(int32_t handle, const Plan &plan, const Probe &p, const ui
   int32_t fresh = -1;
   const int32_t opened = qvstandin::hostOpen(scratchPath().c_str(), "rb", &fresh);
   Probe now;
-  if (opened == kOk) {
+  if (opened == DED_OK) {
     now = probe(fresh);
-    FUZZ_CHECK(qvstandin::hostClose(fresh) == kOk);
+    FUZZ_CHECK(qvstandin::hostClose(fresh) == DED_OK);
   }
   Pixels pixels = pixelsFor(p);
   if (pixels.tooLarge) {
@@ -404,23 +403,23 @@ void checkChangedFile(int32_t handle, const Plan &plan, const Probe &p, const ui
   const int32_t status = qvstandin::hostGetImage(handle, pixels.bytes.data());
   FUZZ_CHECK(isCallbackStatus(status));
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
-  if (status != kOk) {
+  if (status != DED_OK) {
     FUZZ_CHECK(untouched(pixels));
   }
-  if (opened != kOk) {
+  if (opened != DED_OK) {
     // No magic any more: nothing to describe (a read failure), or a header
     // that is no DED file's.
-    FUZZ_CHECK(status != kOk || bytes.size() >= 8);
-  } else if (now.info != kOk) {
-    FUZZ_CHECK(status == now.info || status == kNoMemory);
+    FUZZ_CHECK(status != DED_OK || bytes.size() >= 8);
+  } else if (now.info != DED_OK) {
+    FUZZ_CHECK(status == now.info || status == DED_ERR_NOMEM);
   } else if (now.width != p.width || now.height != p.height) {
-    FUZZ_CHECK(status == kBadArgument);
-  } else if (status != kNoMemory && pixels.real) {
+    FUZZ_CHECK(status == DED_ERR_BADARG);
+  } else if (status != DED_ERR_NOMEM && pixels.real) {
     const dedtest::ReferenceImage reference =
         dedtest::referenceImage(bytes.data(), bytes.size(), p.width, p.height, p.rowWidth, kCanary);
     if (reference.status != dedtest::kNoReference) {
       FUZZ_CHECK(status == reference.status);
-      FUZZ_CHECK(status != kOk || pixels.bytes == reference.pixels);
+      FUZZ_CHECK(status != DED_OK || pixels.bytes == reference.pixels);
     }
   }
 }
@@ -436,26 +435,27 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
   const char *path = scratchPath().c_str();
   const char *mode = plan.textMode ? "r" : "rb";
 
-  const bool isDed = fileSize >= 8 && std::memcmp(file + 4, "KVTR", 4) == 0;
+  const bool isDed = fileSize >= DED_MAGIC_OFFSET + sizeof DED_MAGIC &&
+                     std::memcmp(file + DED_MAGIC_OFFSET, DED_MAGIC, sizeof DED_MAGIC) == 0;
   int32_t handle = -1;
   const int32_t opened = qvstandin::hostOpen(path, mode, &handle);
-  FUZZ_CHECK(opened == (isDed ? kOk : kNotDed));
+  FUZZ_CHECK(opened == (isDed ? DED_OK : DED_ERR_FORMAT));
   FUZZ_CHECK(qvstandin::outstandingBlocks() == 0);
-  if (opened != kOk) {
+  if (opened != DED_OK) {
     FUZZ_CHECK(handle == -1);
-    FUZZ_CHECK(qvstandin::hostClose(0) == kBadArgument);
+    FUZZ_CHECK(qvstandin::hostClose(0) == DED_ERR_BADARG);
     return;
   }
   FUZZ_CHECK(handle == 0); // the lowest free slot of an empty table
 
   int32_t second = -1;
   if (plan.secondOpen) {
-    FUZZ_CHECK(qvstandin::hostOpen(path, "rb", &second) == kOk);
+    FUZZ_CHECK(qvstandin::hostOpen(path, "rb", &second) == DED_OK);
     FUZZ_CHECK(second == 1);
   }
 
   Probe p = probe(handle);
-  if (p.info == kOk) {
+  if (p.info == DED_OK) {
     int32_t rowWidth = qvstandin::rowWidthFor(p.width);
     if (plan.shortRows && p.width > 0) {
       rowWidth = p.width - 1;
@@ -471,12 +471,12 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
   }
   qvstandin::zeroSizeReturnsNull(plan.zeroIsNull);
 
-  if (plan.changeFile && p.info == kOk && !plan.closeFirst) {
+  if (plan.changeFile && p.info == DED_OK && !plan.closeFirst) {
     checkChangedFile(handle, plan, p, file, fileSize);
     if (second >= 0) {
-      FUZZ_CHECK(qvstandin::hostClose(second) == kOk);
+      FUZZ_CHECK(qvstandin::hostClose(second) == DED_OK);
     }
-    FUZZ_CHECK(qvstandin::hostClose(handle) == kOk);
+    FUZZ_CHECK(qvstandin::hostClose(handle) == DED_OK);
     return;
   }
 
@@ -486,11 +486,11 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
     qvstandin::failAllocation(plan.failNth);
   }
   if (plan.closeFirst) {
-    FUZZ_CHECK(qvstandin::hostClose(handle) == kOk);
+    FUZZ_CHECK(qvstandin::hostClose(handle) == DED_OK);
   }
 
   Pixels first;
-  int32_t firstStatus = kBadArgument;
+  int32_t firstStatus = DED_ERR_BADARG;
   for (const char call : kOrders[plan.order]) {
     if (call == 'i' && plan.callInfo) {
       checkGetInfo(handle, plan, p, fault, plan.closeFirst);
@@ -509,27 +509,27 @@ void drive(const uint8_t *file, size_t fileSize, const Plan &plan) {
   if (plan.imageAgain && !plan.closeFirst) {
     Pixels again;
     const int32_t status = checkGetImage(handle, clean, p, none, false, &again);
-    if (status == kOk && firstStatus == kOk) {
+    if (status == DED_OK && firstStatus == DED_OK) {
       FUZZ_CHECK(again.bytes == first.bytes);
     }
-    if (firstStatus == kOk) {
-      FUZZ_CHECK(status == kOk);
+    if (firstStatus == DED_OK) {
+      FUZZ_CHECK(status == DED_OK);
     }
   }
   if (second >= 0) {
     Pixels other;
     const int32_t status = checkGetImage(second, clean, p, none, false, &other);
-    if (status == kOk && firstStatus == kOk) {
+    if (status == DED_OK && firstStatus == DED_OK) {
       FUZZ_CHECK(other.bytes == first.bytes);
     }
-    FUZZ_CHECK(qvstandin::hostClose(second) == kOk);
+    FUZZ_CHECK(qvstandin::hostClose(second) == DED_OK);
   }
 
   if (plan.badHandles) {
     checkBadHandles();
   }
-  FUZZ_CHECK(qvstandin::hostClose(handle) == (plan.closeFirst ? kBadArgument : kOk));
-  FUZZ_CHECK(qvstandin::hostClose(handle) == kBadArgument);
+  FUZZ_CHECK(qvstandin::hostClose(handle) == (plan.closeFirst ? DED_ERR_BADARG : DED_OK));
+  FUZZ_CHECK(qvstandin::hostClose(handle) == DED_ERR_BADARG);
 }
 
 } // namespace
