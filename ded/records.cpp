@@ -1,5 +1,6 @@
 #include "ded/records.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -29,9 +30,14 @@ uint16_t loadBig16(const unsigned char *src) {
   return swap16(half);
 }
 
-// One whole record as one item: anything less is a failure.
+// One whole record as one item: anything less is a failure. The end of the
+// file sets no error number, so perror is given EIO there rather than
+// whatever errno last held ("Success", say).
 bool readRecord(std::FILE *stream, unsigned char *bytes, size_t size, const char *message) {
   if (std::fread(bytes, size, 1, stream) != 1) {
+    if (std::ferror(stream) == 0) {
+      errno = EIO;
+    }
     std::perror(message);
     return false;
   }

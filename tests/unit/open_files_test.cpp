@@ -40,6 +40,7 @@ TEST_F(OpenFiles, ModesThatReadOpenOthersAreRefused) {
                {"w", DED_ERR_OPEN},
                {"wb", DED_ERR_OPEN},
                {"a", DED_ERR_OPEN},
+               {"a+", DED_ERR_OPEN}, // reads, but also writes
                {"Rb", DED_ERR_OPEN},
                {"", DED_ERR_OPEN},
                {"rt", DED_OK},

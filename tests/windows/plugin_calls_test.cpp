@@ -181,7 +181,8 @@ TEST_F(PluginCalls, MisalignedStackAndAnyX87PrecisionGiveTheSameImage) {
 
 // The plug-in's perror goes to the host's stderr: both use msvcrt.dll, so a
 // capture of the host's file descriptor 2 sees it, and the text after the
-// colon is this C runtime's own strerror for the error number both share.
+// colon is this C runtime's own strerror for the error number both share
+// (EIO for a record the end of the file cut short).
 TEST_F(PluginCalls, ReadMessagesReachTheHostsStandardError) {
   const std::vector<uint8_t> bytes = {0, 0, 0, 1, 'K', 'V', 'T', 'R', 0, 0}; // header cut short
   const std::string path = dir.write("short.ded", bytes);
@@ -192,10 +193,9 @@ TEST_F(PluginCalls, ReadMessagesReachTheHostsStandardError) {
   testing::internal::CaptureStderr();
   errno = 0;
   const int32_t status = qvstandin::hostGetInfo(handle, &record);
-  const int error = errno;
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, DED_ERR_READ);
-  EXPECT_EQ(err, std::string("Reading ded file header: ") + std::strerror(error) + "\n");
+  EXPECT_EQ(err, std::string("Reading ded file header: ") + std::strerror(EIO) + "\n");
   EXPECT_EQ(qvstandin::hostClose(handle), DED_OK);
   pluginExit(qvstandin::pluginHandle());
 }
