@@ -21,6 +21,7 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/image_output.h"
+#include "cli/output_files.h"
 #include "cli/progress.h"
 
 namespace elvhost {
@@ -76,7 +77,7 @@ void relayLines(Child *child, const std::string &input, ProgressLine *line, bool
   for (size_t end = held.find('\n'); end != std::string::npos; end = held.find('\n', start)) {
     const std::string_view text(held.data() + start, end + 1 - start);
     if (text.starts_with(kStats)) {
-      lines.append(kStats).append(input).append(": ").append(text.substr(kStats.size()));
+      lines.append(kStats).append(shownName(input)).append(": ").append(text.substr(kStats.size()));
     } else {
       lines.append(text);
     }
@@ -161,6 +162,35 @@ bool reapChild(const Child &child, const std::string &input) {
   return WIFEXITED(status) && WEXITSTATUS(status) == kExitOk;
 }
 
+// The first output of any job that is one of the inputs (by name, through a
+// link, or as the same file), in words; empty when none is.
+std::string overwrittenInput(const std::vector<std::string> &inputs,
+                             const std::vector<std::string> &images) {
+  std::map<std::pair<dev_t, ino_t>, size_t> byFile;
+  std::map<std::string, size_t> byPath;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const FileIdentity input = identityOf(inputs[i]);
+    if (input.exists) {
+      byFile.emplace(std::pair(input.device, input.inode), i);
+    }
+    byPath.emplace(input.path, i);
+  }
+  for (size_t job = 0; job < images.size(); ++job) {
+    for (const NamedOutput &output : convertOutputs(images[job])) {
+      const FileIdentity identity = identityOf(output.path);
+      const auto file = byFile.find(std::pair(identity.device, identity.inode));
+      const auto path = byPath.find(identity.path);
+      const size_t hit = identity.exists ? (file != byFile.end() ? file->second : inputs.size())
+                                         : (path != byPath.end() ? path->second : inputs.size());
+      if (hit < inputs.size()) {
+        return output.path + ": " + output.what + " of " + inputs[job] +
+               " would overwrite the input " + inputs[hit];
+      }
+    }
+  }
+  return {};
+}
+
 } // namespace
 
 int runBatch(const ConvertOptions &options) {
@@ -185,6 +215,9 @@ int runBatch(const ConvertOptions &options) {
       return usageFailure("convert", options.inputs[at->second] + " and " + input +
                                          " would both be written to " + outputs.back());
     }
+  }
+  if (const std::string clash = overwrittenInput(options.inputs, outputs); !clash.empty()) {
+    return usageFailure("convert", clash);
   }
   std::error_code ec;
   fs::create_directories(options.outputDir, ec);

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/elevation_scale.h"
@@ -21,6 +21,7 @@
 #include "cli/host_session.h"
 #include "cli/image_output.h"
 #include "cli/output_files.h"
+#include "cli/png_writer.h"
 #include "cli/progress.h"
 
 namespace elvhost {
@@ -100,16 +101,13 @@ double importShare(ImageFormat format) {
 // A command line whose outputs would overwrite the input or one another,
 // by name or through a link, in words; empty when all are distinct.
 std::string collision(const std::string &input, const std::string &output) {
-  const std::pair<std::string, const char *> files[] = {{input, "the input"},
-                                                        {output, "the image"},
-                                                        {worldFilePath(output), "the world file"},
-                                                        {prjPath(output), "the .prj file"},
-                                                        {auxXmlPath(output), "the .aux.xml file"}};
-  for (size_t i = 0; i < std::size(files); ++i) {
-    for (size_t j = i + 1; j < std::size(files); ++j) {
-      if (sameFile(files[i].first, files[j].first)) {
-        return files[j].first + ": " + files[j].second + " would overwrite " + files[i].second +
-               " " + files[i].first;
+  std::vector<NamedOutput> files = convertOutputs(output);
+  files.insert(files.begin(), {input, "the input"});
+  for (size_t i = 0; i < files.size(); ++i) {
+    for (size_t j = i + 1; j < files.size(); ++j) {
+      if (sameFile(files[i].path, files[j].path)) {
+        return files[j].path + ": " + files[j].what + " would overwrite " + files[i].what + " " +
+               files[i].path;
       }
     }
   }
@@ -164,6 +162,11 @@ int runConvert(const ConvertOptions &options) {
   GreyImage image;
   image.width = *texture.width;
   image.height = *texture.height;
+  if (format == ImageFormat::Png && image.width > kPngReadersMaxWidth && !options.quiet) {
+    reportFailure("warning: " + output + ": most programs cannot open a PNG over " +
+                  std::to_string(kPngReadersMaxWidth) + " pixels wide, as this one (" +
+                  std::to_string(image.width) + ") is; a GeoTIFF (.tif) has no such limit");
+  }
 
   Affine affine;
   if (!hostAffine(session.geo(), &affine, &error)) {

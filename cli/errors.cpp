@@ -4,16 +4,38 @@
 
 namespace elvhost {
 
-void reportFailure(const std::string &message) {
-  std::string line = "elvarin-host: ";
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == '\n' && i + 1 < message.size()) {
-      line += "; ";
-    } else if (message[i] != '\n' && message[i] != '\r') {
-      line += message[i];
+std::string shownName(const std::string &text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string shown;
+  const auto escape = [&shown](unsigned value) {
+    shown.append("\\x").append(1, kHex[value >> 4]).append(1, kHex[value & 0xf]);
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      escape(byte);
+      escape(next);
+      ++i;
+    } else if (byte < 0x20 || byte == 0x7f) {
+      escape(byte);
+    } else {
+      shown += text[i];
     }
   }
-  line += '\n';
+  return shown;
+}
+
+void reportFailure(const std::string &message) {
+  std::string joined;
+  for (size_t i = 0; i < message.size(); ++i) {
+    if (message[i] == '\n' && i + 1 < message.size()) {
+      joined += "; ";
+    } else if (message[i] != '\n' && message[i] != '\r') {
+      joined += message[i];
+    }
+  }
+  const std::string line = "elvarin-host: " + shownName(joined) + "\n";
   (void)std::fputs(line.c_str(), stderr);
   (void)std::fflush(stderr);
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/image_output.h"
 #include "ded/cells.h"
 #include "host/attributes.h"
 
@@ -239,9 +240,11 @@ bool hostAffine(const GeoView &geo, Affine *affine, std::string *error) {
 }
 
 std::string worldFilePath(const std::string &imagePath) {
-  std::filesystem::path path(imagePath);
-  const bool png = path.extension() == ".png" || path.extension() == ".PNG";
-  return path.replace_extension(png ? ".pgw" : ".wld").string();
+  // The extension that makes the image a PNG (in any letter case) also
+  // names its world file.
+  ImageFormat format = ImageFormat::Tiff;
+  const bool png = imageFormatFor(imagePath, &format) && format == ImageFormat::Png;
+  return std::filesystem::path(imagePath).replace_extension(png ? ".pgw" : ".wld").string();
 }
 
 std::string prjPath(const std::string &imagePath) {

@@ -97,7 +97,8 @@ std::string auxXmlText(const Crs &crs, const WorldFile &world,
 // are unusable.
 bool hostAffine(const GeoView &geo, Affine *affine, std::string *error);
 
-// The world file's name for an image: .pgw beside a .png, .wld otherwise.
+// The world file's name for an image: .pgw beside a .png (any letter case),
+// .wld otherwise.
 std::string worldFilePath(const std::string &imagePath);
 // The image's name with its extension replaced by .prj.
 std::string prjPath(const std::string &imagePath);

@@ -60,6 +60,13 @@ const char *imageFormatName(ImageFormat format) {
   return "image";
 }
 
+std::vector<NamedOutput> convertOutputs(const std::string &imagePath) {
+  return {{imagePath, "the image"},
+          {worldFilePath(imagePath), "the world file"},
+          {prjPath(imagePath), "the .prj file"},
+          {auxXmlPath(imagePath), "the .aux.xml file"}};
+}
+
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
                 const TiffGeoreference &geo, std::string *error, const RowProgress &progress) {
   switch (format) {

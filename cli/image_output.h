@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/grey_image.h"
 #include "cli/progress.h"
@@ -27,6 +28,16 @@ const char *imageFormatExtension(ImageFormat format);
 
 // "PNG", "PGM" or "TIFF".
 const char *imageFormatName(ImageFormat format);
+
+// A file convert writes, and what it is in words ("the world file").
+struct NamedOutput {
+  std::string path;
+  const char *what;
+};
+
+// The files convert writes for the image imagePath: the image, its world
+// file, .prj and .aux.xml.
+std::vector<NamedOutput> convertOutputs(const std::string &imagePath);
 
 // Writes image to stream in format, north-up or in the host's row order; a
 // GeoTIFF carries geo inside, the other formats leave it to their sidecar

@@ -53,13 +53,18 @@ Json numbers(const std::vector<double> &values) {
 
 // The file's own view: size, coordinate system, geotransform, corners and
 // WGS 84 extent as gdalinfo gives them for the converted image, then the
-// elevations, spacing and cells. Throws nothing; error says what is missing.
-Json fileView(const FileFacts &facts, std::string *error) {
+// elevations, spacing and cells. A value that cannot be computed (a UTM
+// position PROJ cannot transform, say) is null, with the reason under
+// "notComputed" by its key.
+Json fileView(const FileFacts &facts) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
+  Json notComputed = Json::object();
   Crs crs;
-  if (!crsFor(image.projection, image.utmZone, image.utmHemisphere, &crs, error)) {
-    return {};
+  std::string why;
+  const bool haveCrs = crsFor(image.projection, image.utmZone, image.utmHemisphere, &crs, &why);
+  if (!haveCrs) {
+    notComputed["coordinateSystem"] = why;
   }
   const std::vector<double> gt = geoTransform(sampleAffine(image), image.height);
   const double w = image.width, h = image.height;
@@ -77,12 +82,15 @@ Json fileView(const FileFacts &facts, std::string *error) {
     ring.emplace_back(x, y);
   }
   ring.back() = ring.front(); // the centre's place closes the ring
-  if (utm && !toLonLat(crs.epsg, &ring, error)) {
-    return {};
-  }
-  Json extent = Json::array();
-  for (const auto &[x, y] : ring) {
-    extent.push_back(pair(x, y));
+  Json extent;
+  if (haveCrs && (!utm || toLonLat(crs.epsg, &ring, &why))) {
+    Json points = Json::array();
+    for (const auto &[x, y] : ring) {
+      points.push_back(pair(x, y));
+    }
+    extent = {{"type", "Polygon"}, {"coordinates", {points}}};
+  } else {
+    notComputed["wgs84Extent"] = haveCrs ? why : "no coordinate system";
   }
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
   const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
@@ -110,34 +118,41 @@ Json fileView(const FileFacts &facts, std::string *error) {
                      {"missingSamples", cell.missing}});
   }
   const std::string hemisphere = image.utmHemisphere == QV_HEMISPHERE_NORTH ? "north" : "south";
-  return {{"size", {image.width, image.height}},
-          {"coordinateSystem",
-           {{"wkt", crs.ogcWkt},
-            {"dataAxisToSRSAxisMapping", crs.latitudeFirst ? Json{2, 1} : Json{1, 2}},
-            {"epsg", crs.epsg},
-            {"name", crs.name},
-            {"description", utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
-                                : std::string("geographic WGS 84")}}},
-          {"geoTransform", numbers(gt)},
-          {"cornerCoordinates", cornerJson},
-          {"wgs84Extent", {{"type", "Polygon"}, {"coordinates", {extent}}}},
-          {"bands",
-           {{{"band", 1},
-             {"type", "Byte"},
-             {"colorInterpretation", "Gray"},
-             {"minimum", number(low)},
-             {"maximum", number(high)},
-             {"offset", number(low)},
-             {"scale", number((high - low) / kGreyLevels)},
-             {"unit", "metre"}}}},
-          {"elevation",
-           {{"minimum", number(low)},
-            {"maximum", number(high)},
-            {"unit", "metre"},
-            {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
-          {"sampleSpacing", spacing},
-          {"missingSamples", facts.missingSamples()},
-          {"cells", cells}};
+  Json view = {
+      {"size", {image.width, image.height}},
+      {"coordinateSystem",
+       haveCrs ? Json{{"wkt", crs.ogcWkt},
+                      {"dataAxisToSRSAxisMapping", crs.latitudeFirst ? Json{2, 1} : Json{1, 2}},
+                      {"epsg", crs.epsg},
+                      {"name", crs.name},
+                      {"description",
+                       utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
+                           : std::string("geographic WGS 84")}}
+               : Json()},
+      {"geoTransform", numbers(gt)},
+      {"cornerCoordinates", cornerJson},
+      {"wgs84Extent", extent},
+      {"bands",
+       {{{"band", 1},
+         {"type", "Byte"},
+         {"colorInterpretation", "Gray"},
+         {"minimum", number(low)},
+         {"maximum", number(high)},
+         {"offset", number(low)},
+         {"scale", number((high - low) / kGreyLevels)},
+         {"unit", "metre"}}}},
+      {"elevation",
+       {{"minimum", number(low)},
+        {"maximum", number(high)},
+        {"unit", "metre"},
+        {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
+      {"sampleSpacing", spacing},
+      {"missingSamples", facts.missingSamples()},
+      {"cells", cells}};
+  if (!notComputed.empty()) {
+    view["notComputed"] = notComputed;
+  }
+  return view;
 }
 
 // What the plug-in told the host, as the host's setters received it.
@@ -181,10 +196,9 @@ Json hostView(const HostSession &session) {
           {"callbacks", callbacks}};
 }
 
-Json report(const HostSession &session, const FileFacts &facts, const InfoOptions &options,
-            std::string *error) {
+Json report(const HostSession &session, const FileFacts &facts, const InfoOptions &options) {
   Json doc = {{"file", options.file}};
-  doc.update(fileView(facts, error));
+  doc.update(fileView(facts));
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
                    {"id", plugin.idString},     {"uuid", plugin.uuidString},
@@ -314,11 +328,16 @@ std::string textReport(const Json &doc) {
   };
   const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
   const Json &cells = doc["cells"];
-  line("file", shown(doc["file"]));
+  line("file", shownName(shown(doc["file"])));
   line("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
                    (cells.size() == 1 ? " cell" : " cells"));
-  line("coordinates", shown(crs["description"]) + " (EPSG:" + shown(crs["epsg"]) + ", " +
-                          shown(crs["name"]) + ")");
+  // A value that could not be computed, and why.
+  const auto missing = [&doc](const char *key) {
+    return "not computed (" + shown(doc["notComputed"][key]) + ")";
+  };
+  line("coordinates", crs.is_null() ? missing("coordinateSystem")
+                                    : shown(crs["description"]) + " (EPSG:" + shown(crs["epsg"]) +
+                                          ", " + shown(crs["name"]) + ")");
   line("elevation", shown(e["minimum"]) + " .. " + shown(e["maximum"]) + " m: grey 0 is " +
                         shown(e["minimum"]) + " m, 255 is " + shown(e["maximum"]) + " m, " +
                         shown(e["metresPerGreyLevel"]) + " m per grey level");
@@ -338,12 +357,13 @@ std::string textReport(const Json &doc) {
          std::string(label) + std::string(12 - std::string(label).size(), ' ') +
              shownPair(doc["cornerCoordinates"][key]));
   }
+  const Json &extent = doc["wgs84Extent"];
   std::string ring;
-  for (const Json &point : doc["wgs84Extent"]["coordinates"][0]) {
+  for (const Json &point : extent.is_null() ? Json::array() : extent["coordinates"][0]) {
     ring += (ring.empty() ? "" : ", ") + shownPair(point);
   }
-  line("WGS 84 extent", ring);
-  line("WKT", shown(crs["wkt"]));
+  line("WGS 84 extent", extent.is_null() ? missing("wgs84Extent") : ring);
+  line("WKT", crs.is_null() ? missing("coordinateSystem") : shown(crs["wkt"]));
   if (doc["missingSamples"] != 0) {
     line("samples",
          shown(doc["missingSamples"]) + " missing: the file ends early; they show as elevation 0");
@@ -360,7 +380,7 @@ std::string textReport(const Json &doc) {
   }
   const Json &p = doc["plugin"], &host = doc["host"], &t = host["texture"], &g = host["geo"];
   text += "\nwhat the plug-in tells the host (" + shown(p["id"]) + " " + shown(p["version"]) +
-          ", " + shown(p["vendor"]) + ", " + shown(p["path"]) + ")\n";
+          ", " + shown(p["vendor"]) + ", " + shownName(shown(p["path"])) + ")\n";
   line("  size", shown(t["width"]) + " x " + shown(t["height"]));
   line("  texture", meaning(t["type"], {{QV_TEXTURE_TYPE, "grey"}}) + ", " +
                         meaning(t["sampleSize"], {{QV_SAMPLE_SIZE, "bits a sample"}}) + ", grey " +
@@ -409,12 +429,7 @@ int runInfo(const InfoOptions &options) {
   const FileFacts facts = readFileFacts(options.file);
   session.describe(options.file);
   session.close();
-  std::string failure = session.failure(facts.problem);
-  Json doc;
-  if (failure.empty()) {
-    doc = report(session, facts, options, &error);
-    failure = error.empty() ? "" : options.file + ": " + error;
-  }
+  const std::string failure = session.failure(facts.problem);
   if (!failure.empty()) {
     if (options.json) {
       int32_t code = 0;
@@ -429,6 +444,7 @@ int runInfo(const InfoOptions &options) {
     reportFailure(failure);
     return kExitFailure;
   }
+  const Json doc = report(session, facts, options);
   const std::string text = options.json ? jsonText(doc) : textReport(doc);
   (void)std::fputs(text.c_str(), stdout);
   (void)std::fflush(stdout);

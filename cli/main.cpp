@@ -1,7 +1,11 @@
 // elvarin-host: loads the Elvarin plug-in and imports DED files exactly as
 // the host application does, for people and for the tests.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -62,11 +66,11 @@ std::string versionText(const char *argv0) {
   HostSession session;
   std::string error;
   if (!session.load(path, &error)) {
-    return tool + "plug-in not found (" + error + ")";
+    return tool + "plug-in not found (" + shownName(error) + ")";
   }
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   return tool + "plug-in " + plugin.idString + " " + plugin.version + " (" + plugin.vendor + "), " +
-         path;
+         shownName(path);
 }
 
 // CLI11's refusal of a command line in this tool's words: an unknown
@@ -262,9 +266,30 @@ int run(int argc, char **argv) {
   return kExitUsage;
 }
 
+// Descriptors 0, 1 and 2 open, on /dev/null where they were closed, before
+// anything else is opened: a file opened later would otherwise take one of
+// them, and messages or the progress line would be written into it. False
+// when one cannot be opened.
+bool standardStreamsOpen() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) {
+      continue;
+    }
+    // The lowest free descriptor, which is fd: those below it are open.
+    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened != fd) {
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+  if (!standardStreamsOpen()) {
+    return kExitFailure; // nowhere to say so
+  }
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc &) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +27,13 @@ char pendingPaths[kMaxPending][kMaxPendingPath];
 volatile std::sig_atomic_t pendingInUse[kMaxPending];
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
+// A temporary file's name: "." + the final name (cut short where needed) +
+// kTemporarySuffix; the file it replaces waits under that + kBackupSuffix.
+constexpr char kTemporarySuffix[] = ".XXXXXX";
+constexpr char kBackupSuffix[] = ".old";
+constexpr size_t kMaxFinalPart =
+    NAME_MAX - 1 - (sizeof kTemporarySuffix - 1) - (sizeof kBackupSuffix - 1);
+
 extern "C" void removePendingAndDie(int signal) {
   for (int i = 0; i < kMaxPending; ++i) {
     if (pendingInUse[i] != 0) {
@@ -37,13 +45,16 @@ extern "C" void removePendingAndDie(int signal) {
 }
 
 // A signal ignored when the program started (nohup, a shell's background
-// job) stays ignored; the others remove the temporary files first.
+// job) stays ignored; the others remove the temporary files first. A write
+// beyond the file-size limit (ulimit -f) fails with EFBIG, to be reported
+// and cleaned up, instead of killing the process with SIGXFSZ.
 void installCleanup() {
   static bool installed = false;
   if (installed) {
     return;
   }
   installed = true;
+  (void)std::signal(SIGXFSZ, SIG_IGN);
   for (const int signal : kCleanedSignals) {
     struct sigaction previous {};
     if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
@@ -73,14 +84,36 @@ void forgetPending(const std::string &path) {
   }
 }
 
+// The signals that clean up, blocked until the guard ends: a temporary file
+// is created and listed, or the outputs are renamed into place, in one step.
+class HeldSignals {
+public:
+  HeldSignals() {
+    sigset_t cleaned;
+    sigemptyset(&cleaned);
+    for (const int signal : kCleanedSignals) {
+      sigaddset(&cleaned, signal);
+    }
+    (void)sigprocmask(SIG_BLOCK, &cleaned, &previous_);
+  }
+  ~HeldSignals() { (void)sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  HeldSignals(const HeldSignals &) = delete;
+  HeldSignals &operator=(const HeldSignals &) = delete;
+
+private:
+  sigset_t previous_{};
+};
+
 // A new file beside finalPath, ".NAME.XXXXXX", created exclusively, so a
 // name planted in advance (a symbolic link, say) is never written through.
-// Its permissions are those of a file the user creates. -1 on failure.
+// NAME is the final name, cut short where the temporary or backup name would
+// be too long for the folder when the final one is not. Its permissions are
+// those of a file the user creates. -1 on failure.
 int createTemporary(const std::string &finalPath, std::string *tempPath) {
   const fs::path path(finalPath);
   std::string name(1, '.');
-  name.append(path.filename().string());
-  name.append(".XXXXXX");
+  name.append(path.filename().string().substr(0, kMaxFinalPart));
+  name.append(kTemporarySuffix);
   std::string pattern = (path.parent_path() / name).string();
   const int fd = mkstemp(pattern.data());
   if (fd >= 0) {
@@ -94,14 +127,23 @@ int createTemporary(const std::string &finalPath, std::string *tempPath) {
 
 } // namespace
 
-bool sameFile(const std::string &a, const std::string &b) {
-  std::error_code ec;
-  if (fs::exists(a, ec) && fs::exists(b, ec)) {
-    return fs::equivalent(a, b, ec);
+FileIdentity identityOf(const std::string &name) {
+  FileIdentity identity;
+  struct stat status {};
+  if (::stat(name.c_str(), &status) == 0) {
+    identity.exists = true;
+    identity.device = status.st_dev;
+    identity.inode = status.st_ino;
   }
-  const fs::path left = fs::weakly_canonical(fs::absolute(a, ec), ec);
-  const fs::path right = fs::weakly_canonical(fs::absolute(b, ec), ec);
-  return left.lexically_normal() == right.lexically_normal();
+  std::error_code ec;
+  identity.path = fs::weakly_canonical(fs::absolute(name, ec), ec).lexically_normal().string();
+  return identity;
+}
+
+bool sameFile(const std::string &a, const std::string &b) {
+  const FileIdentity left = identityOf(a), right = identityOf(b);
+  return left.exists && right.exists ? left.device == right.device && left.inode == right.inode
+                                     : left.path == right.path;
 }
 
 OutputSet::~OutputSet() { discard(); }
@@ -117,20 +159,16 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     return nullptr;
   }
   installCleanup();
-  // Signals wait while the file exists but is not yet listed for removal.
-  sigset_t cleaned, previous;
-  sigemptyset(&cleaned);
-  for (const int signal : kCleanedSignals) {
-    sigaddset(&cleaned, signal);
-  }
-  (void)sigprocmask(SIG_BLOCK, &cleaned, &previous);
   Entry entry;
   entry.finalPath = finalPath;
-  const int fd = createTemporary(finalPath, &entry.tempPath);
-  if (fd >= 0) {
-    watchPending(entry.tempPath);
+  int fd = -1;
+  {
+    const HeldSignals held; // while the file exists but is not yet listed for removal
+    fd = createTemporary(finalPath, &entry.tempPath);
+    if (fd >= 0) {
+      watchPending(entry.tempPath);
+    }
   }
-  (void)sigprocmask(SIG_SETMASK, &previous, nullptr);
   entry.stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   if (entry.stream == nullptr) {
     *error = "cannot write " + finalPath + ": " + std::strerror(errno);
@@ -173,12 +211,15 @@ bool OutputSet::commit(std::string *error) {
     }
   }
   // An earlier file of the same name stays, as a second link, until every
-  // rename succeeded: a refused rename puts all of them back.
+  // rename succeeded: a refused rename puts all of them back. A signal waits
+  // until all are in place or all put back, never leaving old and new side
+  // by side.
+  const HeldSignals held;
   for (Entry &entry : entries_) {
     struct stat existing {};
     if (::lstat(entry.finalPath.c_str(), &existing) == 0) {
       // Moved aside where the file system has no hard links; a folder never.
-      entry.backupPath = entry.tempPath + ".old";
+      entry.backupPath = entry.tempPath + kBackupSuffix;
       const char *from = entry.finalPath.c_str(), *to = entry.backupPath.c_str();
       if (::link(from, to) != 0 && (S_ISDIR(existing.st_mode) || ::rename(from, to) != 0)) {
         *error = "cannot replace " + entry.finalPath + ": " + std::strerror(errno);

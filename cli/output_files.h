@@ -4,11 +4,23 @@
 // they would have replaced as they were.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace elvhost {
+
+// What a name leads to: the file's device and inode when it exists, and its
+// normalised absolute path, links resolved, either way.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string path;
+};
+FileIdentity identityOf(const std::string &name);
 
 // Whether two names are one file: by device and inode when both exist,
 // otherwise by their normalised absolute paths, links resolved.

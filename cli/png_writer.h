@@ -3,6 +3,7 @@
 // PNG holds.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -31,6 +32,10 @@ struct PngSettings {
   int level = 1;  // ISA-L's compression level, 0..3
   int strips = 0; // strips of rows compressed side by side; 0: by image size and cores
 };
+
+// The widest PNG most readers open: libpng refuses wider ones unless the
+// program reading lifts its default limit, which few do.
+constexpr int32_t kPngReadersMaxWidth = 1'000'000;
 
 // Writes image to stream as an 8-bit grey PNG of any size a PNG can hold,
 // north-up or in the host's row order. Returns false, with zlib's or the

@@ -112,7 +112,7 @@ int runSample(const SampleOptions &options) {
   }
   line.finish();
   if (!options.quiet) {
-    (void)std::printf("wrote %s: %s\n", output.c_str(), what.c_str());
+    (void)std::printf("wrote %s: %s\n", shownName(output).c_str(), what.c_str());
   }
   return kExitOk;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -83,20 +84,36 @@ void registerTags() {
 }
 
 // libtiff reads and writes through these, so the file stays the caller's
-// stdio stream, buffered and closed by its owner.
-std::FILE *streamOf(thandle_t handle) { return static_cast<std::FILE *>(handle); }
+// stdio stream, buffered and closed by its owner. The first failed write or
+// seek keeps its error number: libtiff's own words for it ("Write error at
+// scanline ...", "Maximum TIFF file size exceeded") do not say what the
+// system said.
+struct TiffStream {
+  std::FILE *stream;
+  int failure = 0; // errno of the first write or seek that failed
+};
+std::FILE *streamOf(thandle_t handle) { return static_cast<TiffStream *>(handle)->stream; }
+void noteFailure(thandle_t handle) {
+  int &failure = static_cast<TiffStream *>(handle)->failure;
+  failure = failure != 0 ? failure : (errno != 0 ? errno : EIO);
+}
 
 tmsize_t readProc(thandle_t handle, void *buffer, tmsize_t size) {
   return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<size_t>(size), streamOf(handle)));
 }
 
 tmsize_t writeProc(thandle_t handle, void *buffer, tmsize_t size) {
-  return static_cast<tmsize_t>(std::fwrite(buffer, 1, static_cast<size_t>(size), streamOf(handle)));
+  const size_t wrote = std::fwrite(buffer, 1, static_cast<size_t>(size), streamOf(handle));
+  if (wrote != static_cast<size_t>(size)) {
+    noteFailure(handle);
+  }
+  return static_cast<tmsize_t>(wrote);
 }
 
 toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
   std::FILE *stream = streamOf(handle);
   if (fseeko(stream, static_cast<off_t>(offset), whence) != 0) {
+    noteFailure(handle);
     return static_cast<toff_t>(-1);
   }
   return static_cast<toff_t>(ftello(stream));
@@ -347,7 +364,8 @@ bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
   }
   TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &failure);
   TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
-  TIFF *tif = TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", stream, readProc, writeProc, seekProc,
+  TiffStream file{stream};
+  TIFF *tif = TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", &file, readProc, writeProc, seekProc,
                                 closeProc, sizeProc, mapProc, unmapProc, options);
   TIFFOpenOptionsFree(options);
   bool ok = tif != nullptr;
@@ -362,10 +380,12 @@ bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
   }
   if (ok && std::ferror(stream) != 0) {
     ok = false;
-    failure = "write error";
+    noteFailure(&file);
   }
   if (!ok) {
-    *error = failure.empty() ? "libtiff failed" : failure;
+    *error = file.failure != 0 ? std::strerror(file.failure)
+             : failure.empty() ? "libtiff failed"
+                               : failure;
   }
   return ok;
 }

@@ -89,6 +89,34 @@ TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(at("out")));
 }
 
+TEST_F(Batch, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
+  fs::copy_file(at("a.ded"), at("a.png.aux.xml")); // a DED file of that name
+  fs::create_symlink(at("b.ded"), at("c.prj"));    // c's .prj leads to b
+  fs::copy_file(at("a.ded"), at("c.ded"));
+  const struct {
+    std::vector<std::string> inputs;
+    std::string clash;
+  } cases[] = {
+      {{at("a.png.aux.xml"), at("a.ded")},
+       at("a.png.aux.xml") + ": the .aux.xml file of " + at("a.ded") +
+           " would overwrite the input " + at("a.png.aux.xml")},
+      {{at("b.ded"), at("c.ded")},
+       at("c.prj") + ": the .prj file of " + at("c.ded") + " would overwrite the input " +
+           at("b.ded")},
+  };
+  const std::vector<std::string> before = namesIn(work.path());
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+    args.insert(args.end(), {"--output-dir", work.path().string()});
+    const ToolRun r = run(args);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("elvarin-host: " + c.clash + " (see"), std::string::npos) << r.err;
+    EXPECT_EQ(namesIn(work.path()), before);
+  }
+  EXPECT_EQ(slurp(at("a.png.aux.xml")), slurp(at("a.ded")));
+}
+
 TEST_F(Batch, ProgressLineOnlyWhenAskedForAndNeverWhenQuiet) {
   struct Case {
     std::vector<std::string> args;

@@ -375,7 +375,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
         BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
         BadCase{"utmZoneMissing", utm("x"), "the UTM zone is not a number", -8},
-        BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8}),
+        BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8},
+        BadCase{"utmHemisphereBlank", utm("33", ' '), "UTM hemisphere byte 0x20 is neither N nor S",
+                -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
@@ -387,7 +389,14 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   several.cells.push_back(dedtest::utmCell(499000.0, 3999000.0, 5, 4, 30.0f));
   std::vector<uint8_t> shortFile = dedtest::encode(dedtest::geographicFile(11, 11));
   shortFile.resize(shortFile.size() - 4);
+  dedtest::File farEast = dedtest::utmFile("33", 'N', 4, 4);
+  farEast.cells[0] = dedtest::utmCell(30000000.0, 5000000.0, 4, 4, 30.0f); // PROJ gives up
+  const ToolRun farText = run({"info", work.write("far.ded", dedtest::encode(farEast))});
+  EXPECT_EQ(farText.exitCode, 0) << farText.err;
+  EXPECT_NE(farText.out.find("\nWGS 84 extent     not computed (PROJ cannot"), std::string::npos)
+      << farText.out;
   const std::pair<std::string, std::vector<uint8_t>> files[] = {
+      {"far.ded", dedtest::encode(farEast)},
       {"geographic.ded", dedtest::encode(dedtest::geographicFile(11, 11))},
       {"utm.ded", dedtest::encode(utmSouth())},
       {"several.ded", dedtest::encode(several)},
@@ -396,7 +405,8 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   std::string outputs;
   for (const auto &[name, bytes] : files) {
     const ToolRun r = run({"info", work.write(name, bytes), "--json"});
-    outputs += " " + work.write(name + ".json", std::vector<uint8_t>(r.out.begin(), r.out.end()));
+    outputs.append(" ").append(
+        work.write(name + ".json", std::vector<uint8_t>(r.out.begin(), r.out.end())));
   }
   const std::string check = work.write("check.py", {});
   std::ofstream(check) << "import json, sys, jsonschema\n"
@@ -438,6 +448,9 @@ TEST_F(HostTool, APngOfMoreThanAMillionColumnsConverts) {
       kWidth, 2, [](int c, int r) { return static_cast<int16_t>((c * 7 + r * 100) % 256); });
   const ToolRun r = run({"convert", work.write("wide.ded", dedtest::encode(file)), at("wide.png")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "elvarin-host: warning: " + at("wide.png") +
+                       ": most programs cannot open a PNG over 1000000 pixels wide, as this one "
+                       "(1000002) is; a GeoTIFF (.tif) has no such limit\n");
   GreyPicture png;
   std::string error;
   ASSERT_TRUE(clitest::readPng(at("wide.png"), &png, &error)) << error;
@@ -491,6 +504,110 @@ TEST_F(HostTool, PlantedLinksAreNeverWrittenThrough) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(slurp(victim), "keep");
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at("out.png"))));
+}
+
+// elvarin-host run by the shell after before (a limit, a umask) and with
+// the redirections in after; its exit code.
+int shellRun(const std::string &before, const std::string &args, const std::string &after) {
+  const int status =
+      std::system((before + " '" ELVARIN_HOST_EXE "' " + args + " " + after).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Built piece by piece: GCC 12 misreads a concatenation from a literal
+// (-Wrestrict).
+std::string quoted(const std::string &path) {
+  std::string text(1, '\'');
+  text.append(path);
+  text.push_back('\'');
+  return text;
+}
+
+// Started with standard error closed, no output file takes its place, so
+// no warning or progress line lands inside one.
+TEST_F(HostTool, WithStandardErrorClosedNoMessageLandsInAnOutput) {
+  std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(11, 11));
+  bytes.resize(bytes.size() - 10); // a warning to print
+  const std::string ded = quoted(work.write("short.ded", bytes));
+  EXPECT_EQ(shellRun("", "convert " + ded + " " + quoted(at("o.png")), "2>&-"), 0);
+  EXPECT_EQ(shellRun("", "convert --progress " + ded + " " + quoted(at("o.pgm")), "2>&-"), 0);
+  EXPECT_EQ(shellRun("", "sample --progress --size 64 " + quoted(at("s.ded")), ">/dev/null 2>&-"),
+            0);
+  GreyPicture picture;
+  std::string error;
+  EXPECT_TRUE(clitest::readPng(at("o.png"), &picture, &error)) << error;
+  EXPECT_TRUE(clitest::readPgm(at("o.pgm"), &picture, &error)) << error;
+  EXPECT_EQ(run({"info", at("s.ded")}).exitCode, 0);
+}
+
+// Beyond the file-size limit a write fails, is reported and cleaned up,
+// alone or in a batch, instead of SIGXFSZ ending the run silently.
+TEST_F(HostTool, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
+  ASSERT_EQ(run({"sample", at("big.ded"), "--size", "513"}).exitCode, 0);
+  const std::string big = quoted(at("big.ded"));
+  const std::string err = (logs.path() / "limited.err").string();
+  const std::string limit = "ulimit -f 64;"; // 32 or 64 KiB, by the shell's block
+  EXPECT_EQ(shellRun(limit, "convert " + big + " " + quoted(at("big.png")), "2>" + err), 1);
+  EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("big.png") + ": File too large\n");
+  EXPECT_EQ(shellRun(limit, "convert " + big + " --output-dir " + quoted(at("out")), "2>" + err),
+            1);
+  EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("out/big.png") +
+                            ": File too large\nelvarin-host: 0 converted, 1 failed\n");
+  EXPECT_EQ(namesIn(work.path()), (std::vector<std::string>{"big.ded", "out"}));
+  EXPECT_TRUE(namesIn(at("out")).empty());
+}
+
+TEST_F(HostTool, ControlCharactersInNamesArePrintedEscaped) {
+  const std::string name = at("ev\x1b[31mil\x07.ded"), shown = at("ev\\x1b[31mil\\x07.ded");
+  ToolRun r = run({"convert", name, at("o.png")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err.rfind("elvarin-host: " + shown + ": cannot open", 0), 0u) << r.err;
+  r = run({"sample", name, "--size", "4"});
+  EXPECT_EQ(r.out, "wrote " + shown + ": 4 x 4 samples, geographic\n");
+}
+
+// A final name as long as the folder allows, sidecars included, is written
+// although its temporary name would be longer.
+TEST_F(HostTool, TheLongestLegalNamesAreWritten) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string stem(247 - 4, 'n'); // the .aux.xml name is 255 bytes long
+  const ToolRun r = run({"convert", ded, at(stem + ".png")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(namesIn(work.path()), (std::vector<std::string>{"g.ded", stem + ".pgw", stem + ".png",
+                                                            stem + ".png.aux.xml", stem + ".prj"}));
+}
+
+// Converting twice to one name leaves exactly the outputs, as the umask
+// makes new files, and no backup of the first.
+TEST_F(HostTool, ConvertingTwiceLeavesJustTheOutputs) {
+  const std::string ded =
+      quoted(work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11))));
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(shellRun("umask 022;", "convert " + ded + " " + quoted(at("up.PNG")), ""), 0);
+  }
+  const std::vector<std::string> outputs = {"up.PNG", "up.PNG.aux.xml", "up.pgw", "up.prj"};
+  std::vector<std::string> expected = outputs;
+  expected.insert(expected.begin(), "g.ded");
+  EXPECT_EQ(namesIn(work.path()), expected);
+  for (const std::string &name : outputs) {
+    EXPECT_EQ(fs::status(at(name)).permissions(), fs::perms(0644)) << name;
+  }
+}
+
+// A close that fails after get-image fails the conversion; in a batch the
+// plug-in's last words, left without a line break, still come through.
+TEST_F(HostTool, AFailedCloseAfterGetImageFailsTheConversion) {
+  const std::string ded = work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string failed =
+      "elvarin-host: " + ded + ": truncated or unreadable (close returned -3)";
+  ToolRun r = run({"convert", ded, at("g.png"), "--plugin", ELVARIN_STUB_PLUGIN_PATH});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, failed + "\ncloses-badly: unloaded");
+  EXPECT_EQ(namesIn(work.path()), std::vector<std::string>{"g.ded"});
+  r = run({"convert", ded, "--output-dir", at("out"), "--plugin", ELVARIN_STUB_PLUGIN_PATH});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, failed + "\ncloses-badly: unloaded\nelvarin-host: 0 converted, 1 failed\n");
+  EXPECT_TRUE(namesIn(at("out")).empty());
 }
 
 TEST_F(HostTool, AFailedCommitKeepsTheEarlierOutputs) {
@@ -670,6 +787,18 @@ std::string pluginVersion() {
   return version;
 }
 
+// A copy of the program at exe, with the stand-in host library in ../lib as
+// an installed tree has it.
+void copyProgram(const fs::path &exe) {
+  fs::create_directories(exe.parent_path());
+  fs::create_directories(exe.parent_path().parent_path() / "lib");
+  fs::copy_file(ELVARIN_HOST_EXE, exe);
+  fs::copy_file(ELVARIN_QVAPILIB_PATH,
+                exe.parent_path().parent_path() / "lib" /
+                    fs::path(ELVARIN_QVAPILIB_PATH).filename(),
+                fs::copy_options::skip_existing);
+}
+
 TEST_F(HostTool, VersionNamesTheToolAndThePluginOrItsAbsence) {
   const ToolRun r = run({"--version"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -679,8 +808,8 @@ TEST_F(HostTool, VersionNamesTheToolAndThePluginOrItsAbsence) {
   EXPECT_EQ(lines[1].rfind("plug-in Elvarin " + pluginVersion() + " (", 0), 0u) << lines[1];
 
   // A copy of the program with no plug-in near it still answers.
-  fs::copy_file(ELVARIN_HOST_EXE, at("elvarin-host"));
-  const ToolRun alone = runTool({"--version"}, logs.path().string(), at("elvarin-host"));
+  copyProgram(at("bin/elvarin-host"));
+  const ToolRun alone = runTool({"--version"}, logs.path().string(), at("bin/elvarin-host"));
   ASSERT_EQ(alone.exitCode, 0) << alone.err;
   EXPECT_EQ(clitest::linesOf(alone.out)[0], "elvarin-host " ELVARIN_VERSION);
   EXPECT_NE(alone.out.find("plug-in not found"), std::string::npos) << alone.out;
@@ -707,8 +836,7 @@ TEST_P(PluginLookup, LoadsTheExpectedCopy) {
   }
   const std::string exe = *c.exe != 0 ? at(c.exe) : ELVARIN_HOST_EXE;
   if (*c.exe != 0) {
-    fs::create_directories(fs::path(exe).parent_path());
-    fs::copy_file(ELVARIN_HOST_EXE, exe);
+    copyProgram(exe);
   }
   std::vector<std::string> args{"info", "g.ded", "--json"};
   if (*c.pluginArg != 0) {

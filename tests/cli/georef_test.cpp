@@ -240,6 +240,8 @@ TEST(Names, SidecarsFollowTheImageName) {
   EXPECT_EQ(elvhost::worldFilePath("out/a.png"), "out/a.pgw");
   EXPECT_EQ(elvhost::worldFilePath("out/a.pgm"), "out/a.wld");
   EXPECT_EQ(elvhost::worldFilePath("b.tile.png"), "b.tile.pgw");
+  EXPECT_EQ(elvhost::worldFilePath("up.PNG"), "up.pgw");
+  EXPECT_EQ(elvhost::worldFilePath("x.Png"), "x.pgw"); // written as a PNG too
   EXPECT_EQ(elvhost::prjPath("out/a.png"), "out/a.prj");
   EXPECT_EQ(elvhost::auxXmlPath("out/a.png"), "out/a.png.aux.xml");
 }

@@ -118,6 +118,46 @@ TEST(OutputSet, AWriteErrorFailsTheCommitAndRemovesEverything) {
 }
 
 #if !defined(_WIN32)
+// The commit's renames go through this (the program is linked with
+// --wrap=rename): the n-th one raises SIGTERM once it is done.
+int signalAfterRename = 0;
+extern "C" int __real_rename(const char *from, const char *to);
+extern "C" int __wrap_rename(const char *from, const char *to) {
+  const int result = __real_rename(from, to);
+  if (signalAfterRename > 0 && --signalAfterRename == 0) {
+    (void)std::raise(SIGTERM);
+  }
+  return result;
+}
+
+TEST(OutputSetDeathTest, ASignalDuringTheRenamesWaitsForTheLast) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  dedtest::TempDir dir;
+  const std::vector<std::string> names = {"a.png", "a.pgw", "a.prj", "a.png.aux.xml"};
+  for (const std::string &name : names) {
+    dir.write(name, {'o', 'l', 'd'});
+  }
+  EXPECT_EXIT(
+      {
+        elvhost::OutputSet outputs;
+        std::string error;
+        for (const std::string &name : names) {
+          if (!outputs.writeText((dir.path() / name).string(), "new", &error)) {
+            std::exit(3);
+          }
+        }
+        signalAfterRename = 2;
+        (void)outputs.commit(&error);
+        std::exit(4); // the signal is held no longer than the commit
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EQ(namesIn(dir.path()),
+            (std::vector<std::string>{"a.pgw", "a.png", "a.png.aux.xml", "a.prj"}));
+  for (const std::string &name : names) {
+    EXPECT_EQ(contents(dir.path() / name), "new") << name;
+  }
+}
+
 TEST(OutputSetDeathTest, AnInterruptedRunLeavesNothingBehind) {
   // Forked without re-running the test, so the child writes into this folder.
   GTEST_FLAG_SET(death_test_style, "fast");
