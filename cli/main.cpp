@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/errors.h"
-#include "cli/host_session.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
+#include "cli/host/host_session.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "cli/elevation_scale.h"
-#include "cli/georef.h"
-#include "cli/pgm_writer.h"
+#include "cli/formats/pgm_writer.h"
+#include "cli/geo/elevation_scale.h"
+#include "cli/geo/georef.h"
 #include "tests/cli/gdal_info.h"
 #include "tests/support/ded_writer.h"
 #include "tests/support/plain_grey.h"

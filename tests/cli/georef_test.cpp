@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "cli/georef.h"
+#include "cli/geo/georef.h"
 
 namespace {
 

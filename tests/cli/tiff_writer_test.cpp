@@ -11,7 +11,7 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/tiff_writer.h"
+#include "cli/formats/tiff_writer.h"
 #include "tests/cli/gdal_info.h"
 #include "tests/support/ded_writer.h"
 

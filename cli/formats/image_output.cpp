@@ -1,9 +1,9 @@
-#include "cli/image_output.h"
+#include "cli/formats/image_output.h"
 
 #include <filesystem>
 
-#include "cli/pgm_writer.h"
-#include "cli/png_writer.h"
+#include "cli/formats/pgm_writer.h"
+#include "cli/formats/png_writer.h"
 
 namespace elvhost {
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/elevation_scale.h"
-#include "cli/georef.h"
-#include "cli/grey_image.h"
-#include "cli/progress.h"
+#include "cli/formats/grey_image.h"
+#include "cli/geo/elevation_scale.h"
+#include "cli/geo/georef.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 

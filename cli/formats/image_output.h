@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/grey_image.h"
-#include "cli/progress.h"
-#include "cli/tiff_writer.h"
+#include "cli/formats/grey_image.h"
+#include "cli/formats/tiff_writer.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 

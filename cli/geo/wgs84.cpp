@@ -1,4 +1,4 @@
-#include "cli/wgs84.h"
+#include "cli/geo/wgs84.h"
 
 #include <proj.h>
 

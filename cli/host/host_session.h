@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/georef.h"
+#include "cli/geo/georef.h"
 #include "qvapilib/loader.h"
 
 namespace elvhost {

@@ -1,4 +1,4 @@
-#include "cli/tiff_writer.h"
+#include "cli/formats/tiff_writer.h"
 
 #include <geotiffio.h>
 #include <tiffio.h>

@@ -1,4 +1,4 @@
-#include "cli/elevation_scale.h"
+#include "cli/geo/elevation_scale.h"
 
 namespace elvhost {
 

@@ -1,4 +1,4 @@
-#include "cli/georef.h"
+#include "cli/geo/georef.h"
 
 #include <charconv>
 #include <cmath>

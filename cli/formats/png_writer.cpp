@@ -1,4 +1,4 @@
-#include "cli/png_writer.h"
+#include "cli/formats/png_writer.h"
 
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>

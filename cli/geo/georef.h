@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/elevation_scale.h"
+#include "cli/geo/elevation_scale.h"
 #include "ded/describe.h"
 
 namespace elvhost {

@@ -12,16 +12,16 @@
 #include <memory>
 #include <utility>
 
-#include "cli/commands.h"
-#include "cli/elevation_scale.h"
-#include "cli/errors.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
 #include "cli/file_facts.h"
-#include "cli/georef.h"
-#include "cli/grey_image.h"
-#include "cli/host_session.h"
-#include "cli/image_output.h"
-#include "cli/output_files.h"
-#include "cli/progress.h"
+#include "cli/formats/grey_image.h"
+#include "cli/formats/image_output.h"
+#include "cli/geo/elevation_scale.h"
+#include "cli/geo/georef.h"
+#include "cli/host/host_session.h"
+#include "cli/output/output_files.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 

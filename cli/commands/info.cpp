@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/errors.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
 #include "cli/file_facts.h"
-#include "cli/georef.h"
-#include "cli/host_session.h"
-#include "cli/wgs84.h"
+#include "cli/geo/georef.h"
+#include "cli/geo/wgs84.h"
+#include "cli/host/host_session.h"
 #include "host/attributes.h"
 
 namespace elvhost {

@@ -18,10 +18,10 @@
 #include <string_view>
 #include <thread>
 
-#include "cli/commands.h"
-#include "cli/errors.h"
-#include "cli/image_output.h"
-#include "cli/progress.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
+#include "cli/formats/image_output.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 
