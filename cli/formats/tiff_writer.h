@@ -7,25 +7,18 @@
 #include <string>
 
 #include "cli/formats/grey_image.h"
-#include "cli/geo/elevation_scale.h"
-#include "cli/geo/georef.h"
+#include "cli/geo/georeference.h"
 #include "cli/output/progress.h"
 
 namespace elvhost {
 
-struct TiffGeoreference {
-  WorldFile world;                           // of the image as written (worldFileFor)
-  const Crs *crs = nullptr;                  // null: no coordinate system in the file
-  const ElevationScale *elevation = nullptr; // null: no scale and offset in the file
-};
-
 // Writes image to stream, which must be seekable and at its start, as an
-// 8-bit grey tiled GeoTIFF, north-up or in the host's row order. Returns
+// 8-bit grey tiled GeoTIFF, north-up or in the host's row order, with geo's
+// transform, coordinate system and elevation scale inside. Returns
 // false, with libtiff's or the system's reason in error; the stream then
 // holds an unusable file. progress hears of the rows written, on the
 // calling thread.
-bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
-                  const TiffGeoreference &geo, std::string *error,
-                  const RowProgress &progress = {});
+bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const Georeference &geo,
+                  std::string *error, const RowProgress &progress = {});
 
 } // namespace elvhost
