@@ -15,7 +15,7 @@
 # file's statistics), so neither side spends time finding the range.
 #
 # GeoTIFF is compared with what GDAL writes by default with tiles, DEFLATE
-# and the horizontal predictor (ZLEVEL 6); cli/tiff_writer.cpp uses a faster
+# and the horizontal predictor (ZLEVEL 6); cli/formats/tiff_writer.cpp uses a faster
 # level (see there), so its file is larger, which the report shows. GDAL's
 # own grey levels from -scale can differ by rounding from the plug-in's,
 # which moves the compressed size a little, so the GeoTIFF size is also
@@ -83,8 +83,8 @@ PY
 echo "  elevations $low..$high m; EHdr raster $(stat -c %s "$work/grid.bil") bytes"
 
 scale=(-ot Byte -scale "$low" "$high" 0 255)
-# The deflate level cli/tiff_writer.cpp uses, for the report.
-tiff_level=$(sed -n 's/^constexpr int kDeflateLevel = \([0-9]*\);/\1/p' cli/tiff_writer.cpp)
+# The deflate level cli/formats/tiff_writer.cpp uses, for the report.
+tiff_level=$(sed -n 's/^constexpr int kDeflateLevel = \([0-9]*\);/\1/p' cli/formats/tiff_writer.cpp)
 names=(elvarin-png gdal-png elvarin-pgm gdal-pgm elvarin-tif gdal-tif)
 outputs=(e.png g.png e.pgm g.pgm e.tif g.tif)
 commands=(

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "cli/ded_stream_writer.h"
+#include "cli/sample/ded_stream_writer.h"
 #include "ded/records.h"
 #include "tests/support/ded_writer.h"
 

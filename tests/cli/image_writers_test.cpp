@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/image_output.h"
-#include "cli/pgm_writer.h"
-#include "cli/png_writer.h"
+#include "cli/formats/image_output.h"
+#include "cli/formats/pgm_writer.h"
+#include "cli/formats/png_writer.h"
 #include "tests/cli/png_reader.h"
 #include "tests/support/ded_writer.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/output_files.h"
+#include "cli/output/output_files.h"
 #include "tests/support/ded_writer.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cli/terrain.h"
+#include "cli/sample/terrain.h"
 
 namespace {
 

@@ -74,7 +74,8 @@ TEST_P(ConvertToTiff, CarriesTheGeoreferenceScaleAndPixelsInsideTheFile) {
   const double expected[6] = {w[4] - 0.5 * w[0] - 0.5 * w[2], w[0], w[2],
                               w[5] - 0.5 * w[1] - 0.5 * w[3], w[1], w[3]};
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_NEAR(info["geoTransform"][i].get<double>(), expected[i], 1e-9 * (1 + std::abs(expected[i])))
+    EXPECT_NEAR(info["geoTransform"][i].get<double>(), expected[i],
+                1e-9 * (1 + std::abs(expected[i])))
         << "term " << i;
   }
   const std::string wkt = info["coordinateSystem"]["wkt"].get<std::string>();

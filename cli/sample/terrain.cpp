@@ -1,4 +1,4 @@
-#include "cli/terrain.h"
+#include "cli/sample/terrain.h"
 
 #include <algorithm>
 

@@ -2,12 +2,12 @@
 // terrain, the same bytes on every machine.
 #include <cstdio>
 
-#include "cli/commands.h"
-#include "cli/ded_stream_writer.h"
-#include "cli/errors.h"
-#include "cli/output_files.h"
-#include "cli/progress.h"
-#include "cli/terrain.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
+#include "cli/output/output_files.h"
+#include "cli/output/progress.h"
+#include "cli/sample/ded_stream_writer.h"
+#include "cli/sample/terrain.h"
 #include "ded/records.h"
 
 namespace elvhost {

@@ -1,4 +1,4 @@
-#include "cli/pgm_writer.h"
+#include "cli/formats/pgm_writer.h"
 
 #include <algorithm>
 #include <cerrno>

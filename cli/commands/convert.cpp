@@ -12,17 +12,17 @@
 #include <utility>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/elevation_scale.h"
-#include "cli/errors.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
 #include "cli/file_facts.h"
-#include "cli/georef.h"
-#include "cli/grey_image.h"
-#include "cli/host_session.h"
-#include "cli/image_output.h"
-#include "cli/output_files.h"
-#include "cli/png_writer.h"
-#include "cli/progress.h"
+#include "cli/formats/grey_image.h"
+#include "cli/formats/image_output.h"
+#include "cli/formats/png_writer.h"
+#include "cli/formats/side_files.h"
+#include "cli/geo/georeference.h"
+#include "cli/host/host_session.h"
+#include "cli/output/output_files.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 
@@ -180,14 +180,15 @@ int runConvert(const ConvertOptions &options) {
     }
     affine = sampleAffine(facts.image);
   }
-  Crs crs;
-  std::string crsProblem;
-  const GeoView &g = session.geo();
-  const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
 
-  // The host's buffer: height rows, each as wide as the host's row width.
+  // The host's buffer: height rows, each as wide as the host's row width for
+  // the texture get-info described.
+  if (!texture.type || !texture.sampleSize) {
+    reportFailure(input + ": the plug-in reported no texture type or sample size");
+    return kExitFailure;
+  }
   int32_t padding = 0;
-  image.rowStride = qvGetImageRowWidth(image.width, 8, 2, &padding);
+  image.rowStride = qvGetImageRowWidth(image.width, *texture.sampleSize, *texture.type, &padding);
   if (image.rowStride < image.width) {
     reportFailure(input + ": the host's row width " + std::to_string(image.rowStride) +
                   " is below the image width " + std::to_string(image.width));
@@ -217,35 +218,41 @@ int runConvert(const ConvertOptions &options) {
                   " samples short; they are shown as elevation 0");
   }
 
-  const WorldFile world = worldFileFor(affine, image.height, northUp);
-  // The grey levels' elevations, from the file's own statistics: the host
-  // learns only the grey range.
-  const ElevationScale elevation =
-      elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation);
-  const ElevationScale *scale = facts.described ? &elevation : nullptr;
+  // The coordinate system as the plug-in told the host; the grey levels'
+  // elevations from the file's own statistics, the host learning only the
+  // grey range.
+  const GeoView &g = session.geo();
+  const Georeference geo = georeferenceFor(
+      worldFileFor(affine, image.height, northUp), {g.projection, g.utmZone, g.utmHemisphere},
+      facts.described ? std::optional(elevationScaleFor(facts.statistics.minElevation,
+                                                        facts.statistics.maxElevation))
+                      : std::nullopt);
   const RowProgress rows = [&progress, &image](int32_t done) {
     progress.at(1, static_cast<double>(done) / image.height);
   };
-  if (!writeImage(imageStream, format, image, northUp, {world, haveCrs ? &crs : nullptr, scale},
-                  &error, rows)) {
+  if (!writeImage(imageStream, format, image, northUp, geo, &error, rows)) {
     line.breakLine();
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
   }
   timer.mark(std::string("write ") + imageFormatName(format));
 
-  if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
-      (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
-      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world, scale), &error)) ||
-      !outputs.commit(&error)) {
+  for (const SideFile &file : sideFilesFor(output, geo)) {
+    if (!outputs.writeText(file.path, file.text, &error)) {
+      line.breakLine();
+      reportFailure(error);
+      return kExitFailure;
+    }
+  }
+  if (!outputs.commit(&error)) {
     line.breakLine();
     reportFailure(error);
     return kExitFailure;
   }
   timer.mark("finish");
   line.finish();
-  if (!haveCrs && !options.quiet) {
-    reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
+  if (!geo.crs && !options.quiet) {
+    reportFailure(input + ": no coordinate system written (" + geo.crsProblem + ")");
   }
   if (options.stats) {
     (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());

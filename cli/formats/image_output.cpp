@@ -1,9 +1,9 @@
-#include "cli/image_output.h"
+#include "cli/formats/image_output.h"
 
 #include <filesystem>
 
-#include "cli/pgm_writer.h"
-#include "cli/png_writer.h"
+#include "cli/formats/pgm_writer.h"
+#include "cli/formats/png_writer.h"
 
 namespace elvhost {
 
@@ -60,15 +60,8 @@ const char *imageFormatName(ImageFormat format) {
   return "image";
 }
 
-std::vector<NamedOutput> convertOutputs(const std::string &imagePath) {
-  return {{imagePath, "the image"},
-          {worldFilePath(imagePath), "the world file"},
-          {prjPath(imagePath), "the .prj file"},
-          {auxXmlPath(imagePath), "the .aux.xml file"}};
-}
-
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error, const RowProgress &progress) {
+                const Georeference &geo, std::string *error, const RowProgress &progress) {
   switch (format) {
   case ImageFormat::Png:
     return writePng(stream, image, northUp, PngSettings{}, error, progress);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/grey_image.h"
-#include "cli/progress.h"
+#include "cli/formats/grey_image.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 

@@ -1,4 +1,4 @@
-#include "cli/progress.h"
+#include "cli/output/progress.h"
 
 #include <unistd.h>
 

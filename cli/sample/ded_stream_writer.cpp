@@ -1,4 +1,4 @@
-#include "cli/ded_stream_writer.h"
+#include "cli/sample/ded_stream_writer.h"
 
 #include <algorithm>
 #include <cerrno>

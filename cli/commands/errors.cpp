@@ -1,4 +1,4 @@
-#include "cli/errors.h"
+#include "cli/commands/errors.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "cli/output_files.h"
+#include "cli/output/output_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

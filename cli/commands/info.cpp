@@ -10,12 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/errors.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
 #include "cli/file_facts.h"
-#include "cli/georef.h"
-#include "cli/host_session.h"
-#include "cli/wgs84.h"
+#include "cli/formats/decimal.h"
+#include "cli/geo/georeference.h"
+#include "cli/geo/wgs84.h"
+#include "cli/host/host_session.h"
 #include "host/attributes.h"
 
 namespace elvhost {
@@ -25,7 +26,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr double kArcSecondsPerDegree = 3600.0;
-constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
 
 // Whole numbers without a ".0" (500000, as the plug-in set it).
 Json number(double value) {
@@ -36,14 +36,7 @@ Json orNull(std::optional<int32_t> value) { return value ? Json(*value) : Json()
 Json orNull(std::optional<double> value) { return value ? number(*value) : Json(); }
 Json pair(double x, double y) { return {number(x), number(y)}; }
 
-// The six numbers of a GDAL geotransform for the north-up image.
-std::vector<double> geoTransform(const Affine &affine, int32_t height) {
-  const WorldFile w = worldFileFor(affine, height, true);
-  return {w.x - 0.5 * w.xPerColumn, w.xPerColumn, w.xPerRow,
-          w.y - 0.5 * w.yPerRow,    w.yPerColumn, w.yPerRow};
-}
-
-Json numbers(const std::vector<double> &values) {
+Json numbers(const GeoTransform &values) {
   Json out = Json::array();
   for (const double v : values) {
     out.push_back(number(v));
@@ -59,14 +52,15 @@ Json numbers(const std::vector<double> &values) {
 Json fileView(const FileFacts &facts) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
+  const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  const Georeference geo = georeferenceFor(worldFileFor(sampleAffine(image), image.height, true),
+                                           {image.projection, image.utmZone, image.utmHemisphere},
+                                           elevationScaleFor(low, high));
   Json notComputed = Json::object();
-  Crs crs;
-  std::string why;
-  const bool haveCrs = crsFor(image.projection, image.utmZone, image.utmHemisphere, &crs, &why);
-  if (!haveCrs) {
-    notComputed["coordinateSystem"] = why;
+  if (!geo.crs) {
+    notComputed["coordinateSystem"] = geo.crsProblem;
   }
-  const std::vector<double> gt = geoTransform(sampleAffine(image), image.height);
+  const GeoTransform &gt = geo.transform;
   const double w = image.width, h = image.height;
   const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
                                                                         {"lowerLeft", {0, h}},
@@ -83,16 +77,16 @@ Json fileView(const FileFacts &facts) {
   }
   ring.back() = ring.front(); // the centre's place closes the ring
   Json extent;
-  if (haveCrs && (!utm || toLonLat(crs.epsg, &ring, &why))) {
+  std::string why = "no coordinate system";
+  if (geo.crs && (!utm || toLonLat(geo.crs->epsg, &ring, &why))) {
     Json points = Json::array();
     for (const auto &[x, y] : ring) {
       points.push_back(pair(x, y));
     }
     extent = {{"type", "Polygon"}, {"coordinates", {points}}};
   } else {
-    notComputed["wgs84Extent"] = haveCrs ? why : "no coordinate system";
+    notComputed["wgs84Extent"] = why;
   }
-  const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
   const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
   const double sx = image.xSpacing, sy = image.ySpacing;
   Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
@@ -118,37 +112,37 @@ Json fileView(const FileFacts &facts) {
                      {"missingSamples", cell.missing}});
   }
   const std::string hemisphere = image.utmHemisphere == QV_HEMISPHERE_NORTH ? "north" : "south";
-  Json view = {
-      {"size", {image.width, image.height}},
-      {"coordinateSystem",
-       haveCrs ? Json{{"wkt", crs.ogcWkt},
-                      {"dataAxisToSRSAxisMapping", crs.latitudeFirst ? Json{2, 1} : Json{1, 2}},
-                      {"epsg", crs.epsg},
-                      {"name", crs.name},
-                      {"description",
-                       utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
-                           : std::string("geographic WGS 84")}}
-               : Json()},
-      {"geoTransform", numbers(gt)},
-      {"cornerCoordinates", cornerJson},
-      {"wgs84Extent", extent},
-      {"bands",
-       {{{"band", 1},
-         {"type", "Byte"},
-         {"colorInterpretation", "Gray"},
-         {"minimum", number(low)},
-         {"maximum", number(high)},
-         {"offset", number(low)},
-         {"scale", number((high - low) / kGreyLevels)},
-         {"unit", "metre"}}}},
-      {"elevation",
-       {{"minimum", number(low)},
-        {"maximum", number(high)},
-        {"unit", "metre"},
-        {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
-      {"sampleSpacing", spacing},
-      {"missingSamples", facts.missingSamples()},
-      {"cells", cells}};
+  Json view = {{"size", {image.width, image.height}},
+               {"coordinateSystem",
+                geo.crs ? Json{{"wkt", geo.crs->ogcWkt},
+                               {"dataAxisToSRSAxisMapping",
+                                geo.crs->latitudeFirst ? Json{2, 1} : Json{1, 2}},
+                               {"epsg", geo.crs->epsg},
+                               {"name", geo.crs->name},
+                               {"description",
+                                utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
+                                    : std::string("geographic WGS 84")}}
+                        : Json()},
+               {"geoTransform", numbers(gt)},
+               {"cornerCoordinates", cornerJson},
+               {"wgs84Extent", extent},
+               {"bands",
+                {{{"band", 1},
+                  {"type", "Byte"},
+                  {"colorInterpretation", "Gray"},
+                  {"minimum", number(low)},
+                  {"maximum", number(high)},
+                  {"offset", number(geo.elevation->offset)},
+                  {"scale", number(geo.elevation->scale)},
+                  {"unit", "metre"}}}},
+               {"elevation",
+                {{"minimum", number(low)},
+                 {"maximum", number(high)},
+                 {"unit", "metre"},
+                 {"metresPerGreyLevel", number(geo.elevation->scale)}}},
+               {"sampleSpacing", spacing},
+               {"missingSamples", facts.missingSamples()},
+               {"cells", cells}};
   if (!notComputed.empty()) {
     view["notComputed"] = notComputed;
   }
@@ -171,7 +165,7 @@ Json hostView(const HostSession &session) {
   Affine affine;
   std::string ignored;
   if (t.height && hostAffine(g, &affine, &ignored)) {
-    transform = numbers(geoTransform(affine, *t.height));
+    transform = numbers(geoTransformFor(worldFileFor(affine, *t.height, true)));
   }
   return {{"texture",
            {{"width", orNull(t.width)},

@@ -3,11 +3,10 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "cli/grey_image.h"
-#include "cli/progress.h"
-#include "cli/tiff_writer.h"
+#include "cli/formats/grey_image.h"
+#include "cli/formats/tiff_writer.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 
@@ -29,21 +28,11 @@ const char *imageFormatExtension(ImageFormat format);
 // "PNG", "PGM" or "TIFF".
 const char *imageFormatName(ImageFormat format);
 
-// A file convert writes, and what it is in words ("the world file").
-struct NamedOutput {
-  std::string path;
-  const char *what;
-};
-
-// The files convert writes for the image imagePath: the image, its world
-// file, .prj and .aux.xml.
-std::vector<NamedOutput> convertOutputs(const std::string &imagePath);
-
 // Writes image to stream in format, north-up or in the host's row order; a
 // GeoTIFF carries geo inside, the other formats leave it to their sidecar
 // files. Returns false, with the writer's reason in error. progress hears
 // of the output rows written.
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error, const RowProgress &progress = {});
+                const Georeference &geo, std::string *error, const RowProgress &progress = {});
 
 } // namespace elvhost

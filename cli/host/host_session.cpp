@@ -1,4 +1,4 @@
-#include "cli/host_session.h"
+#include "cli/host/host_session.h"
 
 #include <cmath>
 #include <cstdint>

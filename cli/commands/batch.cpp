@@ -18,11 +18,12 @@
 #include <string_view>
 #include <thread>
 
-#include "cli/commands.h"
-#include "cli/errors.h"
-#include "cli/image_output.h"
-#include "cli/output_files.h"
-#include "cli/progress.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
+#include "cli/formats/image_output.h"
+#include "cli/formats/side_files.h"
+#include "cli/output/output_files.h"
+#include "cli/output/progress.h"
 
 namespace elvhost {
 

@@ -1,0 +1,12 @@
+#include "cli/geo/elevation_scale.h"
+
+#include "host/attributes.h"
+
+namespace elvhost {
+
+ElevationScale elevationScaleFor(double minElevation, double maxElevation) {
+  constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
+  return {(maxElevation - minElevation) / kGreyLevels, minElevation};
+}
+
+} // namespace elvhost

@@ -1,0 +1,56 @@
+// The affine map from image to file coordinates, from the samples' places or
+// from the three control points the plug-in gave the host, and the same map
+// as a world file's and as GDAL's six numbers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "cli/host/setter_views.h"
+#include "ded/describe.h"
+
+namespace elvhost {
+
+// fileX = a*u + b*v + c, fileY = d*u + e*v + f for an image position (u, v)
+// in the host's pixel grid: u along a row, v down the host's rows, (0, 0) the
+// outer corner of the host's first pixel, one unit per pixel.
+struct Affine {
+  double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
+};
+
+// The map that centres each pixel on its sample: pixels the first cell's
+// spacings apart (degrees or metres), the north-west sample at the top-left
+// pixel's centre. A UTM file of several cells has an image of its first
+// cell's size, anchored at the south-west: its bottom-left pixel's centre is
+// the overall (xMin, yMin).
+Affine sampleAffine(const DedImageInfo &image);
+
+// Solves the affine map through three control points. False, with the
+// reason in error, when they lie on one line in the image.
+bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, const ControlPoint &p2,
+                             Affine *affine, std::string *error);
+
+// The six numbers of a world file, in the file's order: x size of a pixel,
+// the two rotation terms, y size of a pixel, then the centre of the written
+// image's top-left pixel.
+struct WorldFile {
+  double xPerColumn = 0, yPerColumn = 0, xPerRow = 0, yPerRow = 0, x = 0, y = 0;
+};
+
+// northUp: the written image's first row is the host's last (height - 1);
+// otherwise the rows are written in the host's order.
+WorldFile worldFileFor(const Affine &affine, int32_t height, bool northUp);
+
+// The same map as GDAL's geotransform: the written image's top-left outer
+// corner x, then x per column, x per row, the corner's y, y per column and
+// y per row.
+using GeoTransform = std::array<double, 6>;
+GeoTransform geoTransformFor(const WorldFile &world);
+
+// The host's reading of the geo-reference: the map through the three control
+// points. False, with the reason in error, when a point is missing or they
+// are unusable.
+bool hostAffine(const GeoView &geo, Affine *affine, std::string *error);
+
+} // namespace elvhost
