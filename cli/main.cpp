@@ -138,7 +138,8 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
   command
       ->add_option("--output-dir", convert->outputDir,
                    "convert every FILE.ded into DIR/<its stem>.<format>, created if\n"
-                   "missing; two inputs of one stem are refused")
+                   "missing; two inputs of one stem, or an output that would\n"
+                   "overwrite an input, are refused")
       ->type_name("DIR");
   command
       ->add_option("--format", convert->format,

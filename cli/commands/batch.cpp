@@ -200,7 +200,8 @@ int runBatch(const ConvertOptions &options) {
     return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
   }
   // Every output's name first: two inputs of one stem would overwrite each
-  // other, so the batch is refused before anything is written.
+  // other, an output (side files too) of one job an input, so the batch is
+  // refused before anything is written.
   std::vector<std::string> outputs;
   std::map<std::string, size_t> byOutput;
   for (size_t i = 0; i < options.inputs.size(); ++i) {
