@@ -55,6 +55,54 @@ PixelBuffer allocatePixels(size_t bytes) {
   return PixelBuffer(static_cast<uint8_t *>(std::malloc(bytes)));
 }
 
+// The host's buffer for the image get-info described (its size already
+// found usable): height rows, each as wide as the host's row width for the
+// texture's type and sample size. False, with the reason in error, when
+// get-info left these unusable or there is no memory.
+bool hostImage(const TextureView &texture, GreyImage *image, PixelBuffer *buffer,
+               std::string *error) {
+  if (!texture.type || !texture.sampleSize) {
+    *error = "the plug-in reported no texture type or sample size";
+    return false;
+  }
+  image->width = *texture.width;
+  image->height = *texture.height;
+  int32_t padding = 0;
+  image->rowStride = qvGetImageRowWidth(image->width, *texture.sampleSize, *texture.type, &padding);
+  if (image->rowStride < image->width) {
+    *error = "the host's row width " + std::to_string(image->rowStride) +
+             " is below the image width " + std::to_string(image->width);
+    return false;
+  }
+  *buffer =
+      allocatePixels(static_cast<size_t>(image->height) * static_cast<size_t>(image->rowStride));
+  if (!*buffer) {
+    *error = "out of memory for a " + std::to_string(image->width) + " x " +
+             std::to_string(image->height) + " image";
+    return false;
+  }
+  image->pixels = buffer->get();
+  return true;
+}
+
+// The map from the host's pixels to file coordinates: the samples' places,
+// or with hostGeoref the host's reading of the control points (which must
+// be usable either way). False, with the reason in error, otherwise.
+bool chooseAffine(const GeoView &geo, const FileFacts &facts, bool hostGeoref, Affine *affine,
+                  std::string *error) {
+  if (!hostAffine(geo, affine, error)) {
+    return false;
+  }
+  if (!hostGeoref) {
+    if (!facts.described) {
+      *error = facts.problem;
+      return false;
+    }
+    *affine = sampleAffine(facts.image);
+  }
+  return true;
+}
+
 // For --stats: the wall time of each phase, then the total and the process's
 // peak resident memory, e.g. "load 0.001 s, ..., total 0.4 s, peak RSS 9 KiB".
 class PhaseTimer {
@@ -159,49 +207,22 @@ int runConvert(const ConvertOptions &options) {
     reportFailure(input + ": the plug-in reported no usable image size");
     return kExitFailure;
   }
+  Affine affine;
+  if (!chooseAffine(session.geo(), facts, options.hostGeoref, &affine, &error)) {
+    reportFailure(input + ": " + error);
+    return kExitFailure;
+  }
   GreyImage image;
-  image.width = *texture.width;
-  image.height = *texture.height;
+  PixelBuffer buffer;
+  if (!hostImage(texture, &image, &buffer, &error)) {
+    reportFailure(input + ": " + error);
+    return kExitFailure;
+  }
   if (format == ImageFormat::Png && image.width > kPngReadersMaxWidth && !options.quiet) {
     reportFailure("warning: " + output + ": most programs cannot open a PNG over " +
                   std::to_string(kPngReadersMaxWidth) + " pixels wide, as this one (" +
                   std::to_string(image.width) + ") is; a GeoTIFF (.tif) has no such limit");
   }
-
-  Affine affine;
-  if (!hostAffine(session.geo(), &affine, &error)) {
-    reportFailure(input + ": " + error);
-    return kExitFailure;
-  }
-  if (!options.hostGeoref) {
-    if (!facts.described) {
-      reportFailure(input + ": " + facts.problem);
-      return kExitFailure;
-    }
-    affine = sampleAffine(facts.image);
-  }
-
-  // The host's buffer: height rows, each as wide as the host's row width for
-  // the texture get-info described.
-  if (!texture.type || !texture.sampleSize) {
-    reportFailure(input + ": the plug-in reported no texture type or sample size");
-    return kExitFailure;
-  }
-  int32_t padding = 0;
-  image.rowStride = qvGetImageRowWidth(image.width, *texture.sampleSize, *texture.type, &padding);
-  if (image.rowStride < image.width) {
-    reportFailure(input + ": the host's row width " + std::to_string(image.rowStride) +
-                  " is below the image width " + std::to_string(image.width));
-    return kExitFailure;
-  }
-  const PixelBuffer buffer =
-      allocatePixels(static_cast<size_t>(image.height) * static_cast<size_t>(image.rowStride));
-  if (!buffer) {
-    reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
-                  std::to_string(image.height) + " image");
-    return kExitFailure;
-  }
-  image.pixels = buffer.get();
   timer.mark("describe");
 
   if (!session.getImage(buffer.get())) {

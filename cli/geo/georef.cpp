@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ded/cells.h"
+#include "ded/describe.h"
 #include "host/attributes.h"
 
 namespace elvhost {

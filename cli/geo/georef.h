@@ -8,7 +8,10 @@
 #include <string>
 
 #include "cli/host/setter_views.h"
-#include "ded/describe.h"
+
+// Declared only (ded/describe.h has it): the image writers that include
+// this header need nothing of the file.
+struct DedImageInfo;
 
 namespace elvhost {
 
