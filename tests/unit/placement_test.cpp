@@ -52,13 +52,13 @@ TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
   }
   const DedPlacement placed = dedClipBlock(3, 2, -1, 1, 4, 3);
   constexpr int16_t kNone = -32768;
-  std::vector<int16_t> up(4 * 3, kNone);
+  std::vector<int16_t> up(12, kNone);
   dedPlaceInt16(block.data(), 0, 3, placed, {up.data(), 0, 4, 3, 4, true});
   EXPECT_EQ(up, (std::vector<int16_t>{21, 31, kNone, kNone, 20, 30, kNone, kNone, kNone, kNone,
                                       kNone, kNone}));
   // Image columns 1..2 only, south first, from a block that holds only the
   // placed block's column 2.
-  std::vector<int16_t> window(2 * 3, 7);
+  std::vector<int16_t> window(6, 7);
   const DedInt16Window columns{window.data(), 1, 2, 3, 2, false};
   dedFillInt16(columns, kNone);
   dedPlaceInt16(block.data() + 4, 2, 1, placed, columns);
