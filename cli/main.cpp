@@ -18,7 +18,7 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
 #include "cli/host/host_session.h"
-#include "ded/describe.h"
+#include "ded/header.h"
 
 namespace {
 

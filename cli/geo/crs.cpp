@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "cli/geo/proj_handles.h"
-#include "ded/describe.h"
-#include "host/attributes.h"
+#include "ded/header.h"
 
 namespace elvhost {
 
@@ -31,12 +30,12 @@ int epsgFor(const CrsCodes &codes, std::string *error) {
                   : "the plug-in set no UTM zone";
     return 0;
   }
-  if (!hemisphere || (*hemisphere != QV_HEMISPHERE_SOUTH && *hemisphere != QV_HEMISPHERE_NORTH)) {
-    *error = "the plug-in set no UTM hemisphere (" + std::to_string(QV_HEMISPHERE_SOUTH) +
-             " south, " + std::to_string(QV_HEMISPHERE_NORTH) + " north)";
+  if (!hemisphere || (*hemisphere != DED_HEMISPHERE_SOUTH && *hemisphere != DED_HEMISPHERE_NORTH)) {
+    *error = "the plug-in set no UTM hemisphere (" + std::to_string(DED_HEMISPHERE_SOUTH) +
+             " south, " + std::to_string(DED_HEMISPHERE_NORTH) + " north)";
     return 0;
   }
-  return (*hemisphere == QV_HEMISPHERE_NORTH ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
+  return (*hemisphere == DED_HEMISPHERE_NORTH ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
 }
 
 } // namespace
