@@ -24,3 +24,23 @@ void dedPlaceBlock(const uint16_t *block, int64_t columns, int64_t rows, int64_t
 
 // Sets every pixel of the image (not the bytes past each row's width) to level.
 void dedFillImage(const DedPixelImage &image, uint8_t level);
+
+// Image pixels: columns [firstColumn, endColumn) of rows [firstRow, endRow);
+// none when either range is empty.
+struct DedPixelRect {
+  int64_t firstColumn;
+  int64_t endColumn;
+  int64_t firstRow;
+  int64_t endRow;
+};
+
+// The pixels dedPlaceBlock writes for a block of columns x rows samples
+// placed at image column `column`, row `row`.
+DedPixelRect dedBlockRect(int64_t columns, int64_t rows, int64_t column, int64_t row,
+                          const DedPixelImage &image);
+
+// Sets to level every pixel of the image that none of the count rectangles
+// covers (rectangles inside the image, empty ones allowed). Takes time of
+// the order of count^3 besides the pixels, so it is meant for a few dozen.
+void dedFillUncovered(const DedPixelImage &image, const DedPixelRect *covered, int32_t count,
+                      uint8_t level);

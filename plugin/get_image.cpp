@@ -12,6 +12,7 @@
 #include "host/status.h"
 #include "image/grey.h"
 #include "image/place.h"
+#include "image/stream_rows.h"
 
 namespace {
 
@@ -20,6 +21,14 @@ namespace {
 // columns where it can, so each output row takes whole cache lines.
 constexpr int64_t kBandSamples = int64_t{1} << 19;
 constexpr int64_t kBandColumnMultiple = 64;
+// Bands of whole lines are mapped into a staging area and streamed out from
+// there (image/stream_rows.h) in groups of about this many columns, or one
+// band where it is wider.
+constexpr int64_t kGroupColumns = 256;
+// A mosaic's blocks are read and streamed out this many columns at a time.
+constexpr int64_t kChunkColumns = 256;
+// Up to this many cells, only the pixels no cell covers are filled first.
+constexpr int32_t kMostCellsFilledAround = 64;
 
 // A single cell's block is the whole image, column-major as in the file. It
 // is read and converted a band of columns at a time, so it never needs to be
@@ -38,10 +47,22 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
     }
     bandColumns = std::min<int64_t>(bandColumns, info.width);
   }
-  HostBlock<uint16_t> band = dedHostAlloc<uint16_t>(bandColumns * columnSamples * DED_SAMPLE_SIZE);
-  if (!band) {
+  // Bands of whole lines go through the staging area; narrower ones (very
+  // tall or narrow images) straight into the buffer.
+  const bool staged = columnSamples > 0 && bandColumns >= kBandColumnMultiple;
+  const int64_t groupColumns =
+      staged ? std::min(bandColumns * std::max<int64_t>(1, kGroupColumns / bandColumns),
+                        int64_t{info.width})
+             : 0;
+  const int64_t bandBytes = bandColumns * columnSamples * DED_SAMPLE_SIZE;
+  const int64_t stagingBytes = staged ? dedStagingBytes(groupColumns, columnSamples) : 0;
+  HostBlock<uint8_t> memory = dedHostAlloc<uint8_t>(bandBytes + stagingBytes);
+  if (!memory) {
     return DED_ERR_NOMEM;
   }
+  auto *band = reinterpret_cast<uint16_t *>(memory.get());
+  DedRowStream out = dedStartRowStream(image, memory.get() + bandBytes, groupColumns, 0, info.width,
+                                       0, columnSamples);
   bool exhausted = false;
   int64_t column = 0;
   do {
@@ -49,18 +70,89 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
     const int64_t samples = columns * columnSamples;
     int32_t read = 0;
     if (!exhausted) {
-      (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), band.get(), &read);
+      (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), band, &read);
       if (read == 0 && column == 0) {
         return DED_ERR_READ;
       }
       exhausted = read < samples;
     }
     if (read == 0) {
-      std::fill_n(band.get(), samples, uint16_t{0});
+      std::fill_n(band, samples, uint16_t{0});
     }
-    dedPlaceBlock(band.get(), columns, columnSamples, column, 0, scale, image);
+    if (staged) {
+      dedMapToGrey(band, columnSamples, DedSampleForm::Stored, scale, dedStagingAt(out, column),
+                   static_cast<int32_t>(columns), columnSamples, out.pitch);
+    } else {
+      dedPlaceBlock(band, columns, columnSamples, column, 0, scale, image);
+    }
     column += columns;
+    if (staged && (column - out.groupColumn == groupColumns || column == info.width)) {
+      dedStreamGroup(&out, column);
+    }
   } while (column < info.width);
+  return DED_OK;
+}
+
+// Reads a cell's block of samples at the stream's position, a chunk of
+// columns at a time, and places its grey levels with its first sample at
+// image column `column`, row `row` (nowhere when not placed). Like one read
+// of the whole block, it fails (DED_ERR_READ) only when nothing of the block
+// is read; after a short read the rest of the block is 0 and nothing more is
+// read. scratch holds scratchSamples samples, at least the block's.
+int32_t deliverCell(std::FILE *stream, const DedCellHeader &cell, bool placed, int64_t column,
+                    int64_t row, uint16_t *scratch, int64_t scratchSamples,
+                    const DedGreyScale &scale, const DedPixelImage &image) {
+  const auto samples = static_cast<int64_t>(dedCellSamples(cell));
+  const auto columns = static_cast<int64_t>(cell.columnCount);
+  const auto rows = static_cast<int64_t>(cell.rowCount);
+  const int64_t chunkColumns = std::min(kChunkColumns, columns);
+  // A block without whole columns is read at once; the samples past its
+  // last whole column (counts that are not whole numbers) are read, not placed.
+  const int64_t chunkSamples = chunkColumns > 0 && rows > 0 ? chunkColumns * rows : samples;
+  DedPixelRect rect = dedBlockRect(columns, rows, column, row, image);
+  if (!placed) {
+    rect.endColumn = rect.firstColumn;
+  }
+  const int64_t rectRows = rect.endRow - rect.firstRow;
+  // The staging area takes the scratch block's room past the chunk, where
+  // there is enough.
+  const bool staged = rect.firstColumn < rect.endColumn && rectRows > 0 &&
+                      (chunkSamples * DED_SAMPLE_SIZE + dedStagingBytes(chunkColumns, rectRows) <=
+                       scratchSamples * DED_SAMPLE_SIZE);
+  DedRowStream out =
+      dedStartRowStream(image, reinterpret_cast<uint8_t *>(scratch + chunkSamples), chunkColumns,
+                        rect.firstColumn, rect.endColumn, rect.firstRow, rectRows);
+  bool exhausted = false;
+  for (int64_t done = 0, first = 0; done < samples; done += chunkSamples, first += chunkColumns) {
+    const int64_t wanted = std::min(chunkSamples, samples - done);
+    int32_t read = 0;
+    if (!exhausted) {
+      (void)dedReadStoredSamples(stream, static_cast<int32_t>(wanted), scratch, &read);
+      if (read == 0 && done == 0) {
+        return DED_ERR_READ;
+      }
+      exhausted = read < wanted;
+    }
+    if (read == 0) {
+      std::fill_n(scratch, wanted, uint16_t{0});
+    }
+    // The chunk holds the block's columns [first, first + chunkColumns).
+    const int64_t from = std::max(column + first, rect.firstColumn);
+    const int64_t to = std::min(column + first + chunkColumns, rect.endColumn);
+    if (from >= to) {
+      continue;
+    }
+    if (staged) {
+      dedMapToGrey(scratch + (from - column - first) * rows + (rect.firstRow - row),
+                   static_cast<std::ptrdiff_t>(rows), DedSampleForm::Stored, scale,
+                   dedStagingAt(out, from), static_cast<int32_t>(to - from),
+                   static_cast<int32_t>(rectRows), out.pitch);
+      dedStreamGroup(&out, to);
+    } else {
+      dedPlaceBlock(scratch, std::min(chunkColumns, columns - first), rows, column + first, row,
+                    scale, image);
+    }
+  }
   return DED_OK;
 }
 
@@ -82,23 +174,38 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
   if (status != DED_OK) {
     return status;
   }
-  dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));
+  // Filling only what no cell covers saves writing most pixels twice.
+  const uint8_t uncovered = dedGreyLevel(static_cast<int16_t>(info.minElevation), scale);
+  if (count <= kMostCellsFilledAround) {
+    DedPixelRect covered[kMostCellsFilledAround];
+    for (int32_t i = 0; i < count; ++i) {
+      int64_t column = 0;
+      int64_t row = 0;
+      covered[i] = {0, 0, 0, 0};
+      if (dedCellOrigin(cells[i], info.xMin, info.yMin, info.projection, &column, &row)) {
+        covered[i] = dedBlockRect(static_cast<int64_t>(cells[i].columnCount),
+                                  static_cast<int64_t>(cells[i].rowCount), column, row, image);
+      }
+    }
+    dedFillUncovered(image, covered, count, uncovered);
+  } else {
+    dedFillImage(image, uncovered);
+  }
   int64_t offset = dedFirstBlockOffset(count);
   for (int32_t i = 0; i < count; ++i) {
     const DedCellHeader &cell = cells[i];
-    const auto samples = static_cast<int32_t>(dedCellSamples(cell));
     // Each block is read from its own place, so a read that comes back
     // short (its missing samples 0) cannot shift the cells after it.
-    if (!dedSeekTo(stream, offset) ||
-        dedReadStoredSamples(stream, samples, scratch.get()) == nullptr) {
+    if (!dedSeekTo(stream, offset)) {
       return DED_ERR_READ;
     }
-    offset += int64_t{samples} * DED_SAMPLE_SIZE;
+    offset += static_cast<int64_t>(dedCellSamples(cell)) * DED_SAMPLE_SIZE;
     int64_t column = 0;
     int64_t row = 0;
-    if (dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
-      dedPlaceBlock(scratch.get(), static_cast<int64_t>(cell.columnCount),
-                    static_cast<int64_t>(cell.rowCount), column, row, scale, image);
+    const bool placed = dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row);
+    if (deliverCell(stream, cell, placed, column, row, scratch.get(), scratchSamples, scale,
+                    image) != DED_OK) {
+      return DED_ERR_READ;
     }
   }
   return DED_OK;
