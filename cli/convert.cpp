@@ -1,6 +1,5 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
-#include <sys/mman.h>
 #include <sys/resource.h>
 
 #include <cctype>
@@ -21,38 +20,12 @@
 #include "cli/host_session.h"
 #include "cli/image_output.h"
 #include "cli/output_files.h"
+#include "cli/pixel_buffer.h"
 #include "cli/progress.h"
 
 namespace elvhost {
 
 namespace {
-
-struct ReleasePixels {
-  size_t mappedBytes = 0; // 0: the block came from malloc
-  void operator()(uint8_t *block) const {
-    if (mappedBytes != 0) {
-      munmap(block, mappedBytes);
-    } else {
-      std::free(block);
-    }
-  }
-};
-using PixelBuffer = std::unique_ptr<uint8_t, ReleasePixels>;
-
-// The host's pixel buffer of bytes, contents undefined; null when there is
-// no memory. Large blocks ask the system for huge pages, which saves tens of
-// thousands of page faults on a big image; small ones come from malloc.
-PixelBuffer allocatePixels(size_t bytes) {
-  constexpr size_t kHugeWorthwhile = size_t{8} << 20;
-  if (bytes >= kHugeWorthwhile) {
-    void *block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block != MAP_FAILED) {
-      madvise(block, bytes, MADV_HUGEPAGE); // a hint: fine if the system says no
-      return PixelBuffer(static_cast<uint8_t *>(block), ReleasePixels{bytes});
-    }
-  }
-  return PixelBuffer(static_cast<uint8_t *>(std::malloc(bytes)));
-}
 
 // For --stats: the wall time of each phase, then the total and the process's
 // peak resident memory, e.g. "load 0.001 s, ..., total 0.4 s, peak RSS 9 KiB".
