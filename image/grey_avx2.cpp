@@ -21,8 +21,11 @@ struct Lanes {
   __m256i bias;
 };
 
+// Big-endian file order to value order: one byte shuffle swaps every pair.
 inline __m256i swapLanes(__m256i x) {
-  return _mm256_or_si256(_mm256_slli_epi16(x, 8), _mm256_srli_epi16(x, 8));
+  const __m256i pairs = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0,
+                                         3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+  return _mm256_shuffle_epi8(x, pairs);
 }
 
 template <bool kClampTop> inline __m256i levels8(__m256i biased, const Lanes &s) {
