@@ -7,6 +7,8 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define DED_GREY_SSE2 1
 #include <emmintrin.h>
+
+#include "image/transpose8.h"
 #endif
 
 namespace {
@@ -105,34 +107,6 @@ template <bool kClampTop> inline __m128i levels8(__m128i samples, const LaneScal
   const __m128i biased = _mm_xor_si128(samples, s.bias);
   return _mm_packs_epi32(levels4<kClampTop>(_mm_unpacklo_epi16(biased, s.exponent), s),
                          levels4<kClampTop>(_mm_unpackhi_epi16(biased, s.exponent), s));
-}
-
-// Turns eight columns of eight samples into eight rows of eight samples.
-inline void transpose8(__m128i v[kBlock]) {
-  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
-  const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
-  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
-  const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
-  const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
-  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
-  const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-  const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-  const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-  const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-  v[0] = _mm_unpacklo_epi64(b0, b4);
-  v[1] = _mm_unpackhi_epi64(b0, b4);
-  v[2] = _mm_unpacklo_epi64(b1, b5);
-  v[3] = _mm_unpackhi_epi64(b1, b5);
-  v[4] = _mm_unpacklo_epi64(b2, b6);
-  v[5] = _mm_unpackhi_epi64(b2, b6);
-  v[6] = _mm_unpacklo_epi64(b3, b7);
-  v[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
 // An 8 x 8 block: eight rows of eight pixels, each stored as one word.

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include "image/grey_lanes.h"
+#include "image/transpose8.h"
 
 namespace {
 
@@ -40,34 +41,6 @@ template <bool kClampTop> inline __m256i levels16(__m256i samples, const Lanes &
   const __m256i biased = _mm256_xor_si256(samples, s.bias);
   return _mm256_packs_epi32(levels8<kClampTop>(_mm256_unpacklo_epi16(biased, s.exponent), s),
                             levels8<kClampTop>(_mm256_unpackhi_epi16(biased, s.exponent), s));
-}
-
-// Both halves' eight columns of eight samples into eight rows of eight.
-inline void transpose8(__m256i v[8]) {
-  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]);
-  const __m256i a1 = _mm256_unpackhi_epi16(v[0], v[1]);
-  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]);
-  const __m256i a3 = _mm256_unpackhi_epi16(v[2], v[3]);
-  const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]);
-  const __m256i a5 = _mm256_unpackhi_epi16(v[4], v[5]);
-  const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]);
-  const __m256i a7 = _mm256_unpackhi_epi16(v[6], v[7]);
-  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2);
-  const __m256i b1 = _mm256_unpackhi_epi32(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3);
-  const __m256i b3 = _mm256_unpackhi_epi32(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6);
-  const __m256i b5 = _mm256_unpackhi_epi32(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7);
-  const __m256i b7 = _mm256_unpackhi_epi32(a5, a7);
-  v[0] = _mm256_unpacklo_epi64(b0, b4);
-  v[1] = _mm256_unpackhi_epi64(b0, b4);
-  v[2] = _mm256_unpacklo_epi64(b1, b5);
-  v[3] = _mm256_unpackhi_epi64(b1, b5);
-  v[4] = _mm256_unpacklo_epi64(b2, b6);
-  v[5] = _mm256_unpackhi_epi64(b2, b6);
-  v[6] = _mm256_unpacklo_epi64(b3, b7);
-  v[7] = _mm256_unpackhi_epi64(b3, b7);
 }
 
 // Eight columns of sixteen samples: rows 0..7 in the lower halves, 8..15 in

@@ -30,12 +30,32 @@ constexpr int64_t kChunkColumns = 256;
 // Up to this many cells, only the pixels no cell covers are filled first.
 constexpr int32_t kMostCellsFilledAround = 64;
 
+// Reads the next part of a block of samples, samples of them, into dest as
+// part of one read of the whole block: DED_ERR_READ when the block's first
+// part gives nothing; once a part has come back short, the rest of the block
+// is 0 and nothing more is read (exhausted says so), so no sample lands in
+// another's place.
+int32_t readBlockPart(std::FILE *stream, int64_t samples, bool first, bool *exhausted,
+                      uint16_t *dest) {
+  int32_t read = 0;
+  if (!*exhausted) {
+    (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), dest, &read);
+    if (read == 0 && first) {
+      return DED_ERR_READ;
+    }
+    *exhausted = read < samples;
+  }
+  if (read == 0) {
+    std::fill_n(dest, samples, uint16_t{0});
+  }
+  return DED_OK;
+}
+
 // A single cell's block is the whole image, column-major as in the file. It
 // is read and converted a band of columns at a time, so it never needs to be
-// held whole. To the host this is one read of the whole block: it fails only
-// when nothing at all is read, which the first band decides before any pixel
-// is written, and after the first short read every later position is 0 and
-// nothing more is read, so no sample lands in another's place.
+// held whole. To the host this is one read of the whole block (see
+// readBlockPart): it fails only when nothing at all is read, which the first
+// band decides before any pixel is written.
 int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const DedGreyScale &scale,
                           const DedPixelImage &image) {
   const int32_t columnSamples = info.height;
@@ -67,17 +87,8 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
   int64_t column = 0;
   do {
     const int64_t columns = std::min<int64_t>(bandColumns, info.width - column);
-    const int64_t samples = columns * columnSamples;
-    int32_t read = 0;
-    if (!exhausted) {
-      (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), band, &read);
-      if (read == 0 && column == 0) {
-        return DED_ERR_READ;
-      }
-      exhausted = read < samples;
-    }
-    if (read == 0) {
-      std::fill_n(band, samples, uint16_t{0});
+    if (readBlockPart(stream, columns * columnSamples, column == 0, &exhausted, band) != DED_OK) {
+      return DED_ERR_READ;
     }
     if (staged) {
       dedMapToGrey(band, columnSamples, DedSampleForm::Stored, scale, dedStagingAt(out, column),
@@ -95,10 +106,10 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
 
 // Reads a cell's block of samples at the stream's position, a chunk of
 // columns at a time, and places its grey levels with its first sample at
-// image column `column`, row `row` (nowhere when not placed). Like one read
-// of the whole block, it fails (DED_ERR_READ) only when nothing of the block
-// is read; after a short read the rest of the block is 0 and nothing more is
-// read. scratch holds scratchSamples samples, at least the block's.
+// image column `column`, row `row` (nowhere when not placed). As one read of
+// the whole block (see readBlockPart), it fails (DED_ERR_READ) only when
+// nothing of the block is read. scratch holds scratchSamples samples, at
+// least the block's.
 int32_t deliverCell(std::FILE *stream, const DedCellHeader &cell, bool placed, int64_t column,
                     int64_t row, uint16_t *scratch, int64_t scratchSamples,
                     const DedGreyScale &scale, const DedPixelImage &image) {
@@ -125,16 +136,8 @@ int32_t deliverCell(std::FILE *stream, const DedCellHeader &cell, bool placed, i
   bool exhausted = false;
   for (int64_t done = 0, first = 0; done < samples; done += chunkSamples, first += chunkColumns) {
     const int64_t wanted = std::min(chunkSamples, samples - done);
-    int32_t read = 0;
-    if (!exhausted) {
-      (void)dedReadStoredSamples(stream, static_cast<int32_t>(wanted), scratch, &read);
-      if (read == 0 && done == 0) {
-        return DED_ERR_READ;
-      }
-      exhausted = read < wanted;
-    }
-    if (read == 0) {
-      std::fill_n(scratch, wanted, uint16_t{0});
+    if (readBlockPart(stream, wanted, done == 0, &exhausted, scratch) != DED_OK) {
+      return DED_ERR_READ;
     }
     // The chunk holds the block's columns [first, first + chunkColumns).
     const int64_t from = std::max(column + first, rect.firstColumn);
