@@ -50,9 +50,9 @@ template <typename V> inline void transpose8(V v[8]) {
     b[i + 2] = unpack32(a[i + 1], a[i + 3], false);
     b[i + 3] = unpack32(a[i + 1], a[i + 3], true);
   }
-  for (int i = 0; i < 4; ++i) {
-    v[2 * i] = unpack64(b[i], b[i + 4], false);
-    v[2 * i + 1] = unpack64(b[i], b[i + 4], true);
+  for (int i = 0; i < 8; i += 2) {
+    v[i] = unpack64(b[i / 2], b[i / 2 + 4], false);
+    v[i + 1] = unpack64(b[i / 2], b[i / 2 + 4], true);
   }
 }
 
