@@ -9,7 +9,8 @@
 // The grey scale in the form the lanes compute it: a biased sample's bits read
 // as a float, minus offset, times k (see image/grey.cpp for why this is
 // exact). clampTop is false where k is small enough that no product can leave
-// the int32 range, so the truncation alone gives 255 for every level above it.
+// the int32 range: the truncation and the saturating packs then make every
+// product above 255 a 255 without min(255, v).
 struct DedLaneScale {
   float k;
   float offset;
