@@ -28,10 +28,28 @@ inline void streamLine(uint8_t *to, const uint8_t *from) {
 #endif
 }
 
+// Moves the n bytes (fewer than a line) at from to end at to + n, through
+// registers: one whole line, whatever n, where SSE2 allows.
+inline void carry(uint8_t *to, const uint8_t *from, size_t n) {
+#if DED_STREAM_SSE2
+  __m128i part[4];
+  for (int i = 0; i < 4; ++i) {
+    part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from) + i);
+  }
+  for (int i = 0; i < 4; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to) + i, part[i]);
+  }
+  (void)n;
+#else
+  std::memmove(to, from, n);
+#endif
+}
+
 } // namespace
 
 int64_t dedStagingBytes(int64_t groupColumns, int64_t rows) {
-  return (groupColumns + DED_STREAM_LINE) * rows;
+  // A line more at the end: a row's waiting bytes move as a whole line.
+  return (groupColumns + DED_STREAM_LINE) * rows + DED_STREAM_LINE;
 }
 
 DedRowStream dedStartRowStream(const DedPixelImage &image, uint8_t *staging, int64_t groupColumns,
@@ -74,7 +92,7 @@ void dedStreamGroup(DedRowStream *stream, int64_t groupEnd) {
       if (last) {
         std::memcpy(row + c, from, n); // shares its line with what follows the run
       } else {
-        std::memmove(staged - (groupEnd - c), from, n); // completed by the next group
+        carry(staged - (groupEnd - c), from, n); // completed by the next group
       }
     }
   }

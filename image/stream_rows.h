@@ -22,7 +22,7 @@ constexpr int64_t DED_STREAM_LINE = 64;
 // [firstRow, firstRow + rows), left to right.
 struct DedRowStream {
   DedPixelImage image;
-  uint8_t *staging;     // rows x pitch bytes
+  uint8_t *staging;     // rows x pitch bytes, and a line
   std::ptrdiff_t pitch; // the widest group's columns + DED_STREAM_LINE
   int64_t firstColumn;
   int64_t endColumn;

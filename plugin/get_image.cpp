@@ -25,7 +25,8 @@ constexpr int64_t kBandColumnMultiple = 64;
 // there (image/stream_rows.h) in groups of about this many columns, or one
 // band where it is wider.
 constexpr int64_t kGroupColumns = 256;
-// A mosaic's blocks are read and streamed out this many columns at a time.
+// A mosaic's blocks are read and streamed out in chunks of about this many
+// columns, at least this many unless the block has fewer.
 constexpr int64_t kChunkColumns = 256;
 // Up to this many cells, only the pixels no cell covers are filled first.
 constexpr int32_t kMostCellsFilledAround = 64;
@@ -116,7 +117,10 @@ int32_t deliverCell(std::FILE *stream, const DedCellHeader &cell, bool placed, i
   const auto samples = static_cast<int64_t>(dedCellSamples(cell));
   const auto columns = static_cast<int64_t>(cell.columnCount);
   const auto rows = static_cast<int64_t>(cell.rowCount);
-  const int64_t chunkColumns = std::min(kChunkColumns, columns);
+  // Chunks of equal width: 1025 columns, say, make four chunks, not a fifth
+  // of one column.
+  const int64_t chunks = std::max<int64_t>(1, columns / kChunkColumns);
+  const int64_t chunkColumns = (columns + chunks - 1) / chunks;
   // A block without whole columns is read at once; the samples past its
   // last whole column (counts that are not whole numbers) are read, not placed.
   const int64_t chunkSamples = chunkColumns > 0 && rows > 0 ? chunkColumns * rows : samples;

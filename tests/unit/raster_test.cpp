@@ -314,17 +314,17 @@ TEST_F(GetImage, AsksTheHostForHeadersAndOneBandOrCell) {
       {"3 x 5 cell", dedtest::geographicFile(3, 5, pattern), {40, 40, 3 * 5 * 2}},
       {"1100 x 1024 cell, bands of 512 columns, staged one at a time",
        dedtest::geographicFile(1100, 1024, pattern),
-       {40, 40, 512 * 1024 * 2 + (512 + 64) * 1024}},
+       {40, 40, 512 * 1024 * 2 + (512 + 64) * 1024 + 64}},
       {"70 x 5000 cell, bands of 104 columns cut to 64, staged up to 70",
        dedtest::geographicFile(70, 5000, pattern),
-       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000}},
+       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000 + 64}},
       {"70 x 5000 cell of cell count 0: still one cell in bands",
        [] {
          File file = dedtest::geographicFile(70, 5000, pattern);
          file.cellCount = 0;
          return file;
        }(),
-       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000}},
+       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000 + 64}},
       {"1 x 524289 cell, taller than a band: one column",
        dedtest::geographicFile(1, 524289, pattern),
        {40, 40, 524289 * 2}},
