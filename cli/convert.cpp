@@ -17,10 +17,10 @@
 #include "cli/file_facts.h"
 #include "cli/georef.h"
 #include "cli/grey_image.h"
+#include "cli/host/pixel_buffer.h"
 #include "cli/host_session.h"
 #include "cli/image_output.h"
 #include "cli/output_files.h"
-#include "cli/pixel_buffer.h"
 #include "cli/progress.h"
 
 namespace elvhost {

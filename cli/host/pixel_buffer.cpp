@@ -1,4 +1,4 @@
-#include "cli/pixel_buffer.h"
+#include "cli/host/pixel_buffer.h"
 
 #include <sys/mman.h>
 
