@@ -2,9 +2,13 @@
 
 #include <cmath>
 
+#include "image/grey_lanes.h"
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define DED_GREY_SSE2 1
 #include <emmintrin.h>
+
+#include "image/transpose8.h"
 #endif
 
 namespace {
@@ -63,14 +67,25 @@ bool lanesExact(const DedGreyScale &scale) {
          scale.negMin <= 32768.0f;
 }
 
-LaneScale laneScale(const DedGreyScale &scale, DedSampleForm form) {
+// sample + negMin lies within -65535..65535, so with |k| at most 2^14 every
+// product stays below 2^31 in magnitude: its truncation is a 32-bit integer
+// and the saturating packs make each one above 255 exactly 255. A larger k
+// (an infinite one included) needs min(255, v) first.
+constexpr float kLargestUnclampedK = 16384.0f;
+
+DedLaneScale lanesFor(const DedGreyScale &scale, DedSampleForm form) {
   const float offset = 8388608.0f + 32768.0f - scale.negMin; // whole, below 2^24: exact
+  return {scale.k, offset, !(std::fabs(scale.k) <= kLargestUnclampedK),
+          form == DedSampleForm::Stored};
+}
+
+LaneScale laneScale(const DedLaneScale &scale) {
   return {_mm_set1_ps(scale.k),
-          _mm_set1_ps(offset),
+          _mm_set1_ps(scale.offset),
           _mm_set1_ps(255.0f),
           _mm_set1_epi16(0x4B00),
           _mm_set1_epi16(static_cast<int16_t>(0x8000)),
-          form == DedSampleForm::Stored};
+          scale.stored};
 }
 
 // Big-endian file order to value order, lane by lane.
@@ -82,47 +97,20 @@ inline __m128i swapLanes(__m128i x) {
 // min(255, v) keeps a NaN (minps returns its second operand then); the
 // truncation turns NaN, infinities and negative values into negative
 // integers, which the unsigned saturating pack below makes 0.
-inline __m128i levels4(__m128i biased, const LaneScale &s) {
-  const __m128 value = _mm_sub_ps(_mm_castsi128_ps(biased), s.offset);
-  return _mm_cvttps_epi32(_mm_min_ps(s.top, _mm_mul_ps(value, s.k)));
+template <bool kClampTop> inline __m128i levels4(__m128i biased, const LaneScale &s) {
+  const __m128 value = _mm_mul_ps(_mm_sub_ps(_mm_castsi128_ps(biased), s.offset), s.k);
+  return _mm_cvttps_epi32(kClampTop ? _mm_min_ps(s.top, value) : value);
 }
 
 // Eight levels, as 16-bit lanes, from eight samples in value order.
-inline __m128i levels8(__m128i samples, const LaneScale &s) {
+template <bool kClampTop> inline __m128i levels8(__m128i samples, const LaneScale &s) {
   const __m128i biased = _mm_xor_si128(samples, s.bias);
-  return _mm_packs_epi32(levels4(_mm_unpacklo_epi16(biased, s.exponent), s),
-                         levels4(_mm_unpackhi_epi16(biased, s.exponent), s));
-}
-
-// Turns eight columns of eight samples into eight rows of eight samples.
-inline void transpose8(__m128i v[kBlock]) {
-  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
-  const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
-  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
-  const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
-  const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
-  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
-  const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-  const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-  const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-  const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-  v[0] = _mm_unpacklo_epi64(b0, b4);
-  v[1] = _mm_unpackhi_epi64(b0, b4);
-  v[2] = _mm_unpacklo_epi64(b1, b5);
-  v[3] = _mm_unpackhi_epi64(b1, b5);
-  v[4] = _mm_unpacklo_epi64(b2, b6);
-  v[5] = _mm_unpackhi_epi64(b2, b6);
-  v[6] = _mm_unpacklo_epi64(b3, b7);
-  v[7] = _mm_unpackhi_epi64(b3, b7);
+  return _mm_packs_epi32(levels4<kClampTop>(_mm_unpacklo_epi16(biased, s.exponent), s),
+                         levels4<kClampTop>(_mm_unpackhi_epi16(biased, s.exponent), s));
 }
 
 // An 8 x 8 block: eight rows of eight pixels, each stored as one word.
+template <bool kClampTop>
 inline void mapBlock(const uint16_t *block, std::ptrdiff_t columnPitch, const LaneScale &s,
                      uint8_t *out, std::ptrdiff_t rowStride) {
   __m128i v[kBlock];
@@ -133,30 +121,52 @@ inline void mapBlock(const uint16_t *block, std::ptrdiff_t columnPitch, const La
   }
   transpose8(v);
   for (int32_t r = 0; r < kBlock; r += 2) {
-    const __m128i two = _mm_packus_epi16(levels8(v[r], s), levels8(v[r + 1], s));
+    const __m128i two =
+        _mm_packus_epi16(levels8<kClampTop>(v[r], s), levels8<kClampTop>(v[r + 1], s));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(out + r * rowStride), two);
     _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (r + 1) * rowStride),
                      _mm_srli_si128(two, 8));
   }
 }
 
-void mapLanes(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
-              const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
-              std::ptrdiff_t rowStride) {
-  const LaneScale s = laneScale(scale, form);
-  const int32_t width8 = width - width % kBlock;
-  const int32_t height8 = height - height % kBlock;
-  for (int32_t c0 = 0; c0 < width8; c0 += kTileColumns) {
-    const int32_t cEnd = width8 - c0 < kTileColumns ? width8 : c0 + kTileColumns;
-    for (int32_t r0 = 0; r0 < height8; r0 += kTileRows) {
-      const int32_t rEnd = height8 - r0 < kTileRows ? height8 : r0 + kTileRows;
+// The whole 8 x 8 blocks of columns below width and rows below height, both
+// multiples of 8.
+template <bool kClampTop>
+void mapBlocks(const uint16_t *block, std::ptrdiff_t columnPitch, const LaneScale &s,
+               uint8_t *pixels, int32_t width, int32_t height, std::ptrdiff_t rowStride) {
+  for (int32_t c0 = 0; c0 < width; c0 += kTileColumns) {
+    const int32_t cEnd = width - c0 < kTileColumns ? width : c0 + kTileColumns;
+    for (int32_t r0 = 0; r0 < height; r0 += kTileRows) {
+      const int32_t rEnd = height - r0 < kTileRows ? height : r0 + kTileRows;
       for (int32_t r = r0; r < rEnd; r += kBlock) {
         for (int32_t c = c0; c < cEnd; c += kBlock) {
-          mapBlock(block + c * columnPitch + r, columnPitch, s, pixels + c + r * rowStride,
-                   rowStride);
+          mapBlock<kClampTop>(block + c * columnPitch + r, columnPitch, s,
+                              pixels + c + r * rowStride, rowStride);
         }
       }
     }
+  }
+}
+
+// The SSE2 path, with the AVX2 kernel taking the rows it can when allowed.
+void mapLanes(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
+              const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
+              std::ptrdiff_t rowStride, bool avx2) {
+  const DedLaneScale lanes = lanesFor(scale, form);
+  const int32_t width8 = width - width % kBlock;
+  const int32_t height8 = height - height % kBlock;
+  int32_t done = 0; // rows mapped
+  if (avx2) {
+    done = height - height % DED_AVX2_BLOCK_ROWS;
+    dedMapBlocksAvx2(block, columnPitch, lanes, pixels, width8, done, rowStride);
+  }
+  const LaneScale s = laneScale(lanes);
+  if (lanes.clampTop) {
+    mapBlocks<true>(block + done, columnPitch, s, pixels + done * rowStride, width8, height8 - done,
+                    rowStride);
+  } else {
+    mapBlocks<false>(block + done, columnPitch, s, pixels + done * rowStride, width8,
+                     height8 - done, rowStride);
   }
   // The columns right of the last whole block, then the rows below it.
   mapEachPixel(block + width8 * columnPitch, columnPitch, form, scale, pixels + width8,
@@ -190,12 +200,52 @@ uint8_t dedGreyLevel(int16_t sample, const DedGreyScale &scale) {
   return static_cast<uint8_t>(v);
 }
 
+namespace {
+
+DedGreyPath detectedPath() {
+#if DED_GREY_SSE2 && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  // Tells apart what the processor has and what the system saves for it.
+  if (__builtin_cpu_supports("avx2")) {
+    return DedGreyPath::Avx2;
+  }
+#endif
+#if DED_GREY_SSE2
+  return DedGreyPath::Sse2;
+#else
+  return DedGreyPath::Plain;
+#endif
+}
+
+// The path the processor is asked once; a test may choose a slower one.
+DedGreyPath &chosenPath() {
+  static DedGreyPath path = dedBestGreyPath();
+  return path;
+}
+
+} // namespace
+
+DedGreyPath dedBestGreyPath() {
+  static const DedGreyPath best = detectedPath();
+  return best;
+}
+
+bool dedUseGreyPath(DedGreyPath path) {
+  if (static_cast<int>(path) > static_cast<int>(dedBestGreyPath())) {
+    return false;
+  }
+  chosenPath() = path;
+  return true;
+}
+
 void dedMapToGrey(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
                   const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
                   std::ptrdiff_t rowStride) {
 #if DED_GREY_SSE2
-  if (lanesExact(scale)) {
-    mapLanes(block, columnPitch, form, scale, pixels, width, height, rowStride);
+  const DedGreyPath path = chosenPath();
+  if (path != DedGreyPath::Plain && lanesExact(scale)) {
+    mapLanes(block, columnPitch, form, scale, pixels, width, height, rowStride,
+             path == DedGreyPath::Avx2);
     return;
   }
 #endif

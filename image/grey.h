@@ -32,3 +32,19 @@ uint8_t dedGreyLevel(int16_t sample, const DedGreyScale &scale);
 void dedMapToGrey(const uint16_t *block, std::ptrdiff_t columnPitch, DedSampleForm form,
                   const DedGreyScale &scale, uint8_t *pixels, int32_t width, int32_t height,
                   std::ptrdiff_t rowStride);
+
+// The instruction sets dedMapToGrey can work with, slowest first. Each gives
+// every level exactly as dedGreyLevel does.
+enum class DedGreyPath {
+  Plain, // one pixel at a time
+  Sse2,  // four levels per instruction
+  Avx2,  // eight
+};
+
+// The fastest path this build and the processor (with its system) support.
+DedGreyPath dedBestGreyPath();
+
+// Makes dedMapToGrey use path from now on, so tests can hold each one to the
+// plain mapping. False, and nothing changed, when path is faster than
+// dedBestGreyPath().
+bool dedUseGreyPath(DedGreyPath path);

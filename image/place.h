@@ -52,3 +52,21 @@ void dedPlaceInt16(const uint16_t *block, int64_t blockColumn, int64_t blockColu
 
 // Sets every sample of the window to value.
 void dedFillInt16(const DedInt16Window &window, int16_t value);
+
+// Image pixels: columns [firstColumn, endColumn) of rows [firstRow, endRow);
+// none when either range is empty.
+struct DedPixelRect {
+  int64_t firstColumn;
+  int64_t endColumn;
+  int64_t firstRow;
+  int64_t endRow;
+};
+
+// The pixels dedPlaceBlock writes for a placement: none when it is not shown.
+DedPixelRect dedPlacedRect(const DedPlacement &placement);
+
+// Sets to level every pixel of the image that none of the count rectangles
+// covers (rectangles inside the image, empty ones allowed). Takes time of
+// the order of count^3 besides the pixels, so it is meant for a few dozen.
+void dedFillUncovered(const DedPixelImage &image, const DedPixelRect *covered, int32_t count,
+                      uint8_t level);

@@ -13,6 +13,7 @@
 #include "host/status.h"
 #include "image/grey.h"
 #include "image/place.h"
+#include "image/stream_rows.h"
 #include "plugin/describe.h"
 #include "plugin/status.h"
 #include "plugin/told_size.h"
@@ -24,13 +25,42 @@ namespace {
 // columns where it can, so each output row takes whole cache lines.
 constexpr int64_t kBandSamples = int64_t{1} << 19;
 constexpr int64_t kBandColumnMultiple = 64;
+// Bands of whole lines are mapped into a staging area and streamed out from
+// there (image/stream_rows.h) in groups of about this many columns, or one
+// band where it is wider.
+constexpr int64_t kGroupColumns = 256;
+// A mosaic's blocks are read and streamed out in chunks of about this many
+// columns, at least this many unless the block has fewer.
+constexpr int64_t kChunkColumns = 256;
+// Up to this many cells, only the pixels no cell covers are filled first.
+constexpr int32_t kMostCellsFilledAround = 64;
+
+// Reads the next part of a block of samples, samples of them, into dest as
+// part of one read of the whole block: DED_ERR_READ when the block's first
+// part gives nothing; once a part has come back short, the rest of the block
+// is 0 and nothing more is read (exhausted says so), so no sample lands in
+// another's place.
+int32_t readBlockPart(std::FILE *stream, int64_t samples, bool first, bool *exhausted,
+                      uint16_t *dest) {
+  int32_t read = 0;
+  if (!*exhausted) {
+    (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), dest, &read);
+    if (read == 0 && first) {
+      return DED_ERR_READ;
+    }
+    *exhausted = read < samples;
+  }
+  if (read == 0) {
+    std::fill_n(dest, samples, uint16_t{0});
+  }
+  return DED_OK;
+}
 
 // A single cell's block is the whole image, column-major as in the file. It
 // is read and converted a band of columns at a time, so it never needs to be
-// held whole. To the host this is one read of the whole block: it fails only
-// when nothing at all is read, which the first band decides before any pixel
-// is written, and after the first short read every later position is 0 and
-// nothing more is read, so no sample lands in another's place.
+// held whole. To the host this is one read of the whole block (see
+// readBlockPart): it fails only when nothing at all is read, which the first
+// band decides before any pixel is written.
 int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const DedGreyScale &scale,
                           const DedPixelImage &image) {
   const int32_t columnSamples = info.height;
@@ -42,31 +72,100 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
     }
     bandColumns = std::min<int64_t>(bandColumns, info.width);
   }
-  HostBlock<uint16_t> band = dedHostAlloc<uint16_t>(bandColumns * columnSamples * DED_SAMPLE_SIZE);
-  if (!band) {
+  // Bands of whole lines go through the staging area; narrower ones (very
+  // tall or narrow images) straight into the buffer.
+  const bool staged = columnSamples > 0 && bandColumns >= kBandColumnMultiple;
+  const int64_t groupColumns =
+      staged ? std::min(bandColumns * std::max<int64_t>(1, kGroupColumns / bandColumns),
+                        int64_t{info.width})
+             : 0;
+  const int64_t bandBytes = bandColumns * columnSamples * DED_SAMPLE_SIZE;
+  const int64_t stagingBytes = staged ? dedStagingBytes(groupColumns, columnSamples) : 0;
+  HostBlock<uint8_t> memory = dedHostAlloc<uint8_t>(bandBytes + stagingBytes);
+  if (!memory) {
     return DED_ERR_NOMEM;
   }
+  auto *band = reinterpret_cast<uint16_t *>(memory.get());
+  DedRowStream out = dedStartRowStream(image, memory.get() + bandBytes, groupColumns, 0, info.width,
+                                       0, columnSamples);
   bool exhausted = false;
   int64_t column = 0;
   do {
     const int64_t columns = std::min<int64_t>(bandColumns, info.width - column);
-    const int64_t samples = columns * columnSamples;
-    int32_t read = 0;
-    if (!exhausted) {
-      (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), band.get(), &read);
-      if (read == 0 && column == 0) {
-        return DED_ERR_READ;
-      }
-      exhausted = read < samples;
+    if (readBlockPart(stream, columns * columnSamples, column == 0, &exhausted, band) != DED_OK) {
+      return DED_ERR_READ;
     }
-    if (read == 0) {
-      std::fill_n(band.get(), samples, uint16_t{0});
+    if (staged) {
+      dedMapToGrey(band, columnSamples, DedSampleForm::Stored, scale, dedStagingAt(out, column),
+                   static_cast<int32_t>(columns), columnSamples, out.pitch);
+    } else {
+      dedPlaceBlock(band,
+                    dedClipBlock(columns, columnSamples, column, 0, image.width, image.height),
+                    scale, image);
     }
-    dedPlaceBlock(band.get(),
-                  dedClipBlock(columns, columnSamples, column, 0, image.width, image.height), scale,
-                  image);
     column += columns;
+    if (staged && (column - out.groupColumn == groupColumns || column == info.width)) {
+      dedStreamGroup(&out, column);
+    }
   } while (column < info.width);
+  return DED_OK;
+}
+
+// Reads a cell's block of samples at the stream's position, a chunk of
+// columns at a time, and places its grey levels where placement puts them
+// (nowhere when it is not shown). As one read of
+// the whole block (see readBlockPart), it fails (DED_ERR_READ) only when
+// nothing of the block is read. scratch holds scratchSamples samples, at
+// least the block's.
+int32_t deliverCell(std::FILE *stream, int64_t samples, const DedPlacement &placement,
+                    uint16_t *scratch, int64_t scratchSamples, const DedGreyScale &scale,
+                    const DedPixelImage &image) {
+  const int64_t columns = placement.columns;
+  const int64_t rows = placement.rows;
+  const int64_t column = placement.imageColumn;
+  const int64_t row = placement.imageRow;
+  // Chunks of equal width: 1025 columns, say, make four chunks, not a fifth
+  // of one column.
+  const int64_t chunks = std::max<int64_t>(1, columns / kChunkColumns);
+  const int64_t chunkColumns = (columns + chunks - 1) / chunks;
+  // A block without whole columns is read at once; the samples past its
+  // last whole column (counts that are not whole numbers) are read, not placed.
+  const int64_t chunkSamples = chunkColumns > 0 && rows > 0 ? chunkColumns * rows : samples;
+  const DedPixelRect rect = dedPlacedRect(placement);
+  const int64_t rectRows = rect.endRow - rect.firstRow;
+  // The staging area takes the scratch block's room past the chunk, where
+  // there is enough.
+  const bool staged = rect.firstColumn < rect.endColumn && rectRows > 0 &&
+                      (chunkSamples * DED_SAMPLE_SIZE + dedStagingBytes(chunkColumns, rectRows) <=
+                       scratchSamples * DED_SAMPLE_SIZE);
+  DedRowStream out =
+      dedStartRowStream(image, reinterpret_cast<uint8_t *>(scratch + chunkSamples), chunkColumns,
+                        rect.firstColumn, rect.endColumn, rect.firstRow, rectRows);
+  bool exhausted = false;
+  for (int64_t done = 0, first = 0; done < samples; done += chunkSamples, first += chunkColumns) {
+    const int64_t wanted = std::min(chunkSamples, samples - done);
+    if (readBlockPart(stream, wanted, done == 0, &exhausted, scratch) != DED_OK) {
+      return DED_ERR_READ;
+    }
+    // The chunk holds the block's columns [first, first + chunkColumns).
+    const int64_t from = std::max(column + first, rect.firstColumn);
+    const int64_t to = std::min(column + first + chunkColumns, rect.endColumn);
+    if (from >= to) {
+      continue;
+    }
+    if (staged) {
+      dedMapToGrey(scratch + (from - column - first) * rows + (rect.firstRow - row),
+                   static_cast<std::ptrdiff_t>(rows), DedSampleForm::Stored, scale,
+                   dedStagingAt(out, from), static_cast<int32_t>(to - from),
+                   static_cast<int32_t>(rectRows), out.pitch);
+      dedStreamGroup(&out, to);
+    } else {
+      dedPlaceBlock(scratch,
+                    dedClipBlock(std::min(chunkColumns, columns - first), rows, column + first, row,
+                                 image.width, image.height),
+                    scale, image);
+    }
+  }
   return DED_OK;
 }
 
@@ -92,18 +191,27 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
   if (finding != DedFinding::None) {
     return dedStatusFor(finding);
   }
-  dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));
+  // Filling only what no cell covers saves writing most pixels twice.
+  const uint8_t uncovered = dedGreyLevel(static_cast<int16_t>(info.minElevation), scale);
+  if (count <= kMostCellsFilledAround) {
+    DedPixelRect covered[kMostCellsFilledAround];
+    for (int32_t i = 0; i < count; ++i) {
+      covered[i] = dedPlacedRect(dedPlaceCell(info, cells[i]));
+    }
+    dedFillUncovered(image, covered, count, uncovered);
+  } else {
+    dedFillImage(image, uncovered);
+  }
   DedBlockWalk walk = dedStartBlockWalk(cells, count, fileSize, scratchSamples);
   DedCellBlock block;
   while (dedNextBlock(&walk, &block)) {
     // Each block is read from its own place, so a read that comes back
     // short (its missing samples 0) cannot shift the cells after it.
     if (!dedSeekTo(stream, block.offset) ||
-        dedReadStoredSamples(stream, static_cast<int32_t>(block.samples), scratch.get()) ==
-            nullptr) {
+        deliverCell(stream, block.samples, dedPlaceCell(info, cells[walk.next - 1]), scratch.get(),
+                    scratchSamples, scale, image) != DED_OK) {
       return DED_ERR_READ;
     }
-    dedPlaceBlock(scratch.get(), dedPlaceCell(info, cells[walk.next - 1]), scale, image);
   }
   return DED_OK;
 }

@@ -17,6 +17,8 @@
 // read fails part way for a reason other than the file's contents as the
 // call found them (an I/O error, the file cut short meanwhile): cells placed
 // before it stay written. Needs no more memory than the scratch block of one
-// cell (or a band of about 1 MiB of a single cell) beside the host's buffer.
+// cell beside the host's buffer; for a single cell, a band of about 1 MiB of
+// samples and a staging area of grey levels of at most about 2.6 MiB (2.2 MiB
+// for 7169 rows). Starts no thread.
 extern "C" int32_t dedGetImageData(void *host0, void *host1, int32_t handle, void *unused,
                                    uint8_t *pixels);

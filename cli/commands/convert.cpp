@@ -1,6 +1,5 @@
 // elvarin-host convert: imports a DED file through the plug-in exactly as the
 // host does and writes the grey image with its geo-reference for GIS tools.
-#include <sys/mman.h>
 #include <sys/resource.h>
 
 #include <cctype>
@@ -21,39 +20,13 @@
 #include "cli/formats/side_files.h"
 #include "cli/geo/georeference.h"
 #include "cli/host/host_session.h"
+#include "cli/host/pixel_buffer.h"
 #include "cli/output/output_files.h"
 #include "cli/output/progress.h"
 
 namespace elvhost {
 
 namespace {
-
-struct ReleasePixels {
-  size_t mappedBytes = 0; // 0: the block came from malloc
-  void operator()(uint8_t *block) const {
-    if (mappedBytes != 0) {
-      munmap(block, mappedBytes);
-    } else {
-      std::free(block);
-    }
-  }
-};
-using PixelBuffer = std::unique_ptr<uint8_t, ReleasePixels>;
-
-// The host's pixel buffer of bytes, contents undefined; null when there is
-// no memory. Large blocks ask the system for huge pages, which saves tens of
-// thousands of page faults on a big image; small ones come from malloc.
-PixelBuffer allocatePixels(size_t bytes) {
-  constexpr size_t kHugeWorthwhile = size_t{8} << 20;
-  if (bytes >= kHugeWorthwhile) {
-    void *block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block != MAP_FAILED) {
-      madvise(block, bytes, MADV_HUGEPAGE); // a hint: fine if the system says no
-      return PixelBuffer(static_cast<uint8_t *>(block), ReleasePixels{bytes});
-    }
-  }
-  return PixelBuffer(static_cast<uint8_t *>(std::malloc(bytes)));
-}
 
 // The host's buffer for the image get-info described (its size already
 // found usable): height rows, each as wide as the host's row width for the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ded/records.h"
@@ -64,7 +65,30 @@ const Range kRanges[] = {
     {-32768.0f, 32767.0f},  {0.0f, 1.0f},       {-1.0f, 0.0f},   {32767.0f, -32768.0f},
     {-32768.0f, -32768.0f}, {1000.0f, 1003.0f}, {0.5f, 254.75f}, {-0.0f, 100.0f},
     {-32767.9f, 32767.0f}, // sample + 32767.9 is exact in double, not in single precision
+    {0.0f, 0.001f},        // products beyond the int32 range: 255 all the same
+    {32767.0f, 32767.01f}, // k above 2^14, products within the int32 range
 };
+
+// Each exhaustive test runs once per path the machine has, so every kernel is
+// held to the plain mapping wherever the suite runs.
+class EveryPath : public testing::TestWithParam<DedGreyPath> {
+protected:
+  void SetUp() override {
+    if (!dedUseGreyPath(GetParam())) {
+      GTEST_SKIP() << "this machine lacks the path";
+    }
+  }
+  void TearDown() override { dedUseGreyPath(dedBestGreyPath()); }
+};
+
+std::string pathName(const testing::TestParamInfo<DedGreyPath> &path) {
+  const char *names[] = {"Plain", "Sse2", "Avx2"};
+  return names[static_cast<int>(path.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Grey, EveryPath,
+                         testing::Values(DedGreyPath::Plain, DedGreyPath::Sse2, DedGreyPath::Avx2),
+                         pathName);
 
 TEST(Grey, WorkedNumbers) {
   const struct {
@@ -103,11 +127,11 @@ TEST(Grey, ColumnMajorRasterBecomesRows) {
 const struct Shape {
   int32_t width, height, stride;
 } kShapes[] = {
-    {257, 256, 260}, {263, 251, 271}, {65536, 1, 65540}, {1, 65536, 3},
-    {65, 1031, 67},  {7, 9, 8},       {8, 8, 9},         {129, 41, 136},
+    {257, 256, 260}, {263, 251, 271}, {65536, 1, 65540}, {1, 65536, 3}, {65, 1031, 67},
+    {7, 9, 8},       {8, 8, 9},       {129, 41, 136},    {24, 47, 31},  {17, 16, 17},
 };
 
-TEST(Grey, FastPathMatchesPlainMappingForEverySampleValue) {
+TEST_P(EveryPath, MatchesPlainMappingForEverySampleValue) {
   for (const Shape &shape : kShapes) {
     const std::vector<int16_t> raster = everyValue(shape.width, shape.height);
     for (const Range &range : kRanges) {
@@ -132,7 +156,7 @@ TEST(Grey, FastPathMatchesPlainMappingForEverySampleValue) {
 
 // Samples as the file stores them map to the same levels as their values, and
 // a block with a column pitch beyond its height reads only its own rows.
-TEST(Grey, StoredSamplesAndColumnPitch) {
+TEST_P(EveryPath, StoredSamplesAndColumnPitch) {
   const int32_t width = 67;
   const int32_t height = 1000;
   const int32_t pitch = 1003;

@@ -14,6 +14,7 @@
 #include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
+#include "tests/support/reference_image.h"
 
 namespace {
 
@@ -219,6 +220,33 @@ TEST_F(GetImage, CellsPartlyOutsideAreClipped) {
   });
 }
 
+// Cells wide enough to be read in chunks and streamed out through staging,
+// at offsets that suit no cache line, overlapping, clipped at the right and
+// top edges and leaving gaps: the same pixels as the plain rendering.
+TEST_F(GetImage, WideCellsClippedOverlappingAndApart) {
+  const auto ramp = [](int base) {
+    return [base](int c, int r) { return static_cast<int16_t>((base + 3 * c + 5 * r) % 311); };
+  };
+  File file = mosaic({utmCell(500300, 4000090, 700, 90, 30, ramp(0)), // the image's size
+                      utmCell(500000, 4000000, 300, 40, 30, ramp(7)),
+                      utmCell(509990, 4000930, 520, 70, 30, ramp(11)),
+                      utmCell(518330, 4002100, 64, 20, 30, ramp(13))});
+  file.projection = "UTM";
+  file.hemisphere = 'N';
+  file.zone = "33";
+  file.minElevation = -10;
+  file.maxElevation = 300;
+  const Delivery d = deliver(file);
+  ASSERT_EQ(d.width, 700);
+  ASSERT_EQ(d.height, 90);
+  const std::vector<uint8_t> bytes = dedtest::encode(file);
+  const dedtest::ReferenceImage expected =
+      dedtest::referenceImage(bytes.data(), bytes.size(), d.width, d.height, d.stride, kCanary);
+  ASSERT_EQ(expected.status, DED_OK);
+  expectImage(d,
+              [&](int c, int r) { return expected.pixels[c + static_cast<size_t>(r) * d.stride]; });
+}
+
 // A later cell with a negative spacing lands left of the mosaic: its first
 // column is dropped, its second lands on column 0. One with a zero spacing
 // has no offset and one whose offset leaves the int32 range is dropped whole,
@@ -284,19 +312,19 @@ TEST_F(GetImage, AsksTheHostForHeadersAndOneBandOrCell) {
     std::vector<size_t> sizes;
   } cases[] = {
       {"3 x 5 cell", dedtest::geographicFile(3, 5, pattern), {40, 40, 3 * 5 * 2}},
-      {"1100 x 1024 cell, bands of 512 columns",
+      {"1100 x 1024 cell, bands of 512 columns, staged one at a time",
        dedtest::geographicFile(1100, 1024, pattern),
-       {40, 40, 512 * 1024 * 2}},
-      {"70 x 5000 cell, bands of 104 columns cut to 64",
+       {40, 40, 512 * 1024 * 2 + (512 + 64) * 1024 + 64}},
+      {"70 x 5000 cell, bands of 104 columns cut to 64, staged up to 70",
        dedtest::geographicFile(70, 5000, pattern),
-       {40, 40, 64 * 5000 * 2}},
+       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000 + 64}},
       {"70 x 5000 cell of cell count 0: still one cell in bands",
        [] {
          File file = dedtest::geographicFile(70, 5000, pattern);
          file.cellCount = 0;
          return file;
        }(),
-       {40, 40, 64 * 5000 * 2}},
+       {40, 40, 64 * 5000 * 2 + (70 + 64) * 5000 + 64}},
       {"1 x 524289 cell, taller than a band: one column",
        dedtest::geographicFile(1, 524289, pattern),
        {40, 40, 524289 * 2}},
