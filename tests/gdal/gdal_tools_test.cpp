@@ -1,0 +1,99 @@
+// GDAL's own tools over the driver, one end-to-end run each, and Python's
+// two ways in (osgeo.gdal, rasterio).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/gdal/elevations.h"
+#include "tests/gdal/harness.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A 10 x 5 mosaic of six cells, written to a fresh folder.
+class GdalTools : public ::testing::Test {
+protected:
+  dedtest::TempDir work;
+  const std::vector<uint8_t> bytes = dedtest::encode(gdaltest::mosaicOf(gdaltest::tiles(3, 2)));
+  const std::string ded = work.write("m.ded", bytes);
+  std::string at(const char *name) const { return (work.path() / name).string(); }
+  clitest::ToolRun run(const std::string &program, const std::vector<std::string> &args) const {
+    return gdaltest::runGdal(program, args, work.path().string());
+  }
+  json info(const std::string &path, bool checksum = false) const {
+    const clitest::ToolRun r =
+        run("gdalinfo", checksum ? std::vector<std::string>{"-json", "-checksum", path}
+                                 : std::vector<std::string>{"-json", path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return json::parse(r.out, nullptr, false);
+  }
+};
+
+TEST_F(GdalTools, GdaladdoBuildsOverviewsBesideTheFile) {
+  const clitest::ToolRun r = run("gdaladdo", {"-q", "-ro", ded, "2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(info(ded)["bands"][0]["overviews"][0]["size"], json({5, 3}));
+}
+
+TEST_F(GdalTools, CogHoldsTheSameSamples) {
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "COG", ded, at("m.tif")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const json cog = info(at("m.tif"), true);
+  EXPECT_EQ(cog["metadata"]["IMAGE_STRUCTURE"]["LAYOUT"], "COG");
+  EXPECT_EQ(cog["bands"][0]["checksum"], info(ded, true)["bands"][0]["checksum"]);
+  EXPECT_EQ(cog["bands"][0]["noDataValue"], gdaltest::kNoData);
+}
+
+TEST_F(GdalTools, GdalwarpToWebMercatorKeepsEachSampleAtItsPlace) {
+  // Pixels far smaller than the samples, so nearest-neighbour picks the
+  // sample under each point without a tie.
+  const clitest::ToolRun r =
+      run("gdalwarp", {"-q", "-t_srs", "EPSG:3857", "-tr", "50", "50", ded, at("w.tif")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(info(at("w.tif"))["stac"]["proj:epsg"], 3857);
+  for (const auto &[column, row] : {std::pair{4, 2}, std::pair{0, 0}, std::pair{9, 4}}) {
+    const std::string lon = std::to_string(10.0 + column / 120.0);
+    const std::string lat = std::to_string(45.0 + row / 120.0);
+    const clitest::ToolRun value =
+        run("gdallocationinfo", {"-valonly", "-wgs84", at("w.tif"), lon, lat});
+    ASSERT_EQ(value.exitCode, 0) << value.err;
+    EXPECT_EQ(std::stoi(value.out), gdaltest::elevationAt(column, row)) << column << ", " << row;
+  }
+}
+
+TEST_F(GdalTools, GdalbuildvrtOverTilesGivesTheMosaic) {
+  std::vector<std::string> args{"-q", at("t.vrt")};
+  int n = 0;
+  for (dedtest::Cell &cell : gdaltest::tiles(3, 2)) {
+    args.push_back(work.write(std::string("t").append(std::to_string(n++)).append(".ded"),
+                              dedtest::encode(gdaltest::mosaicOf({std::move(cell)}))));
+  }
+  ASSERT_EQ(run("gdalbuildvrt", args).exitCode, 0);
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "EHdr", at("t.vrt"), at("t.bil")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(gdaltest::readSamples(at("t.bil")), gdaltest::decodeElevations(bytes).samples);
+}
+
+TEST_F(GdalTools, PythonReadsTheSamplesAndIsRefusedUpdate) {
+  const char *script = R"(
+import sys
+from osgeo import gdal
+import rasterio
+path, out = sys.argv[1], sys.argv[2]
+samples = gdal.Open(path).ReadAsArray()
+with rasterio.open(path) as r:
+    assert r.nodata == -32768 and r.dtypes == ('int16',), (r.nodata, r.dtypes)
+    assert (r.read(1) == samples).all()
+open(out, 'wb').write(samples.astype('=i2').tobytes())
+gdal.PushErrorHandler('CPLQuietErrorHandler')
+print(gdal.Open(path, gdal.GA_Update), gdal.GetLastErrorMsg())
+)";
+  const clitest::ToolRun r = run(ELVARIN_PYTHON, {"-c", script, ded, at("p.raw")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(gdaltest::readSamples(at("p.raw")), gdaltest::decodeElevations(bytes).samples);
+  EXPECT_EQ(r.out.rfind("None ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("read-only"), std::string::npos) << r.out;
+}
+
+} // namespace
