@@ -1,22 +1,19 @@
 #include "gdal/dataset.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include <cpl_string.h>
 
-#include "ded/geo.h"
-#include "ded/input.h"
+#include "ded/area.h"
+#include "ded/epsg.h"
 #include "gdal/vsi_input.h"
 
 namespace {
-
-// EPSG codes of WGS 84 geographic and of its UTM zones (the base + zone).
-constexpr int kEpsgGeographic = 4326;
-constexpr int kEpsgUtmNorth = 32600;
-constexpr int kEpsgUtmSouth = 32700;
 
 void *allocate(size_t bytes) { return VSI_MALLOC_VERBOSE(bytes); }
 void release(void *block) { VSIFree(block); }
@@ -24,6 +21,22 @@ constexpr DedAllocator kGdalAllocator{allocate, release};
 
 // A float as the shortest text that reads back as the same float.
 std::string floatText(float value) { return CPLSPrintf("%.9g", static_cast<double>(value)); }
+
+// What keeps the driver from showing a file whose description succeeded: a
+// size GDAL cannot have, a cell the plug-in would refuse for its size. A
+// file that ends early, or a cell without samples, only leaves NoData.
+DedFinding blocksUnusable(const DedImageInfo &info, const std::vector<DedCellBlock> &blocks) {
+  const DedFinding scratch = dedCheckScratch(info);
+  if (scratch != DedFinding::None) {
+    return scratch;
+  }
+  for (const DedCellBlock &block : blocks) {
+    if (block.finding == DedFinding::CellTooLarge) {
+      return block.finding;
+    }
+  }
+  return DedFinding::None;
+}
 
 } // namespace
 
@@ -75,18 +88,26 @@ bool DedDataset::describe() {
   DedFinding finding = dedDescribeInput(input, kGdalAllocator, &info_);
   if (finding == DedFinding::None) {
     cells_.resize(static_cast<size_t>(dedCellHeaderCount(info_.cellCount)));
-    finding = dedReadCells(input, static_cast<int32_t>(cells_.size()), cells_.data());
-  }
-  if (finding == DedFinding::None && (info_.width <= 0 || info_.height <= 0)) {
-    finding = DedFinding::NoPixels;
+    finding = input.seek(input.context, DED_FIRST_CELL_HEADER)
+                  ? dedReadCellHeaders(input, static_cast<int32_t>(cells_.size()), cells_.data())
+                  : DedFinding::CellHeaderShort;
   }
   if (finding == DedFinding::None) {
+    DedBlockWalk walk = dedStartBlockWalk(cells_.data(), static_cast<int32_t>(cells_.size()),
+                                          input.size(input.context), dedBlockLimit(info_));
     blocks_.resize(cells_.size());
-    finding = dedWalkCells(cells_.data(), static_cast<int32_t>(cells_.size()),
-                           input.size(input.context), info_, blocks_.data());
+    for (DedCellBlock &block : blocks_) {
+      (void)dedNextBlock(&walk, &block);
+    }
+    finding = walk.fileSize < 0 ? DedFinding::SizeUnknown : blocksUnusable(info_, blocks_);
   }
   if (finding != DedFinding::None) {
     CPLError(CE_Failure, CPLE_AppDefined, "%s: %s", name, dedFindingText(finding));
+    return false;
+  }
+  if (info_.width <= 0 || info_.height <= 0) {
+    CPLError(CE_Failure, CPLE_AppDefined, "%s: an image of %d x %d samples has none to show", name,
+             info_.width, info_.height);
     return false;
   }
   int64_t missing = 0;
@@ -101,12 +122,8 @@ bool DedDataset::describe() {
              missing);
   }
   dedGeoTransform(info_, transform_);
-  const int epsg =
-      info_.projection == PROJ_UTM
-          ? (info_.utmHemisphere == DED_HEMISPHERE_NORTH ? kEpsgUtmNorth : kEpsgUtmSouth) +
-                info_.utmZone
-          : kEpsgGeographic;
   srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  const int epsg = dedEpsgCode(info_);
   if (srs_.importFromEPSG(epsg) != OGRERR_NONE) {
     CPLError(CE_Failure, CPLE_AppDefined, "%s: no coordinate system for EPSG:%d", name, epsg);
     return false;
@@ -127,6 +144,7 @@ void DedDataset::publishMetadata() {
     items.SetNameValue("UTM_ZONE", CPLSPrintf("%d", info_.utmZone));
     items.SetNameValue("UTM_HEMISPHERE", info_.utmHemisphere == DED_HEMISPHERE_NORTH ? "N" : "S");
   }
+  // Set as the driver's own, not as a change to save beside the file.
   GDALDataset::SetMetadata(items.List());
 
   // Cells in file order, numbered from 1: bounds west,south,east,north in

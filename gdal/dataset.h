@@ -10,9 +10,9 @@
 #include <gdal_pam.h>
 #include <ogr_spatialref.h>
 
-#include "ded/cells.h"
+#include "ded/blocks.h"
 #include "ded/describe.h"
-#include "ded/input.h"
+#include "ded/placement.h"
 
 // NoData: positions no cell covers, samples past the end of the file, and
 // the file's own voids alike.
@@ -38,8 +38,8 @@ private:
   VSILFILE *file_ = nullptr;
   DedImageInfo info_{};
   std::vector<DedCellHeader> cells_;
-  std::vector<DedCellBlock> blocks_;         // where each cell's samples lie in the file
-  std::vector<DedCellPlacement> placements_; // where each cell lies in the image
+  std::vector<DedCellBlock> blocks_;     // where each cell's samples lie in the file
+  std::vector<DedPlacement> placements_; // where each cell's block lands in the image
   double transform_[6] = {};
   OGRSpatialReference srs_;
 };

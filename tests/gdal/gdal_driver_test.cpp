@@ -79,7 +79,7 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   dedtest::TempDir work;
   const Written w = write(c, work);
   const clitest::ToolRun gdal =
-      gdaltest::runGdal("gdalinfo", {"-json", w.gdalName}, work.path().string());
+      gdaltest::runGdal("gdalinfo", {"-json", "-mdd", "all", w.gdalName}, work.path().string());
   ASSERT_EQ(gdal.exitCode, 0) << gdal.err;
   EXPECT_NE(gdal.err.find(c.warning), std::string::npos) << gdal.err;
   EXPECT_EQ(gdal.err.empty(), *c.warning == '\0') << gdal.err;
@@ -111,6 +111,14 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   EXPECT_EQ(metadata["CELL_COUNT"], std::to_string(c.file.cellCount));
   EXPECT_EQ(metadata["ELEVATION_MINIMUM"], std::to_string(c.file.minElevation));
   EXPECT_EQ(metadata["ELEVATION_MAXIMUM"], std::to_string(c.file.maxElevation));
+  const json &cells = theirs["metadata"]["CELLS"];
+  ASSERT_EQ(cells.size(), 4 * ours["cells"].size());
+  for (size_t i = 0; i < ours["cells"].size(); ++i) {
+    const json &cell = ours["cells"][i];
+    const std::string key = "CELL_" + std::to_string(i + 1);
+    EXPECT_EQ(cells[key + "_SIZE"], cell["columns"].dump() + "x" + cell["rows"].dump());
+    EXPECT_EQ(cells[key + "_SAMPLES_MISSING"], cell["missingSamples"].dump());
+  }
 }
 
 TEST_P(DriverFiles, TranslateGivesTheFileSamples) {

@@ -75,6 +75,31 @@ TEST_F(GdalTools, GdalbuildvrtOverTilesGivesTheMosaic) {
   EXPECT_EQ(gdaltest::readSamples(at("t.bil")), gdaltest::decodeElevations(bytes).samples);
 }
 
+TEST_F(GdalTools, AGigapixelMosaicReadsABlockAtATime) {
+  // Two cells of 3 x 3 samples 1/12000 degree apart at opposite corners of
+  // a 31621 x 31621 image (2 GB of samples): its north-east corner is read
+  // in a fraction of that.
+  constexpr double kStep = 1.0 / 12000;
+  const double far = 31618 * kStep;
+  dedtest::File file = gdaltest::mosaicOf(
+      {dedtest::geographicCell(10.0, 45.0, 3, 3, 3.0f),
+       dedtest::geographicCell(10.0 + far, 45.0 + far, 3, 3, 3.0f, gdaltest::elevationAt)});
+  const std::string big = work.write("big.ded", dedtest::encode(file));
+  const clitest::ToolRun r =
+      run("/usr/bin/time", {"-f", "%M", "gdal_translate", "-q", "-of", "EHdr", "-srcwin", "31618",
+                            "0", "3", "3", big, at("corner.bil")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<int16_t> expected;
+  for (int row = 2; row >= 0; --row) {
+    for (int column = 0; column < 3; ++column) {
+      expected.push_back(gdaltest::elevationAt(column, row));
+    }
+  }
+  EXPECT_EQ(gdaltest::readSamples(at("corner.bil")), expected);
+  const long peakKiB = std::stol(r.err.substr(r.err.find_last_of('\n', r.err.size() - 2) + 1));
+  EXPECT_LT(peakKiB, 256 * 1024) << r.err;
+}
+
 TEST_F(GdalTools, PythonReadsTheSamplesAndIsRefusedUpdate) {
   const char *script = R"(
 import sys
