@@ -8,9 +8,10 @@
 
 namespace {
 
-// A block holds whole columns of the image, about this many samples (2 MiB)
-// of them, so each cell's columns in a block are one run of the
-// column-major file, read at once and turned north-up once.
+// A block holds about this many samples (2 MiB): whole columns of the image
+// where they fit, so each cell's columns in a block are one run of the
+// column-major file, read at once and turned north-up once. Only an image
+// taller than this has blocks of part of a column.
 constexpr int64_t kBlockSamples = int64_t{1} << 20;
 
 // Reads samples [first, first + count) of a cell's block as stored; those
@@ -37,41 +38,51 @@ DedRasterBand::DedRasterBand(DedDataset *dataset) {
   poDS = dataset;
   nBand = 1;
   eDataType = GDT_Int16;
-  nBlockYSize = dataset->GetRasterYSize();
+  nBlockYSize = static_cast<int>(std::min<int64_t>(dataset->GetRasterYSize(), kBlockSamples));
   nBlockXSize = static_cast<int>(
       std::clamp<int64_t>(kBlockSamples / nBlockYSize, 1, dataset->GetRasterXSize()));
 }
 
-CPLErr DedRasterBand::IReadBlock(int blockX, int /*blockY*/, void *block) {
+CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
   auto *dataset = static_cast<DedDataset *>(poDS);
   auto *samples = static_cast<int16_t *>(block);
   std::fill_n(samples, int64_t{nBlockXSize} * nBlockYSize, DED_GDAL_NODATA);
-  const int32_t firstColumn = blockX * nBlockXSize;
-  const DedInt16Window window{
-      samples,      firstColumn, std::min(nBlockXSize, nRasterXSize - firstColumn),
-      nRasterYSize, nBlockXSize, true};
+  // The block shows the image's columns [left, left + columns) and rows
+  // [bottom, top), row 0 at the southern edge: an image of its own, whose
+  // top row is the block's first.
+  const int32_t left = blockX * nBlockXSize;
+  const int32_t columns = std::min(nBlockXSize, nRasterXSize - left);
+  const int32_t top = nRasterYSize - blockY * nBlockYSize;
+  const int32_t rows = std::min(nBlockYSize, top);
+  const int32_t bottom = top - rows;
+  const DedInt16Window window{samples, left, columns, rows, nBlockXSize, true};
   try {
     std::vector<uint16_t> run;
     for (size_t i = 0; i < dataset->cells_.size(); ++i) {
       const DedPlacement &p = dataset->placements_[i];
-      // The cell's placed columns that land in the block, read in runs of
-      // whole columns.
-      const int64_t first = std::max(p.firstColumn, int64_t{firstColumn} - p.imageColumn);
-      const int64_t end =
-          std::min(p.endColumn, int64_t{firstColumn} + window.columns - p.imageColumn);
-      if (!p.shown || first >= end) {
+      // The cell's placed columns and rows that land in the block.
+      const int64_t j0 = std::max(p.firstColumn, int64_t{left} - p.imageColumn);
+      const int64_t j1 = std::min(p.endColumn, int64_t{left} + columns - p.imageColumn);
+      const int64_t i0 = std::max(p.firstRow, int64_t{bottom} - p.imageRow);
+      const int64_t i1 = std::min(p.endRow, int64_t{top} - p.imageRow);
+      if (!p.shown || j0 >= j1 || i0 >= i1) {
         continue;
       }
+      // Whole columns are read several at a time, parts of columns one each.
+      const int64_t slice = i1 - i0;
       const int64_t perRun =
-          std::clamp<int64_t>(kBlockSamples / std::max<int64_t>(p.rows, 1), 1, end - first);
-      run.resize(static_cast<size_t>(perRun * p.rows));
-      for (int64_t j = first; j < end; j += perRun) {
-        const int64_t columns = std::min(perRun, end - j);
-        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows, columns * p.rows,
+          slice == p.rows ? std::clamp<int64_t>(kBlockSamples / slice, 1, j1 - j0) : 1;
+      run.resize(static_cast<size_t>(perRun * slice));
+      for (int64_t j = j0; j < j1; j += perRun) {
+        const int64_t count = std::min(perRun, j1 - j);
+        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows + i0, count * slice,
                         run.data())) {
           return CE_Failure;
         }
-        dedPlaceInt16(run.data(), j, columns, p, window);
+        // What was read is a block of its own, placed in the block's image.
+        const DedPlacement piece = dedClipBlock(count, slice, p.imageColumn + j,
+                                                p.imageRow + i0 - bottom, nRasterXSize, rows);
+        dedPlaceInt16(run.data(), 0, count, piece, window);
       }
     }
   } catch (const std::exception &e) {
