@@ -24,7 +24,7 @@ constexpr int64_t kWholeImage = int64_t{1} << 22; // pixels read at once at the 
 constexpr int kWindow = 64;
 
 [[noreturn]] void fail(const char *what) {
-  std::fprintf(stderr, "gdal fuzz: %s (last error: %s)\n", what, CPLGetLastErrorMsg());
+  (void)std::fprintf(stderr, "gdal fuzz: %s (last error: %s)\n", what, CPLGetLastErrorMsg());
   std::abort();
 }
 

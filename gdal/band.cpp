@@ -21,11 +21,10 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
                 uint16_t *dest) {
   const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
   std::fill(dest + readable, dest + count, dedEncodeSample(DED_GDAL_NODATA));
+  const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
   const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
-  if (bytes > 0 &&
-      (VSIFSeekL(file, static_cast<vsi_l_offset>(cell.offset + first * DED_SAMPLE_SIZE),
-                 SEEK_SET) != 0 ||
-       VSIFReadL(dest, 1, bytes, file) != bytes)) {
+  if (bytes > 0 && (VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
+                    VSIFReadL(dest, 1, bytes, file) != bytes)) {
     CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
     return false;
   }

@@ -144,8 +144,7 @@ void DedDataset::publishMetadata() {
     items.SetNameValue("UTM_ZONE", CPLSPrintf("%d", info_.utmZone));
     items.SetNameValue("UTM_HEMISPHERE", info_.utmHemisphere == DED_HEMISPHERE_NORTH ? "N" : "S");
   }
-  // Set as the driver's own, not as a change to save beside the file.
-  GDALDataset::SetMetadata(items.List());
+  SetMetadata(items.List());
 
   // Cells in file order, numbered from 1: bounds west,south,east,north in
   // coordinate units; spacing x,y in file units.
@@ -163,7 +162,7 @@ void DedDataset::publishMetadata() {
     cells.AddNameValue((key + "SAMPLES_MISSING").c_str(),
                        CPLSPrintf("%" PRId64, blocks_[i].missing));
   }
-  GDALDataset::SetMetadata(cells.List(), "CELLS");
+  SetMetadata(cells.List(), "CELLS");
 }
 
 CPLErr DedDataset::GetGeoTransform(double *transform) {
