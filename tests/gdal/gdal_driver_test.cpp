@@ -1,19 +1,16 @@
 // One table of files, read through the driver by GDAL's own programs: what
 // gdalinfo reports agrees with elvarin-host info, and gdal_translate gives
 // exactly the file's samples, NoData where no cell covers or the file ends.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <filesystem>
 #include <ostream>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/gdal/elevations.h"
 #include "tests/gdal/harness.h"
 
 namespace {
 
+using gdaltest::elevationAt;
 using nlohmann::json;
 
 struct DriverCase {
@@ -26,70 +23,46 @@ struct DriverCase {
 
 void PrintTo(const DriverCase &value, std::ostream *os) { *os << value.label; }
 
-dedtest::File withSamples(dedtest::File file) {
-  for (dedtest::Cell &cell : file.cells) {
-    const int rows = static_cast<int>(cell.rowCount);
-    for (size_t i = 0; i < cell.samples.size(); ++i) {
-      const int at = static_cast<int>(i);
-      cell.samples[i] = gdaltest::elevationAt(at / rows, at % rows);
-    }
-  }
-  return file;
-}
-
 // A UTM file of two cells shows its first cell's size from the south-west
 // corner of both: there the second cell, the first lying outside.
 dedtest::File utmTwoCells() {
-  dedtest::File file = dedtest::utmFile("12", 'S', 5, 4);
+  dedtest::File file = dedtest::utmFile("12", 'S', 5, 4, elevationAt);
   file.cellCount = 2;
   file.cells[0].xMin += 300;
   file.cells[0].xMax += 300;
-  file.cells.push_back(dedtest::utmCell(500000.0, 4000000.0, 5, 4, 30.0f));
-  return withSamples(file);
+  file.cells.push_back(dedtest::utmCell(500000.0, 4000000.0, 5, 4, 30.0f, elevationAt));
+  return file;
 }
 
 bool northEast(int i, int k) { return i == 1 && k == 1; }
 
-// The files as written, and the name GDAL opens them by.
-struct Written {
-  std::vector<uint8_t> bytes;
+class DriverFiles : public gdaltest::GdalFolder, public ::testing::WithParamInterface<DriverCase> {
+protected:
+  const DriverCase &c = GetParam();
+  std::vector<uint8_t> bytes = dedtest::encode(c.file);
   std::string plain;
-  std::string gdalName;
+  // Writes the file, cut as the case says; the name GDAL opens it by.
+  std::string written() {
+    bytes.resize(bytes.size() - c.cutBytes);
+    plain = work.write("f.ded", bytes);
+    if (!c.zipped) {
+      return plain;
+    }
+    EXPECT_EQ(run(ELVARIN_PYTHON, {"-m", "zipfile", "-c", at("f.zip"), plain}).exitCode, 0);
+    return "/vsizip/" + at("f.zip") + "/f.ded";
+  }
 };
 
-Written write(const DriverCase &c, const dedtest::TempDir &work) {
-  Written w;
-  w.bytes = dedtest::encode(c.file);
-  w.bytes.resize(w.bytes.size() - c.cutBytes);
-  w.plain = work.write("f.ded", w.bytes);
-  w.gdalName = w.plain;
-  if (c.zipped) {
-    const std::string zip = (work.path() / "f.zip").string();
-    const clitest::ToolRun r = gdaltest::runGdal(
-        ELVARIN_PYTHON, {"-m", "zipfile", "-c", zip, w.plain}, work.path().string());
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    w.gdalName = "/vsizip/" + zip + "/f.ded";
-  }
-  return w;
-}
-
-class DriverFiles : public ::testing::TestWithParam<DriverCase> {};
-
 TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
-  const DriverCase &c = GetParam();
-  dedtest::TempDir work;
-  const Written w = write(c, work);
-  const clitest::ToolRun gdal =
-      gdaltest::runGdal("gdalinfo", {"-json", "-mdd", "all", w.gdalName}, work.path().string());
+  const clitest::ToolRun gdal = run("gdalinfo", {"-json", "-mdd", "all", written()});
   ASSERT_EQ(gdal.exitCode, 0) << gdal.err;
   EXPECT_NE(gdal.err.find(c.warning), std::string::npos) << gdal.err;
   EXPECT_EQ(gdal.err.empty(), *c.warning == '\0') << gdal.err;
-  EXPECT_FALSE(std::filesystem::exists(w.plain + ".aux.xml")); // opening changes nothing
-  const clitest::ToolRun info = clitest::runTool({"info", w.plain, "--json"}, work.path().string());
+  EXPECT_FALSE(std::filesystem::exists(plain + ".aux.xml")); // opening changes nothing
+  const clitest::ToolRun info = clitest::runTool({"info", plain, "--json"}, work.path().string());
   ASSERT_EQ(info.exitCode, 0) << info.err;
   const json theirs = json::parse(gdal.out), ours = json::parse(info.out);
 
-  EXPECT_EQ(theirs["driverShortName"], "DED");
   EXPECT_EQ(theirs["size"], ours["size"]);
   EXPECT_EQ(theirs["stac"]["proj:epsg"], ours["coordinateSystem"]["epsg"]);
   for (size_t i = 0; i < 6; ++i) {
@@ -124,26 +97,20 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
 }
 
 TEST_P(DriverFiles, TranslateGivesTheFileSamples) {
-  const DriverCase &c = GetParam();
-  dedtest::TempDir work;
-  const Written w = write(c, work);
-  const std::string bil = (work.path() / "f.bil").string();
-  const clitest::ToolRun r = gdaltest::runGdal(
-      "gdal_translate", {"-q", "-of", "EHdr", w.gdalName, bil}, work.path().string());
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "EHdr", written(), at("f.bil")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
-  const gdaltest::Elevations expected = gdaltest::decodeElevations(w.bytes);
-  EXPECT_EQ(gdaltest::readSamples(bil), expected.samples);
+  EXPECT_EQ(gdaltest::readSamples(at("f.bil")), gdaltest::decodeElevations(bytes).samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DriverFiles,
     ::testing::Values(
-        DriverCase{"geographicCell", withSamples(dedtest::geographicFile(5, 4))},
+        DriverCase{"geographicCell", dedtest::geographicFile(5, 4, elevationAt)},
         DriverCase{"geographicMosaic", gdaltest::mosaicOf(gdaltest::tiles(3, 2))},
-        DriverCase{"utmCell", withSamples(dedtest::utmFile("33", 'N', 6, 5))},
+        DriverCase{"utmCell", dedtest::utmFile("33", 'N', 6, 5, elevationAt)},
         DriverCase{"utmSeveralCells", utmTwoCells()},
-        DriverCase{"cutShort", withSamples(dedtest::geographicFile(6, 5)), 7, false, "4 samples"},
+        DriverCase{"cutShort", dedtest::geographicFile(6, 5, elevationAt), 7, false, "4 samples"},
         DriverCase{"mosaicWithGap", gdaltest::mosaicOf(gdaltest::tiles(2, 2, northEast))},
         DriverCase{"zippedMosaic", gdaltest::mosaicOf(gdaltest::tiles(2, 1)), 0, true}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });

@@ -1,10 +1,6 @@
 // GDAL's own tools over the driver, one end-to-end run each, and Python's
 // two ways in (osgeo.gdal, rasterio).
-#include <gtest/gtest.h>
-
 #include <ostream>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/gdal/elevations.h"
 #include "tests/gdal/harness.h"
@@ -14,36 +10,24 @@ namespace {
 using nlohmann::json;
 
 // A 10 x 5 mosaic of six cells, written to a fresh folder.
-class GdalTools : public ::testing::Test {
+class GdalTools : public gdaltest::GdalFolder {
 protected:
-  dedtest::TempDir work;
   const std::vector<uint8_t> bytes = dedtest::encode(gdaltest::mosaicOf(gdaltest::tiles(3, 2)));
   const std::string ded = work.write("m.ded", bytes);
-  std::string at(const char *name) const { return (work.path() / name).string(); }
-  clitest::ToolRun run(const std::string &program, const std::vector<std::string> &args) const {
-    return gdaltest::runGdal(program, args, work.path().string());
-  }
-  json info(const std::string &path, bool checksum = false) const {
-    const clitest::ToolRun r =
-        run("gdalinfo", checksum ? std::vector<std::string>{"-json", "-checksum", path}
-                                 : std::vector<std::string>{"-json", path});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return json::parse(r.out, nullptr, false);
-  }
 };
 
 TEST_F(GdalTools, GdaladdoBuildsOverviewsBesideTheFile) {
   const clitest::ToolRun r = run("gdaladdo", {"-q", "-ro", ded, "2"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(info(ded)["bands"][0]["overviews"][0]["size"], json({5, 3}));
+  EXPECT_EQ(info({ded})["bands"][0]["overviews"][0]["size"], json({5, 3}));
 }
 
 TEST_F(GdalTools, CogHoldsTheSameSamples) {
   const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "COG", ded, at("m.tif")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const json cog = info(at("m.tif"), true);
+  const json cog = info({"-checksum", at("m.tif")});
   EXPECT_EQ(cog["metadata"]["IMAGE_STRUCTURE"]["LAYOUT"], "COG");
-  EXPECT_EQ(cog["bands"][0]["checksum"], info(ded, true)["bands"][0]["checksum"]);
+  EXPECT_EQ(cog["bands"][0]["checksum"], info({"-checksum", ded})["bands"][0]["checksum"]);
   EXPECT_EQ(cog["bands"][0]["noDataValue"], gdaltest::kNoData);
 }
 
@@ -53,7 +37,7 @@ TEST_F(GdalTools, GdalwarpToWebMercatorKeepsEachSampleAtItsPlace) {
   const clitest::ToolRun r =
       run("gdalwarp", {"-q", "-t_srs", "EPSG:3857", "-tr", "50", "50", ded, at("w.tif")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(info(at("w.tif"))["stac"]["proj:epsg"], 3857);
+  EXPECT_EQ(info({at("w.tif")})["stac"]["proj:epsg"], 3857);
   for (const auto &[column, row] : {std::pair{4, 2}, std::pair{0, 0}, std::pair{9, 4}}) {
     const std::string lon = std::to_string(10.0 + column / 120.0);
     const std::string lat = std::to_string(45.0 + row / 120.0);
@@ -94,7 +78,7 @@ TEST_P(GdalBig, OneCornerReadsInAFractionOfTheImage) {
       "big.ded", dedtest::encode(gdaltest::mosaicOf(
                      {dedtest::geographicCell(10.0, 45.0, 3, 3, 3.0f, gdaltest::elevationAt),
                       dedtest::geographicCell(10.0 + c.east, 45.0 + c.north, 3, 3, 3.0f)})));
-  const json size = info(big)["size"];
+  const json size = info({big})["size"];
   ASSERT_GT(size[0].get<double>() * size[1].get<double>(), 9e8);
   const clitest::ToolRun r = run(
       "/usr/bin/time", {"-f", "%M", "gdal_translate", "-q", "-of", "EHdr", "-srcwin", "0",

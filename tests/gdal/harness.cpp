@@ -8,16 +8,22 @@
 
 namespace gdaltest {
 
-clitest::ToolRun runGdal(const std::string &program, const std::vector<std::string> &args,
-                         const std::string &folder) {
-  std::vector<std::string> withDriver{"GDAL_DRIVER_PATH=" ELVARIN_GDAL_DRIVER_DIR};
+clitest::ToolRun GdalFolder::run(const std::string &program, std::vector<std::string> args) const {
+  std::vector<std::string> command{"GDAL_DRIVER_PATH=" ELVARIN_GDAL_DRIVER_DIR};
   if (*ELVARIN_GDAL_PRELOAD != '\0') {
-    withDriver.insert(withDriver.end(), {"LD_PRELOAD=" ELVARIN_GDAL_PRELOAD,
-                                         "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"});
+    command.insert(command.end(), {"LD_PRELOAD=" ELVARIN_GDAL_PRELOAD,
+                                   "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"});
   }
-  withDriver.push_back(program);
-  withDriver.insert(withDriver.end(), args.begin(), args.end());
-  return clitest::runTool(withDriver, folder, "env");
+  command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
+  return clitest::runTool(command, work.path().string(), "env");
+}
+
+nlohmann::json GdalFolder::info(std::vector<std::string> args) const {
+  args.insert(args.begin(), "-json");
+  const clitest::ToolRun r = run("gdalinfo", args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return nlohmann::json::parse(r.out, nullptr, false);
 }
 
 int16_t elevationAt(int column, int row) {
@@ -53,8 +59,8 @@ dedtest::File mosaicOf(std::vector<dedtest::Cell> cells) {
   return file;
 }
 
-std::vector<int16_t> readSamples(const std::string &bilPath) {
-  std::ifstream in(bilPath, std::ios::binary);
+std::vector<int16_t> readSamples(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
   const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                 std::istreambuf_iterator<char>()};
   std::vector<int16_t> samples(bytes.size() / sizeof(int16_t));

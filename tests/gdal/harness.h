@@ -1,21 +1,31 @@
-// What the driver's tests share: GDAL's programs run with the driver from
-// the build folder, tiles of a mosaic whose samples agree where cells meet,
-// and the samples gdal_translate wrote.
+// What the driver's tests share: a folder to run GDAL's programs in with the
+// driver from the build folder, tiles of a mosaic whose samples agree where
+// cells meet, and the samples gdal_translate wrote.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/cli/run_tool.h"
 #include "tests/support/ded_writer.h"
 
 namespace gdaltest {
 
-// Runs a program (gdalinfo, gdal_translate, ..., or python3) with args in
-// folder, GDAL_DRIVER_PATH naming the folder that holds gdal_DED.so.
-clitest::ToolRun runGdal(const std::string &program, const std::vector<std::string> &args,
-                         const std::string &folder);
+class GdalFolder : public ::testing::Test {
+protected:
+  dedtest::TempDir work;
+  std::string at(const std::string &name) const { return (work.path() / name).string(); }
+  // Runs a program (gdalinfo, gdal_translate, ..., python3) with args in the
+  // folder, GDAL_DRIVER_PATH naming the folder that holds gdal_DED.so.
+  clitest::ToolRun run(const std::string &program, std::vector<std::string> args) const;
+  // gdalinfo -json's report with args (options, then the path).
+  nlohmann::json info(std::vector<std::string> args) const;
+};
 
 // The elevation of the mosaic's sample at (column, row), counted from its
 // south-west corner: every sample tells its place, some are voids.
@@ -28,7 +38,7 @@ std::vector<dedtest::Cell> tiles(int wide, int high, bool (*gap)(int, int) = nul
 // The file of those cells, a mosaic when there are several.
 dedtest::File mosaicOf(std::vector<dedtest::Cell> cells);
 
-// The samples of a raw raster gdal_translate -of EHdr wrote, native order.
-std::vector<int16_t> readSamples(const std::string &bilPath);
+// The samples of a raw raster file (gdal_translate -of EHdr), native order.
+std::vector<int16_t> readSamples(const std::string &path);
 
 } // namespace gdaltest
