@@ -1,5 +1,7 @@
 // The driver's registration: GDAL calls GDALRegister_DED when it loads
 // gdal_DED.so from GDAL_DRIVER_PATH (GDALRegisterMe where it looks for that).
+#include <exception>
+
 #include <gdal_priv.h>
 
 #include "gdal/dataset.h"
@@ -18,7 +20,13 @@ void GDALRegister_DED() {
   if (GDALGetDriverByName("DED") != nullptr) {
     return;
   }
-  auto *driver = new GDALDriver();
+  GDALDriver *driver = nullptr;
+  try {
+    driver = new GDALDriver();
+  } catch (const std::exception &e) {
+    CPLError(CE_Failure, CPLE_OutOfMemory, "DED driver: %s", e.what());
+    return;
+  }
   driver->SetDescription("DED");
   driver->SetMetadataItem(GDAL_DCAP_RASTER, "YES");
   driver->SetMetadataItem(GDAL_DMD_LONGNAME, "DED elevation file");
