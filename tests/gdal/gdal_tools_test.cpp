@@ -101,6 +101,14 @@ INSTANTIATE_TEST_SUITE_P(Mosaics, GdalBig,
                                            BigMosaic{"tall", 0.0, 3e8 / 12000.0}),
                          [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
+TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
+  const std::string bad =
+      work.write("zone61.ded", dedtest::encode(dedtest::utmFile("61", 'N', 3, 3)));
+  const clitest::ToolRun r = run("gdalinfo", {bad});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("ERROR 1: " + bad + ": the UTM zone"), std::string::npos) << r.err;
+}
+
 TEST_F(GdalTools, PythonReadsTheSamplesAndIsRefusedUpdate) {
   const char *script = R"(
 import sys
