@@ -23,7 +23,9 @@ struct MemoryFile {
         [](void *self, void *dest, size_t wanted) {
           MemoryFile &f = *static_cast<MemoryFile *>(self);
           const size_t n = std::min(wanted, f.bytes.size() - f.position);
-          std::memcpy(dest, f.bytes.data() + f.position, n);
+          if (n > 0) { // an empty file has no data() to copy from
+            std::memcpy(dest, f.bytes.data() + f.position, n);
+          }
           f.position += n;
           return n;
         },
