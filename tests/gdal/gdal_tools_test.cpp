@@ -70,7 +70,7 @@ struct BigMosaic {
 
 void PrintTo(const BigMosaic &value, std::ostream *os) { *os << value.label; }
 
-class GdalBig : public GdalTools, public ::testing::WithParamInterface<BigMosaic> {};
+class GdalBig : public gdaltest::GdalFolder, public ::testing::WithParamInterface<BigMosaic> {};
 
 TEST_P(GdalBig, OneCornerReadsInAFractionOfTheImage) {
   const BigMosaic &c = GetParam();
