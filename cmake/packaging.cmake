@@ -4,7 +4,8 @@
 #   bash scripts/test-windows.sh && (cd build/windows && cpack)
 #
 # Linux: everything the install rules install (the plug-in libelvarin.so,
-# the stand-in host library libqvapilib.so, elvarin-host) and the README.
+# the stand-in host library libqvapilib.so, elvarin-host, the GDAL driver
+# lib/gdalplugins/gdal_DED.so) and the README.
 # Windows: the plug-in DLL alone, stripped, with its debugging data in
 # elvarin.dll.debug beside it and INSTALL-WINDOWS.txt; the host brings its
 # own qvapilib.dll, so the stand-in is not shipped.

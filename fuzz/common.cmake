@@ -15,3 +15,12 @@ elvarin_warnings(ded_fuzz_replay)
 add_executable(ded_make_seeds ${ELVARIN_FUZZ_DIR}/make_seeds.cpp)
 target_link_libraries(ded_make_seeds PRIVATE ded_test_writer)
 elvarin_warnings(ded_make_seeds)
+
+# The GDAL driver's fuzz target, replayed the same way (Linux, where the
+# driver is built).
+if(TARGET elvarin_gdal_driver)
+  add_executable(gdal_fuzz_replay ${ELVARIN_FUZZ_DIR}/gdal_fuzz_target.cpp
+                                  ${ELVARIN_FUZZ_DIR}/replay_main.cpp)
+  target_link_libraries(gdal_fuzz_replay PRIVATE elvarin_gdal_driver)
+  elvarin_warnings(gdal_fuzz_replay)
+endif()

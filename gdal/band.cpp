@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "ded/records.h"
+#include "gdal/dataset.h"
+#include "image/place.h"
+
+namespace {
+
+// A block holds about this many samples (2 MiB): whole columns of the image
+// where they fit, so each cell's columns in a block are one run of the
+// column-major file, read at once and turned north-up once. Only an image
+// taller than this has blocks of part of a column.
+constexpr int64_t kBlockSamples = int64_t{1} << 20;
+
+// Reads samples [first, first + count) of a cell's block as stored; those
+// past the samples the file holds become NoData. False after a CPLError
+// when the file no longer gives the samples it held at opening.
+bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
+                uint16_t *dest) {
+  const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
+  std::fill(dest + readable, dest + count, dedEncodeSample(DED_GDAL_NODATA));
+  const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
+  const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
+  if (bytes > 0 && (VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
+                    VSIFReadL(dest, 1, bytes, file) != bytes)) {
+    CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+DedRasterBand::DedRasterBand(DedDataset *dataset) {
+  poDS = dataset;
+  nBand = 1;
+  eDataType = GDT_Int16;
+  nBlockYSize = static_cast<int>(std::min<int64_t>(dataset->GetRasterYSize(), kBlockSamples));
+  nBlockXSize = static_cast<int>(
+      std::clamp<int64_t>(kBlockSamples / nBlockYSize, 1, dataset->GetRasterXSize()));
+}
+
+CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
+  auto *dataset = static_cast<DedDataset *>(poDS);
+  auto *samples = static_cast<int16_t *>(block);
+  std::fill_n(samples, int64_t{nBlockXSize} * nBlockYSize, DED_GDAL_NODATA);
+  // The block shows the image's columns [left, left + columns) and rows
+  // [bottom, top), row 0 at the southern edge: an image of its own, whose
+  // top row is the block's first.
+  const int32_t left = blockX * nBlockXSize;
+  const int32_t columns = std::min(nBlockXSize, nRasterXSize - left);
+  const int32_t top = nRasterYSize - blockY * nBlockYSize;
+  const int32_t rows = std::min(nBlockYSize, top);
+  const int32_t bottom = top - rows;
+  const DedInt16Window window{samples, left, columns, rows, nBlockXSize, true};
+  try {
+    std::vector<uint16_t> run;
+    for (size_t i = 0; i < dataset->cells_.size(); ++i) {
+      const DedPlacement &p = dataset->placements_[i];
+      // The cell's placed columns and rows that land in the block.
+      const int64_t j0 = std::max(p.firstColumn, int64_t{left} - p.imageColumn);
+      const int64_t j1 = std::min(p.endColumn, int64_t{left} + columns - p.imageColumn);
+      const int64_t i0 = std::max(p.firstRow, int64_t{bottom} - p.imageRow);
+      const int64_t i1 = std::min(p.endRow, int64_t{top} - p.imageRow);
+      if (!p.shown || j0 >= j1 || i0 >= i1) {
+        continue;
+      }
+      // Whole columns are read several at a time, parts of columns one each.
+      const int64_t slice = i1 - i0;
+      const int64_t perRun =
+          slice == p.rows ? std::clamp<int64_t>(kBlockSamples / slice, 1, j1 - j0) : 1;
+      run.resize(static_cast<size_t>(perRun * slice));
+      for (int64_t j = j0; j < j1; j += perRun) {
+        const int64_t count = std::min(perRun, j1 - j);
+        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows + i0, count * slice,
+                        run.data())) {
+          return CE_Failure;
+        }
+        // What was read is a block of its own, placed in the block's image.
+        const DedPlacement piece = dedClipBlock(count, slice, p.imageColumn + j,
+                                                p.imageRow + i0 - bottom, nRasterXSize, rows);
+        dedPlaceInt16(run.data(), 0, count, piece, window);
+      }
+    }
+  } catch (const std::exception &e) {
+    CPLError(CE_Failure, CPLE_OutOfMemory, "DED: %s", e.what());
+    return CE_Failure;
+  }
+  return CE_None;
+}
+
+double DedRasterBand::GetNoDataValue(int *success) {
+  if (success != nullptr) {
+    *success = TRUE;
+  }
+  return DED_GDAL_NODATA;
+}
+
+const char *DedRasterBand::GetUnitType() { return "m"; }

@@ -1,0 +1,99 @@
+#include "tests/gdal/elevations.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace gdaltest {
+
+namespace {
+
+// Big-endian words at a byte cursor.
+struct Cursor {
+  const std::vector<uint8_t> &bytes;
+  size_t at;
+  uint32_t word() {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      value = value << 8 | bytes[at++];
+    }
+    return value;
+  }
+  float real() {
+    const uint32_t bits = word();
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+};
+
+struct CellBox {
+  double south, north, west, east, ySpacing, xSpacing;
+  int rows, columns;
+};
+
+} // namespace
+
+Elevations decodeElevations(const std::vector<uint8_t> &file) {
+  Cursor statistics{file, 128};
+  const auto claimed = static_cast<int32_t>(statistics.word());
+  const size_t count = claimed > 1 ? static_cast<size_t>(claimed) : 1;
+  const bool utm = std::memcmp(file.data() + 8, "UTM", 3) == 0;
+  const double units = utm ? 1.0 : 36000.0; // spacing units per coordinate unit
+
+  std::vector<CellBox> cells;
+  Cursor headers{file, 160};
+  for (size_t i = 0; i < count; ++i) {
+    CellBox c{};
+    c.south = headers.real();
+    c.north = headers.real();
+    c.west = headers.real();
+    c.east = headers.real();
+    c.ySpacing = headers.real() / units;
+    c.xSpacing = headers.real() / units;
+    c.rows = static_cast<int>(headers.real());
+    c.columns = static_cast<int>(headers.real());
+    headers.at += 8;
+    cells.push_back(c);
+  }
+  double west = cells[0].west, south = cells[0].south, east = cells[0].east, north = cells[0].north;
+  for (const CellBox &c : cells) {
+    west = std::min(west, c.west);
+    south = std::min(south, c.south);
+    east = std::max(east, c.east);
+    north = std::max(north, c.north);
+  }
+  // One cell, or UTM: the first cell's size, from the south-west corner of
+  // all cells; otherwise the mosaic of every cell at the first one's spacing.
+  Elevations out;
+  out.width = cells[0].columns;
+  out.height = cells[0].rows;
+  if (count > 1 && !utm) {
+    out.width = static_cast<int>(std::lround((east - west) / cells[0].xSpacing)) + 1;
+    out.height = static_cast<int>(std::lround((north - south) / cells[0].ySpacing)) + 1;
+  }
+  out.samples.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), kNoData);
+
+  size_t at = 160 + 40 * count;
+  for (const CellBox &c : cells) {
+    const long column0 = std::lround((c.west - west) / c.xSpacing);
+    const long row0 = std::lround((c.south - south) / c.ySpacing);
+    for (long j = 0; j < c.columns; ++j) {
+      for (long r = 0; r < c.rows; ++r, at += 2) {
+        const long x = column0 + j, y = row0 + r;
+        if (x < 0 || x >= out.width || y < 0 || y >= out.height) {
+          continue;
+        }
+        const auto stored = at + 2 <= file.size()
+                                ? static_cast<uint16_t>(file[at] << 8 | file[at + 1])
+                                : static_cast<uint16_t>(kNoData);
+        int16_t value;
+        std::memcpy(&value, &stored, sizeof value);
+        out.samples[static_cast<size_t>((out.height - 1 - y) * out.width + x)] = value;
+      }
+    }
+  }
+  return out;
+}
+
+} // namespace gdaltest

@@ -1,0 +1,22 @@
+// What the DED driver must deliver for a file, decoded from the file's bytes
+// by the tests alone: the image north-up, every sample where its cell puts
+// it, NoData where no cell covers and where the file ends. Written for the
+// tests' own files, whose cells lie on whole sample positions of the image.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace gdaltest {
+
+constexpr int16_t kNoData = -32768;
+
+struct Elevations {
+  int width = 0;
+  int height = 0;
+  std::vector<int16_t> samples; // row-major, north row first
+};
+
+Elevations decodeElevations(const std::vector<uint8_t> &file);
+
+} // namespace gdaltest

@@ -1,0 +1,118 @@
+// One table of files, read through the driver by GDAL's own programs: what
+// gdalinfo reports agrees with elvarin-host info, and gdal_translate gives
+// exactly the file's samples, NoData where no cell covers or the file ends.
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+
+#include "tests/gdal/elevations.h"
+#include "tests/gdal/harness.h"
+
+namespace {
+
+using gdaltest::elevationAt;
+using nlohmann::json;
+
+struct DriverCase {
+  const char *label;
+  dedtest::File file;
+  size_t cutBytes = 0;      // taken off the end of the file
+  bool zipped = false;      // read from a ZIP archive through /vsizip/
+  const char *warning = ""; // what GDAL must warn of when it opens the file
+};
+
+void PrintTo(const DriverCase &value, std::ostream *os) { *os << value.label; }
+
+// A UTM file of two cells shows its first cell's size from the south-west
+// corner of both: there the second cell, the first lying outside.
+dedtest::File utmTwoCells() {
+  dedtest::File file = dedtest::utmFile("12", 'S', 5, 4, elevationAt);
+  file.cellCount = 2;
+  file.cells[0].xMin += 300;
+  file.cells[0].xMax += 300;
+  file.cells.push_back(dedtest::utmCell(500000.0, 4000000.0, 5, 4, 30.0f, elevationAt));
+  return file;
+}
+
+bool northEast(int i, int k) { return i == 1 && k == 1; }
+
+class DriverFiles : public gdaltest::GdalFolder, public ::testing::WithParamInterface<DriverCase> {
+protected:
+  const DriverCase &c = GetParam();
+  std::vector<uint8_t> bytes = dedtest::encode(c.file);
+  std::string plain;
+  // Writes the file, cut as the case says; the name GDAL opens it by.
+  std::string written() {
+    bytes.resize(bytes.size() - c.cutBytes);
+    plain = work.write("f.ded", bytes);
+    if (!c.zipped) {
+      return plain;
+    }
+    EXPECT_EQ(run(ELVARIN_PYTHON, {"-m", "zipfile", "-c", at("f.zip"), plain}).exitCode, 0);
+    return "/vsizip/" + at("f.zip") + "/f.ded";
+  }
+};
+
+TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
+  const clitest::ToolRun gdal = run("gdalinfo", {"-json", "-mdd", "all", written()});
+  ASSERT_EQ(gdal.exitCode, 0) << gdal.err;
+  EXPECT_NE(gdal.err.find(c.warning), std::string::npos) << gdal.err;
+  EXPECT_EQ(gdal.err.empty(), *c.warning == '\0') << gdal.err;
+  EXPECT_FALSE(std::filesystem::exists(plain + ".aux.xml")); // opening changes nothing
+  const clitest::ToolRun info = clitest::runTool({"info", plain, "--json"}, work.path().string());
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const json theirs = json::parse(gdal.out), ours = json::parse(info.out);
+
+  EXPECT_EQ(theirs["size"], ours["size"]);
+  EXPECT_EQ(theirs["stac"]["proj:epsg"], ours["coordinateSystem"]["epsg"]);
+  for (size_t i = 0; i < 6; ++i) {
+    const double mine = ours["geoTransform"][i];
+    EXPECT_NEAR(theirs["geoTransform"][i].get<double>(), mine, 1e-12 * (1 + std::fabs(mine)));
+  }
+  // gdalinfo prints corners to 7 decimals of a degree, 3 of a metre.
+  const double printed = ours["coordinateSystem"]["epsg"] == 4326 ? 5e-8 : 5e-4;
+  for (const char *corner : {"upperLeft", "lowerLeft", "lowerRight", "upperRight", "center"}) {
+    for (size_t axis = 0; axis < 2; ++axis) {
+      EXPECT_NEAR(theirs["cornerCoordinates"][corner][axis].get<double>(),
+                  ours["cornerCoordinates"][corner][axis].get<double>(), printed)
+          << corner;
+    }
+  }
+  const json &band = theirs["bands"][0];
+  EXPECT_EQ(band["type"], "Int16");
+  EXPECT_EQ(band["noDataValue"], gdaltest::kNoData);
+  EXPECT_EQ(band["unit"], "m");
+  const json &metadata = theirs["metadata"][""];
+  EXPECT_EQ(metadata["CELL_COUNT"], std::to_string(c.file.cellCount));
+  EXPECT_EQ(metadata["ELEVATION_MINIMUM"], std::to_string(c.file.minElevation));
+  EXPECT_EQ(metadata["ELEVATION_MAXIMUM"], std::to_string(c.file.maxElevation));
+  const json &cells = theirs["metadata"]["CELLS"];
+  ASSERT_EQ(cells.size(), 4 * ours["cells"].size());
+  for (size_t i = 0; i < ours["cells"].size(); ++i) {
+    const json &cell = ours["cells"][i];
+    const std::string key = "CELL_" + std::to_string(i + 1);
+    EXPECT_EQ(cells[key + "_SIZE"], cell["columns"].dump() + "x" + cell["rows"].dump());
+    EXPECT_EQ(cells[key + "_SAMPLES_MISSING"], cell["missingSamples"].dump());
+  }
+}
+
+TEST_P(DriverFiles, TranslateGivesTheFileSamples) {
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "EHdr", written(), at("f.bil")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+  EXPECT_EQ(gdaltest::readSamples(at("f.bil")), gdaltest::decodeElevations(bytes).samples);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DriverFiles,
+    ::testing::Values(
+        DriverCase{"geographicCell", dedtest::geographicFile(5, 4, elevationAt)},
+        DriverCase{"geographicMosaic", gdaltest::mosaicOf(gdaltest::tiles(3, 2))},
+        DriverCase{"utmCell", dedtest::utmFile("33", 'N', 6, 5, elevationAt)},
+        DriverCase{"utmSeveralCells", utmTwoCells()},
+        DriverCase{"cutShort", dedtest::geographicFile(6, 5, elevationAt), 7, false, "4 samples"},
+        DriverCase{"mosaicWithGap", gdaltest::mosaicOf(gdaltest::tiles(2, 2, northEast))},
+        DriverCase{"zippedMosaic", gdaltest::mosaicOf(gdaltest::tiles(2, 1)), 0, true}),
+    [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+} // namespace

@@ -1,0 +1,133 @@
+// GDAL's own tools over the driver, one end-to-end run each, and Python's
+// two ways in (osgeo.gdal, rasterio).
+#include <ostream>
+
+#include "tests/gdal/elevations.h"
+#include "tests/gdal/harness.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A 10 x 5 mosaic of six cells, written to a fresh folder.
+class GdalTools : public gdaltest::GdalFolder {
+protected:
+  const std::vector<uint8_t> bytes = dedtest::encode(gdaltest::mosaicOf(gdaltest::tiles(3, 2)));
+  const std::string ded = work.write("m.ded", bytes);
+};
+
+TEST_F(GdalTools, GdaladdoBuildsOverviewsBesideTheFile) {
+  const clitest::ToolRun r = run("gdaladdo", {"-q", "-ro", ded, "2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(info({ded})["bands"][0]["overviews"][0]["size"], json({5, 3}));
+}
+
+TEST_F(GdalTools, CogHoldsTheSameSamples) {
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "COG", ded, at("m.tif")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const json cog = info({"-checksum", at("m.tif")});
+  EXPECT_EQ(cog["metadata"]["IMAGE_STRUCTURE"]["LAYOUT"], "COG");
+  EXPECT_EQ(cog["bands"][0]["checksum"], info({"-checksum", ded})["bands"][0]["checksum"]);
+  EXPECT_EQ(cog["bands"][0]["noDataValue"], gdaltest::kNoData);
+}
+
+TEST_F(GdalTools, GdalwarpToWebMercatorKeepsEachSampleAtItsPlace) {
+  // Pixels far smaller than the samples, so nearest-neighbour picks the
+  // sample under each point without a tie.
+  const clitest::ToolRun r =
+      run("gdalwarp", {"-q", "-t_srs", "EPSG:3857", "-tr", "50", "50", ded, at("w.tif")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(info({at("w.tif")})["stac"]["proj:epsg"], 3857);
+  for (const auto &[column, row] : {std::pair{4, 2}, std::pair{0, 0}, std::pair{9, 4}}) {
+    const std::string lon = std::to_string(10.0 + column / 120.0);
+    const std::string lat = std::to_string(45.0 + row / 120.0);
+    const clitest::ToolRun value =
+        run("gdallocationinfo", {"-valonly", "-wgs84", at("w.tif"), lon, lat});
+    ASSERT_EQ(value.exitCode, 0) << value.err;
+    EXPECT_EQ(std::stoi(value.out), gdaltest::elevationAt(column, row)) << column << ", " << row;
+  }
+}
+
+TEST_F(GdalTools, GdalbuildvrtOverTilesGivesTheMosaic) {
+  std::vector<std::string> args{"-q", at("t.vrt")};
+  int n = 0;
+  for (dedtest::Cell &cell : gdaltest::tiles(3, 2)) {
+    args.push_back(work.write(std::string("t").append(std::to_string(n++)).append(".ded"),
+                              dedtest::encode(gdaltest::mosaicOf({std::move(cell)}))));
+  }
+  ASSERT_EQ(run("gdalbuildvrt", args).exitCode, 0);
+  const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "EHdr", at("t.vrt"), at("t.bil")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(gdaltest::readSamples(at("t.bil")), gdaltest::decodeElevations(bytes).samples);
+}
+
+// Mosaics of a gigapixel or so, two cells of 3 x 3 samples 1/12000 degree
+// apart: the south-west one read, the other far away north-east or north.
+struct BigMosaic {
+  const char *label;
+  double east, north; // the far cell's offset from the first, degrees
+};
+
+void PrintTo(const BigMosaic &value, std::ostream *os) { *os << value.label; }
+
+class GdalBig : public gdaltest::GdalFolder, public ::testing::WithParamInterface<BigMosaic> {};
+
+TEST_P(GdalBig, OneCornerReadsInAFractionOfTheImage) {
+  const BigMosaic &c = GetParam();
+  const std::string big = work.write(
+      "big.ded", dedtest::encode(gdaltest::mosaicOf(
+                     {dedtest::geographicCell(10.0, 45.0, 3, 3, 3.0f, gdaltest::elevationAt),
+                      dedtest::geographicCell(10.0 + c.east, 45.0 + c.north, 3, 3, 3.0f)})));
+  const json size = info({big})["size"];
+  ASSERT_GT(size[0].get<double>() * size[1].get<double>(), 9e8);
+  const clitest::ToolRun r = run(
+      "/usr/bin/time", {"-f", "%M", "gdal_translate", "-q", "-of", "EHdr", "-srcwin", "0",
+                        std::to_string(size[1].get<int>() - 3), "3", "3", big, at("corner.bil")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<int16_t> expected;
+  for (int row = 2; row >= 0; --row) {
+    for (int column = 0; column < 3; ++column) {
+      expected.push_back(gdaltest::elevationAt(column, row));
+    }
+  }
+  EXPECT_EQ(gdaltest::readSamples(at("corner.bil")), expected);
+  // Peak memory in KiB, against 2 GB of samples.
+  EXPECT_LT(std::stol(r.err.substr(r.err.find_last_of('\n', r.err.size() - 2) + 1)), 256 * 1024)
+      << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Mosaics, GdalBig,
+                         ::testing::Values(BigMosaic{"square", 31618 / 12000.0, 31618 / 12000.0},
+                                           BigMosaic{"tall", 0.0, 3e8 / 12000.0}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
+  const std::string bad =
+      work.write("zone61.ded", dedtest::encode(dedtest::utmFile("61", 'N', 3, 3)));
+  const clitest::ToolRun r = run("gdalinfo", {bad});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("ERROR 1: " + bad + ": the UTM zone"), std::string::npos) << r.err;
+}
+
+TEST_F(GdalTools, PythonReadsTheSamplesAndIsRefusedUpdate) {
+  const char *script = R"(
+import sys
+from osgeo import gdal
+import rasterio
+path, out = sys.argv[1], sys.argv[2]
+samples = gdal.Open(path).ReadAsArray()
+with rasterio.open(path) as r:
+    assert r.nodata == -32768 and r.dtypes == ('int16',), (r.nodata, r.dtypes)
+    assert (r.read(1) == samples).all()
+open(out, 'wb').write(samples.astype('=i2').tobytes())
+gdal.PushErrorHandler('CPLQuietErrorHandler')
+print(gdal.Open(path, gdal.GA_Update), gdal.GetLastErrorMsg())
+)";
+  const clitest::ToolRun r = run(ELVARIN_PYTHON, {"-c", script, ded, at("p.raw")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(gdaltest::readSamples(at("p.raw")), gdaltest::decodeElevations(bytes).samples);
+  EXPECT_EQ(r.out.rfind("None ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("read-only"), std::string::npos) << r.out;
+}
+
+} // namespace
