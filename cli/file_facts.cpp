@@ -9,10 +9,11 @@
 #include <cstring>
 #include <memory>
 
+#include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
+#include "ded/header.h"
 #include "ded/open_files.h"
-#include "host/status.h"
 
 namespace elvhost {
 
@@ -30,88 +31,84 @@ std::string shownByte(char byte) {
   return std::string("byte 0x") + kHex[value >> 4] + kHex[value & 0xf];
 }
 
-// The UTM fields' problem in words, or empty. The zone reads as "%d" would.
-std::string utmProblem(const DedHeader &header) {
-  int32_t hemisphere = 0;
-  if (!dedHemisphereCode(header.hemisphere, &hemisphere)) {
-    return "UTM hemisphere " + shownByte(header.hemisphere) + " is neither N nor S";
-  }
-  char zoneText[sizeof header.zone + 1] = {};
-  std::memcpy(zoneText, header.zone, sizeof header.zone);
-  char *end = nullptr;
-  const long zone = std::strtol(zoneText, &end, 10);
-  if (end == zoneText) {
-    return "the UTM zone is not a number";
-  }
-  if (zone < 1 || zone > DED_MAX_UTM_ZONE) {
-    return "UTM zone " + std::to_string(zone) + " is outside 1.." +
-           std::to_string(DED_MAX_UTM_ZONE);
-  }
-  return {};
+// The zone as the reader took it; a zone beyond the int32 range is only
+// known to be at least that large.
+std::string shownZone(const DedHeader &header) {
+  int32_t zone = 0;
+  (void)dedParseZone(header, &zone);
+  const bool beyond = zone == INT32_MAX || zone == -INT32_MAX;
+  return std::to_string(zone) + (!beyond ? "" : zone > 0 ? " or more" : " or less");
 }
 
-// Reads the records after the size and magic checks; sets problem on failure.
+// The reader's finding in the user's words, with the numbers that say how
+// far the file falls short. needed is the length the finding asks for.
+std::string problemText(DedFinding finding, const FileFacts &facts, int32_t cell, int64_t needed) {
+  const std::string text = dedFindingText(finding);
+  switch (finding) {
+  case DedFinding::HeaderShort:
+  case DedFinding::StatisticsShort:
+  case DedFinding::CellHeaderShort:
+  case DedFinding::BlockPastEnd:
+    return text + ": the file has " + std::to_string(facts.bytes) + " bytes, " +
+           std::to_string(needed) + " needed";
+  case DedFinding::BadHemisphere:
+    return "UTM hemisphere " + shownByte(facts.header.hemisphere) + " is neither N nor S";
+  case DedFinding::ZoneOutOfRange:
+    return "UTM zone " + shownZone(facts.header) + " is outside 1.." +
+           std::to_string(DED_MAX_UTM_ZONE);
+  case DedFinding::CellUnusable:
+  case DedFinding::CellTooLarge:
+  case DedFinding::CellEmpty:
+    return text + " (cell " + std::to_string(cell + 1) + ")";
+  default:
+    return text;
+  }
+}
+
+// Reads the records and walks the blocks after the magic check; sets problem
+// on the first finding.
 void readRecords(std::FILE *stream, FileFacts *facts) {
-  const auto at = [facts](const char *what, int64_t need) {
-    return what + std::string(" cut short: the file has ") + std::to_string(facts->bytes) +
-           " bytes, " + std::to_string(need) + " needed";
-  };
-  if (facts->bytes < DED_FIRST_CELL_HEADER) {
-    facts->problem = at("the header is", DED_FIRST_CELL_HEADER);
-    return;
-  }
-  dedSeekFresh(stream, DED_HEADER_OFFSET);
-  if (dedReadHeader(stream, &facts->header) == nullptr ||
-      dedReadStatistics(stream, &facts->statistics) == nullptr) {
-    facts->problem = std::string("cannot read the header: ") + std::strerror(errno);
-    return;
-  }
-  if (std::memcmp(facts->header.projection, "UTM", 3) == 0) {
-    facts->problem = utmProblem(facts->header);
-    if (!facts->problem.empty()) {
-      return;
-    }
-  }
-  const int32_t count = dedCellHeaderCount(facts->statistics.cellCount);
-  int64_t offset = dedFirstBlockOffset(count);
-  if (facts->bytes < offset) {
-    facts->problem = at("the cell headers are", offset);
-    return;
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    CellFacts cell;
-    if (dedReadCellHeaders(stream, 1, &cell.header) != DED_OK) {
-      facts->problem = "cell " + std::to_string(i + 1) + " has unusable counts or bounds";
-      return;
-    }
-    cell.offset = offset;
-    cell.samples = static_cast<int64_t>(dedCellSamples(cell.header)); // at most 2^62
-    // A file cannot be longer than INT64_MAX bytes: counting further is moot.
-    cell.bytes = std::min(cell.samples, (INT64_MAX - offset) / DED_SAMPLE_SIZE) * DED_SAMPLE_SIZE;
-    offset += cell.bytes;
-    if (cell.samples == 0 && facts->problem.empty()) {
-      facts->problem = "cell " + std::to_string(i + 1) + " holds no samples";
-    }
-    const int64_t held = (facts->bytes - cell.offset) / DED_SAMPLE_SIZE;
-    cell.missing = held <= 0 ? cell.samples : std::max<int64_t>(0, cell.samples - held);
-    facts->cells.push_back(cell);
-  }
-  const int32_t status = dedDescribeStream(stream, &facts->image);
-  facts->described = status == DED_OK;
-  if (status == DED_ERR_BADARG) {
-    facts->problem = "its cells' sizes and spacings give no usable image";
-  } else if (status != DED_OK) {
-    facts->problem = "cannot read its records (status " + std::to_string(status) + ")";
-  }
-  // The plug-in fills a block the file ends inside with zeros, but fails on
-  // one it cannot read a single sample of.
+  // The plug-in has printed why a record did not read; this only translates.
+  DedInput input = dedStdioInput(stream);
+  input.readFailed = [](void *, const char *) {};
+  DedRecords records;
+  DedFinding finding = dedDescribeInput(input, dedSystemAllocator(), &facts->image, &records);
+  facts->described = finding == DedFinding::None;
+  facts->header = records.header;
+  facts->statistics = records.statistics;
+  const int32_t count = dedCellHeaderCount(records.statistics.cellCount);
+  const int64_t headersEnd = dedFirstBlockOffset(count);
   std::vector<DedCellHeader> headers;
-  for (const CellFacts &cell : facts->cells) {
-    headers.push_back(cell.header);
+  if (records.hasStatistics && facts->bytes >= headersEnd && finding != DedFinding::CellUnusable &&
+      finding != DedFinding::TooManyCells) {
+    // Every header is in the file, so as many as it can hold.
+    headers.resize(static_cast<size_t>(count));
+    (void)input.seek(input.context, DED_FIRST_CELL_HEADER);
+    if (dedReadCellHeaders(input, count, headers.data()) != DedFinding::None) {
+      headers.clear();
+    }
   }
-  if (facts->problem.empty() &&
-      dedCheckBlocks(stream, headers.data(), count, INT64_MAX) == DED_ERR_READ) {
-    facts->problem = at("the samples are", offset);
+  int32_t cell = records.cell;
+  int64_t needed = finding == DedFinding::CellHeaderShort ? headersEnd : DED_FIRST_CELL_HEADER;
+  if (facts->described) {
+    finding = dedCheckScratch(facts->image);
+  }
+  DedBlockWalk walk = dedStartBlockWalk(headers.data(), static_cast<int32_t>(headers.size()),
+                                        facts->bytes, dedBlockLimit(facts->image));
+  DedCellBlock block;
+  while (dedNextBlock(&walk, &block)) {
+    facts->cells.push_back({headers[static_cast<size_t>(walk.next - 1)], block.offset,
+                            block.samples, block.bytes, block.missing});
+    if (facts->described && finding == DedFinding::None && block.finding != DedFinding::None) {
+      finding = block.finding;
+      cell = walk.next - 1;
+    }
+  }
+  if (finding == DedFinding::BlockPastEnd) {
+    needed = walk.nextOffset;
+  }
+  if (finding != DedFinding::None) {
+    facts->problem = problemText(finding, *facts, cell, needed);
   }
 }
 
@@ -147,13 +144,12 @@ FileFacts readFileFacts(const std::string &path) {
     return facts;
   }
   facts.bytes = dedStreamSize(stream.get());
-  char magic[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
+  uint8_t start[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
+  const size_t got = std::fread(start, 1, sizeof start, stream.get());
   if (facts.bytes == 0) {
     facts.problem = "is empty";
-  } else if (facts.bytes < static_cast<int64_t>(sizeof magic) ||
-             std::fread(magic, sizeof magic, 1, stream.get()) != 1 ||
-             std::memcmp(magic + DED_MAGIC_OFFSET, DED_MAGIC, sizeof DED_MAGIC) != 0) {
-    facts.problem = "not a DED file (no KVTR magic at byte 4)";
+  } else if (!dedHasMagic(start, got)) {
+    facts.problem = dedFindingText(DedFinding::BadMagic);
   } else {
     readRecords(stream.get(), &facts);
   }

@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include "host/attributes.h"
-#include "host/status.h"
+#include "ded/header.h"
 
 namespace {
 
@@ -36,40 +35,27 @@ bool dedCellUsable(const DedCellHeader &cell) {
          std::isfinite(cell.xSpacing) && std::isfinite(cell.ySpacing);
 }
 
-int32_t dedReadCellHeaders(std::FILE *stream, int32_t count, DedCellHeader *cells) {
+DedFinding dedReadCellHeaders(const DedInput &input, int32_t count, DedCellHeader *cells,
+                              int32_t *failed) {
   for (int32_t i = 0; i < count; ++i) {
-    if (dedReadCellHeader(stream, &cells[i]) == nullptr) {
-      return DED_ERR_READ;
+    DedFinding finding = DedFinding::None;
+    if (!dedReadCellHeader(input, &cells[i])) {
+      finding = DedFinding::CellHeaderShort;
+    } else if (!dedCellUsable(cells[i])) {
+      finding = DedFinding::CellUnusable;
     }
-    if (!dedCellUsable(cells[i])) {
-      return DED_ERR_BADARG;
+    if (finding != DedFinding::None) {
+      if (failed != nullptr) {
+        *failed = i;
+      }
+      return finding;
     }
   }
-  return DED_OK;
+  return DedFinding::None;
 }
 
 double dedCellSamples(const DedCellHeader &cell) {
   return std::trunc(static_cast<double>(cell.columnCount) * static_cast<double>(cell.rowCount));
-}
-
-int32_t dedCheckBlocks(std::FILE *stream, const DedCellHeader *cells, int32_t count,
-                       int64_t scratchSamples) {
-  const int64_t fileSize = dedStreamSize(stream);
-  if (fileSize < 0) {
-    return DED_ERR_READ;
-  }
-  int64_t offset = dedFirstBlockOffset(count);
-  for (int32_t i = 0; i < count; ++i) {
-    const double samples = dedCellSamples(cells[i]);
-    if (samples > static_cast<double>(scratchSamples)) {
-      return DED_ERR_BADARG;
-    }
-    if (samples < 1.0 || offset + DED_SAMPLE_SIZE > fileSize) {
-      return DED_ERR_READ;
-    }
-    offset += static_cast<int64_t>(samples) * DED_SAMPLE_SIZE;
-  }
-  return DED_OK;
 }
 
 double dedWholePart(double quotient) {

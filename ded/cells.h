@@ -1,10 +1,10 @@
-// The cells of a DED file: their headers, where each one's block of samples
-// lies in the file, and where the cell lies in the mosaic.
+// The cells of a DED file: their headers, how many samples each holds and
+// where a cell's first sample lies in the mosaic.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "ded/finding.h"
 #include "ded/records.h"
 
 // Cell headers stored in a file with this statistics cell count: a count of
@@ -20,22 +20,17 @@ inline int64_t dedFirstBlockOffset(int32_t headerCount) {
 // once truncated; its bounds and spacings are finite.
 bool dedCellUsable(const DedCellHeader &cell);
 
-// Reads count cell headers at the stream's position into cells. Returns
-// DED_OK, DED_ERR_READ (the reader prints why) or DED_ERR_BADARG for a cell
-// whose values are unusable (see dedCellUsable).
-int32_t dedReadCellHeaders(std::FILE *stream, int32_t count, DedCellHeader *cells);
+// Reads count cell headers at the input's position into cells. Returns None;
+// CellHeaderShort (the input's readFailed was told) or CellUnusable (see
+// dedCellUsable), with the index of that cell in *failed when failed is
+// given. The cells before it are read.
+DedFinding dedReadCellHeaders(const DedInput &input, int32_t count, DedCellHeader *cells,
+                              int32_t *failed = nullptr);
 
 // Samples a cell's block holds: trunc(columnCount x rowCount) in double.
 // Whole counts give columns x rows; others may give more, all of them read.
+// For a usable cell at most 2^62, exactly.
 double dedCellSamples(const DedCellHeader &cell);
-
-// Decides, from the file's length now, what reading the cells' blocks one
-// after another from the first one on would come to: DED_ERR_BADARG at a cell
-// with more samples than scratchSamples, DED_ERR_READ at a block of which
-// nothing could be read (it has no samples, or starts at or past the end of
-// the file), otherwise DED_OK. The stream's position is kept.
-int32_t dedCheckBlocks(std::FILE *stream, const DedCellHeader *cells, int32_t count,
-                       int64_t scratchSamples);
 
 // The whole number a sizing or placing quotient stands for: the nearest whole
 // number when the quotient lies within 1/16 of it (single-precision bounds

@@ -4,10 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "ded/open_files.h"
-#include "host/host_block.h"
-#include "host/status.h"
-
 namespace {
 
 constexpr float kStartLow = 1.0e10f;
@@ -34,32 +30,6 @@ void fold(const DedCellHeader &cell, DedImageInfo *info) {
   }
 }
 
-// The zone as "%d" reads it from the header's zone text, never past its end.
-// Returns false when there is no number; values beyond 60 saturate at 61.
-bool parseZone(const char (&text)[sizeof(DedHeader::zone)], int32_t *zone) {
-  size_t i = 0;
-  const size_t end = sizeof text;
-  while (i < end && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < end && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  int32_t value = 0;
-  bool digits = false;
-  for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
-    digits = true;
-    value = value * 10 + (text[i] - '0');
-    if (value > DED_MAX_UTM_ZONE) {
-      value = DED_MAX_UTM_ZONE + 1;
-    }
-  }
-  *zone = negative ? -value : value;
-  return digits;
-}
-
 // trunc or snap of (high - low) / (spacing / 36000) + 1, or -1 when that
 // does not give a usable image dimension.
 int64_t mosaicSize(float low, float high, float spacing) {
@@ -77,8 +47,8 @@ int64_t mosaicSize(float low, float high, float spacing) {
 // then fails. A tiny file claiming millions of cells must not have the host
 // hand over a block of up to 2 GiB (on a 32-bit host: fail with "no memory")
 // just to report that the file ends early.
-int32_t headerRoom(std::FILE *stream, int32_t count) {
-  const int64_t size = dedStreamSize(stream);
+int32_t headerRoom(const DedInput &input, int32_t count) {
+  const int64_t size = input.size(input.context);
   if (size < 0) {
     return count;
   }
@@ -86,67 +56,52 @@ int32_t headerRoom(std::FILE *stream, int32_t count) {
   return static_cast<int32_t>(std::min<int64_t>(count, held + 1));
 }
 
-int32_t describeUtm(const DedHeader &header, const DedCellHeader &first, DedImageInfo *info) {
+DedFinding describeUtm(const DedHeader &header, const DedCellHeader &first, DedImageInfo *info) {
   info->projection = PROJ_UTM;
   if (!dedHemisphereCode(header.hemisphere, &info->utmHemisphere)) {
-    return DED_ERR_BADARG;
+    return DedFinding::BadHemisphere;
   }
   int32_t zone = 0;
-  if (!parseZone(header.zone, &zone) || zone < 1 || zone > DED_MAX_UTM_ZONE) {
-    return DED_ERR_BADARG;
+  if (!dedParseZone(header, &zone)) {
+    return DedFinding::ZoneNotANumber;
+  }
+  if (zone < 1 || zone > DED_MAX_UTM_ZONE) {
+    return DedFinding::ZoneOutOfRange;
   }
   info->utmZone = zone;
   info->width = static_cast<int32_t>(first.columnCount);
   info->height = static_cast<int32_t>(first.rowCount);
-  return DED_OK;
+  return DedFinding::None;
 }
 
-int32_t describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
+DedFinding describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
   info->projection = PROJ_GEOGRAPHIC;
   if (info->cellCount <= 1) {
-    return DED_OK; // the one cell's counts, set while reading
+    return DedFinding::None; // the one cell's counts, set while reading
   }
   if (!(first.xSpacing > 0.0f) || !(first.ySpacing > 0.0f)) {
-    return DED_ERR_BADARG;
+    return DedFinding::SpacingUnusable;
   }
   const int64_t width = mosaicSize(info->xMin, info->xMax, first.xSpacing);
   const int64_t height = mosaicSize(info->yMin, info->yMax, first.ySpacing);
   if (width < 0 || height < 0) {
-    return DED_ERR_BADARG;
+    return DedFinding::SizeUnusable;
   }
   info->width = static_cast<int32_t>(width);
   info->height = static_cast<int32_t>(height);
-  return DED_OK;
+  return DedFinding::None;
 }
 
 } // namespace
 
-bool dedHemisphereCode(char letter, int32_t *code) {
-  switch (letter) {
-  case 'S':
-  case 's':
-    *code = QV_HEMISPHERE_SOUTH;
-    return true;
-  case 'N':
-  case 'n':
-    *code = QV_HEMISPHERE_NORTH;
-    return true;
-  default:
-    return false;
-  }
-}
-
-int32_t dedDescribe(int32_t handle, DedImageInfo *info) {
-  std::FILE *stream = dedStreamFor(handle);
-  if (stream == nullptr) {
-    return DED_ERR_BADARG;
-  }
-  return dedDescribeStream(stream, info);
-}
-
-int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info) {
+DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator,
+                            DedImageInfo *info, DedRecords *records) {
+  DedRecords local;
+  DedRecords &read = records != nullptr ? *records : local;
+  read = DedRecords{};
+  read.cell = -1;
   if (info == nullptr) {
-    return DED_ERR_BADARG;
+    return DedFinding::NoArgument;
   }
   *info = DedImageInfo{};
   info->yMin = kStartLow;
@@ -154,32 +109,33 @@ int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info) {
   info->yMax = kStartHigh;
   info->xMax = kStartHigh;
 
-  dedSeekFresh(stream, DED_HEADER_OFFSET);
-  DedHeader header;
-  if (dedReadHeader(stream, &header) == nullptr) {
-    return DED_ERR_READ;
+  (void)input.seek(input.context, DED_HEADER_OFFSET); // a failed seek shows in the next read
+  if (!dedReadHeader(input, &read.header)) {
+    return DedFinding::HeaderShort;
   }
-  DedStatistics statistics;
-  if (dedReadStatistics(stream, &statistics) == nullptr) {
-    return DED_ERR_READ;
+  read.hasHeader = true;
+  if (!dedReadStatistics(input, &read.statistics)) {
+    return DedFinding::StatisticsShort;
   }
-  const int32_t count = dedCellHeaderCount(statistics.cellCount);
+  read.hasStatistics = true;
+  const int32_t count = dedCellHeaderCount(read.statistics.cellCount);
   const int64_t arrayBytes = int64_t{count} * DED_CELL_HEADER_SIZE;
   if (arrayBytes > INT32_MAX) {
-    return DED_ERR_BADARG;
+    return DedFinding::TooManyCells;
   }
-  const int32_t room = headerRoom(stream, count);
-  HostBlock<DedCellHeader> cells =
-      dedHostAlloc<DedCellHeader>(int64_t{room} * DED_CELL_HEADER_SIZE);
+  const int32_t room = headerRoom(input, count);
+  DedBlock<DedCellHeader> cells =
+      dedAllocate<DedCellHeader>(allocator, int64_t{room} * DED_CELL_HEADER_SIZE);
   if (!cells) {
-    return DED_ERR_NOMEM;
+    return DedFinding::NoMemory;
   }
-  info->cellCount = statistics.cellCount;
+  info->cellCount = read.statistics.cellCount;
   for (int32_t i = 0; i < count; ++i) {
     DedCellHeader cell;
-    const int32_t status = dedReadCellHeaders(stream, 1, &cell);
-    if (status != DED_OK) {
-      return status;
+    const DedFinding finding = dedReadCellHeaders(input, 1, &cell);
+    if (finding != DedFinding::None) {
+      read.cell = i;
+      return finding;
     }
     if (i < room) {
       cells[i] = cell; // past room only when the file grew since it was measured
@@ -194,16 +150,28 @@ int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info) {
     info->height = static_cast<int32_t>(first.rowCount);
   }
 
-  const int32_t status = std::memcmp(header.projection, "UTM", 3) == 0
-                             ? describeUtm(header, first, info)
-                             : describeGeographic(first, info);
-  if (status != DED_OK) {
-    return status;
+  const DedFinding finding = dedIsUtm(read.header) ? describeUtm(read.header, first, info)
+                                                   : describeGeographic(first, info);
+  if (finding != DedFinding::None) {
+    return finding;
   }
   if (int64_t{info->width} * info->height * DED_SAMPLE_SIZE > INT32_MAX) {
-    return DED_ERR_BADARG;
+    return DedFinding::ImageTooLarge;
   }
-  info->minElevation = static_cast<float>(statistics.minElevation);
-  info->maxElevation = static_cast<float>(statistics.maxElevation);
-  return DED_OK;
+  info->minElevation = static_cast<float>(read.statistics.minElevation);
+  info->maxElevation = static_cast<float>(read.statistics.maxElevation);
+  return DedFinding::None;
+}
+
+int64_t dedBlockLimit(const DedImageInfo &info) {
+  if (dedCellHeaderCount(info.cellCount) == 1) {
+    return INT64_MAX;
+  }
+  return int64_t{info.maxRows} * info.maxColumns;
+}
+
+DedFinding dedCheckScratch(const DedImageInfo &info) {
+  const int64_t limit = dedBlockLimit(info);
+  return limit != INT64_MAX && limit * DED_SAMPLE_SIZE > INT32_MAX ? DedFinding::ScratchTooLarge
+                                                                   : DedFinding::None;
 }

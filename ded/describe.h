@@ -1,27 +1,22 @@
-// The description of an open DED file: the image the plug-in delivers for
-// it and the numbers the attribute, geo-reference and pixel callbacks need.
+// The description of a DED file: the image made of it and the numbers the
+// attributes, the geo-reference and the pixels need.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "ded/allocator.h"
 #include "ded/cells.h"
+#include "ded/finding.h"
+#include "ded/header.h"
+#include "ded/input.h"
 #include "ded/records.h"
-#include "host/attributes.h"
-
-// UTM zones run from 1 to this.
-constexpr int32_t DED_MAX_UTM_ZONE = 60;
-
-// The hemisphere code of a UTM header's letter: N or n north, S or s south.
-// False for any other letter.
-bool dedHemisphereCode(char letter, int32_t *code);
 
 struct DedImageInfo {
   int32_t width;         // columns of the mosaic
   int32_t height;        // samples per column of the mosaic
   int32_t projection;    // PROJ_UTM or PROJ_GEOGRAPHIC
   int32_t utmZone;       // 1..60, UTM only
-  int32_t utmHemisphere; // 0 south, 1 north, UTM only
+  int32_t utmHemisphere; // DED_HEMISPHERE_SOUTH or _NORTH, UTM only
   int32_t cellCount;     // as read from the statistics
   int32_t maxColumns;    // largest columnCount, truncated
   int32_t maxRows;       // largest rowCount, truncated
@@ -35,14 +30,35 @@ struct DedImageInfo {
   float ySpacing;
 };
 
-// Describes the file behind a handle, reading it from its first byte as it is
-// now. Returns DED_OK; -8 for a bad handle (nothing is read), unusable UTM
-// fields or header values; -3 when a record is unreadable (the reader prints
-// why); -1 when the host has no memory for the cell headers. Leaves the
-// stream somewhere inside the file and nothing allocated; info is not to be
-// relied on after a failure.
-int32_t dedDescribe(int32_t handle, DedImageInfo *info);
+// What describing read before it stopped, for programs that say more than
+// the finding: the records are valid when their flags say so.
+struct DedRecords {
+  bool hasHeader;     // header was read whole
+  bool hasStatistics; // statistics were read whole
+  DedHeader header;
+  DedStatistics statistics;
+  int32_t cell; // the cell a CellHeaderShort or CellUnusable is about, else -1
+};
 
-// The same for any stream open for reading, for programs that read DED files
-// without the open-file table; the cell headers' block comes from qvMalloc.
-int32_t dedDescribeStream(std::FILE *stream, DedImageInfo *info);
+// Describes the file behind input, reading it from its first byte as it is
+// now (the input is sought to 0 first). The cell headers' array comes from
+// allocator: as many headers as the file's length can hold plus one, at most
+// the count the statistics give. Returns None or the first check that
+// failed: HeaderShort, StatisticsShort, CellHeaderShort (the input's
+// readFailed was told), TooManyCells, NoMemory, CellUnusable, BadHemisphere,
+// ZoneNotANumber, ZoneOutOfRange, SpacingUnusable, SizeUnusable,
+// ImageTooLarge. Leaves the input somewhere inside the file and nothing
+// allocated; info is not to be relied on after a failure. When records is
+// given it receives what was read.
+DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator,
+                            DedImageInfo *info, DedRecords *records = nullptr);
+
+// The most samples one block may hold when the image is made: a mosaic's
+// blocks pass through a scratch block of the largest cell's maxColumns x
+// maxRows samples; a single cell's block is the image, read in bands, so it
+// has no limit (INT64_MAX).
+int64_t dedBlockLimit(const DedImageInfo &info);
+
+// ScratchTooLarge when a mosaic's scratch block (dedBlockLimit samples of 2
+// bytes) would pass INT32_MAX bytes, otherwise None.
+DedFinding dedCheckScratch(const DedImageInfo &info);

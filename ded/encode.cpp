@@ -1,6 +1,7 @@
 #include "ded/encode.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -14,28 +15,28 @@ void storeBig32(uint32_t word, uint8_t *out) {
 void dedEncodeHeader(const DedHeader &header, uint8_t (&out)[DED_HEADER_SIZE]) {
   uint32_t word0;
   std::memcpy(&word0, &header.word0, 4);
-  storeBig32(word0, out);
-  std::memcpy(out + 4, header.magic, sizeof header.magic);
-  std::memcpy(out + 8, header.projection, sizeof header.projection);
-  std::memcpy(out + 11, &header.hemisphere, 1);
-  std::memcpy(out + 12, header.zone, sizeof header.zone);
+  storeBig32(word0, out + DED_WORD0_OFFSET);
+  std::memcpy(out + DED_MAGIC_OFFSET, header.magic, sizeof header.magic);
+  std::memcpy(out + DED_PROJECTION_OFFSET, header.projection, sizeof header.projection);
+  std::memcpy(out + DED_HEMISPHERE_OFFSET, &header.hemisphere, 1);
+  std::memcpy(out + DED_ZONE_OFFSET, header.zone, sizeof header.zone);
 }
 
 void dedEncodeStatistics(const DedStatistics &statistics, uint8_t (&out)[DED_STATISTICS_SIZE]) {
   uint32_t count;
   std::memcpy(&count, &statistics.cellCount, 4);
-  storeBig32(count, out);
-  dedEncodeSamples(&statistics.minElevation, 1, out + 4);
-  dedEncodeSamples(&statistics.maxElevation, 1, out + 6);
-  std::memcpy(out + 8, statistics.reserved, sizeof statistics.reserved);
+  storeBig32(count, out + DED_CELL_COUNT_FIELD);
+  dedEncodeSamples(&statistics.minElevation, 1, out + DED_MIN_ELEVATION_FIELD);
+  dedEncodeSamples(&statistics.maxElevation, 1, out + DED_MAX_ELEVATION_FIELD);
+  std::memcpy(out + DED_STATISTICS_RESERVED_FIELD, statistics.reserved, sizeof statistics.reserved);
 }
 
 void dedEncodeCellHeader(const DedCellHeader &cell, uint8_t (&out)[DED_CELL_HEADER_SIZE]) {
   // Ten words, floats included, turned around as raw bits.
-  uint32_t words[DED_CELL_HEADER_SIZE / 4];
+  uint32_t words[DED_CELL_HEADER_SIZE / DED_CELL_HEADER_WORD];
   std::memcpy(words, &cell, sizeof words);
-  for (size_t i = 0; i < DED_CELL_HEADER_SIZE / 4; ++i) {
-    storeBig32(words[i], out + 4 * i);
+  for (size_t i = 0; i < std::size(words); ++i) {
+    storeBig32(words[i], out + DED_CELL_HEADER_WORD * i);
   }
 }
 

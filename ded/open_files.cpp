@@ -2,9 +2,8 @@
 
 #include <cstring>
 
+#include "ded/header.h"
 #include "ded/records.h"
-#include "host/host_block.h"
-#include "host/status.h"
 
 #if defined(_WIN32)
 #include <sys/stat.h>
@@ -17,22 +16,15 @@
 
 namespace {
 
-struct OpenFile {
-  std::FILE *stream;
-  bool told; // a successful get-info told the host toldWidth x toldHeight
-  int32_t toldWidth;
-  int32_t toldHeight;
-};
-
 // The table is full when no slot is empty; a handle is a slot index.
 struct OpenFileTable {
-  OpenFile slots[DED_MAX_OPEN_FILES];
+  std::FILE *slots[DED_MAX_OPEN_FILES];
 };
 
 OpenFileTable table; // zero at load
 
 // Modes up to this long are rewritten on the stack; longer ones, which the C
-// library may still accept, in a block from the host.
+// library may still accept, in a block from the caller's allocator.
 constexpr size_t kShortMode = 32;
 
 // The mode made binary: in text mode a Windows C runtime translates line ends
@@ -97,40 +89,42 @@ namespace {
 
 int32_t lowestEmptySlot() {
   for (int32_t slot = 0; slot < DED_MAX_OPEN_FILES; ++slot) {
-    if (table.slots[slot].stream == nullptr) {
+    if (table.slots[slot] == nullptr) {
       return slot;
     }
   }
   return -1;
 }
 
-// Opens path with the mode made binary into slot. Returns the status.
-int32_t openInto(int32_t slot, const char *path, const char *mode) {
+// Opens path with the mode made binary into slot.
+DedFinding openInto(int32_t slot, const char *path, const char *mode,
+                    const DedAllocator &allocator) {
   const size_t length = std::strlen(mode);
   char shortMode[kShortMode + 2];
-  HostBlock<char> longMode;
+  DedBlock<char> longMode;
   char *openMode = shortMode;
   if (length > kShortMode) {
-    longMode = dedHostAlloc<char>(static_cast<int64_t>(length) + 2);
+    longMode = dedAllocate<char>(allocator, static_cast<int64_t>(length) + 2);
     if (!longMode) {
-      return DED_ERR_NOMEM;
+      return DedFinding::NoMemory;
     }
     openMode = longMode.get();
   }
   binaryMode(mode, length, openMode);
   std::FILE *stream = dedOpenRegular(path, openMode);
   if (stream == nullptr) {
-    return DED_ERR_OPEN;
+    return DedFinding::NotOpened;
   }
-  // The first word is read and dropped; the magic is the second.
-  char magic[4];
-  const bool read = std::fread(magic, 4, 1, stream) == 1 && std::fread(magic, 4, 1, stream) == 1;
-  if (!read || std::memcmp(magic, DED_MAGIC, sizeof DED_MAGIC) != 0) {
+  // Two words: the first is read and dropped, the magic is the second.
+  uint8_t start[DED_MAGIC_OFFSET + sizeof DED_MAGIC];
+  const bool read =
+      std::fread(start, 4, 1, stream) == 1 && std::fread(start + 4, 4, 1, stream) == 1;
+  if (!read || !dedHasMagic(start, sizeof start)) {
     (void)std::fclose(stream); // read-only: nothing to lose
-    return DED_ERR_FORMAT;
+    return DedFinding::BadMagic;
   }
-  table.slots[slot] = OpenFile{stream, false, 0, 0};
-  return DED_OK;
+  table.slots[slot] = stream;
+  return DedFinding::None;
 }
 
 } // namespace
@@ -139,50 +133,34 @@ std::FILE *dedStreamFor(int32_t handle) {
   if (handle < 0 || handle >= DED_MAX_OPEN_FILES) {
     return nullptr;
   }
-  return table.slots[handle].stream;
+  return table.slots[handle];
 }
 
-int32_t dedTableOpen(const char *path, const char *mode, int32_t *handle) {
+DedFinding dedTableOpen(const char *path, const char *mode, const DedAllocator &allocator,
+                        int32_t *handle) {
   if (path == nullptr || mode == nullptr || handle == nullptr) {
-    return DED_ERR_BADARG;
+    return DedFinding::NoArgument;
   }
   if (mode[0] != 'r') {
-    return DED_ERR_OPEN;
+    return DedFinding::NotForReading;
   }
   const int32_t slot = lowestEmptySlot(); // none when the table is full
   if (slot < 0) {
-    return DED_ERR_OPEN;
+    return DedFinding::TableFull;
   }
-  const int32_t status = openInto(slot, path, mode);
-  if (status == DED_OK) {
+  const DedFinding finding = openInto(slot, path, mode, allocator);
+  if (finding == DedFinding::None) {
     *handle = slot;
   }
-  return status;
+  return finding;
 }
 
-int32_t dedTableClose(int32_t handle) {
+DedFinding dedTableClose(int32_t handle) {
   std::FILE *stream = dedStreamFor(handle);
   if (stream == nullptr) {
-    return DED_ERR_BADARG;
+    return DedFinding::NoArgument;
   }
   (void)std::fclose(stream); // read-only: nothing to lose
-  table.slots[handle] = OpenFile{};
-  return DED_OK;
-}
-
-void dedRememberToldSize(int32_t handle, int32_t width, int32_t height) {
-  if (dedStreamFor(handle) != nullptr) {
-    table.slots[handle].told = true;
-    table.slots[handle].toldWidth = width;
-    table.slots[handle].toldHeight = height;
-  }
-}
-
-bool dedToldSize(int32_t handle, int32_t *width, int32_t *height) {
-  if (dedStreamFor(handle) == nullptr || !table.slots[handle].told) {
-    return false;
-  }
-  *width = table.slots[handle].toldWidth;
-  *height = table.slots[handle].toldHeight;
-  return true;
+  table.slots[handle] = nullptr;
+  return DedFinding::None;
 }

@@ -1,6 +1,7 @@
 #include "ded/records.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -17,22 +18,22 @@ int seek64(std::FILE *stream, int64_t offset, int origin) {
 }
 #endif
 
-uint32_t loadBig32(const unsigned char *src) {
+uint32_t loadBig32(const uint8_t *src) {
   uint32_t word;
   std::memcpy(&word, src, 4);
   return swap32(word);
 }
 
-uint16_t loadBig16(const unsigned char *src) {
+uint16_t loadBig16(const uint8_t *src) {
   uint16_t half;
   std::memcpy(&half, src, 2);
   return swap16(half);
 }
 
-// One whole record as one item: anything less is a failure.
-bool readRecord(std::FILE *stream, unsigned char *bytes, size_t size, const char *message) {
-  if (std::fread(bytes, size, 1, stream) != 1) {
-    std::perror(message);
+// One whole record from the input: anything less is a failure.
+bool readRecord(const DedInput &input, uint8_t *bytes, size_t size, const char *message) {
+  if (input.read(input.context, bytes, size) != size) {
+    input.readFailed(input.context, message);
     return false;
   }
   return true;
@@ -40,47 +41,59 @@ bool readRecord(std::FILE *stream, unsigned char *bytes, size_t size, const char
 
 } // namespace
 
-DedHeader *dedReadHeader(std::FILE *stream, DedHeader *dest) {
-  unsigned char bytes[DED_HEADER_SIZE];
-  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded file header")) {
-    return nullptr;
-  }
-  const uint32_t word0 = loadBig32(bytes);
+void dedDecodeHeader(const uint8_t *bytes, DedHeader *dest) {
+  const uint32_t word0 = loadBig32(bytes + DED_WORD0_OFFSET);
   std::memcpy(&dest->word0, &word0, 4);
-  std::memcpy(dest->magic, bytes + 4, sizeof dest->magic);
-  std::memcpy(dest->projection, bytes + 8, sizeof dest->projection);
-  std::memcpy(&dest->hemisphere, bytes + 11, 1);
-  std::memcpy(dest->zone, bytes + 12, sizeof dest->zone);
-  return dest;
+  std::memcpy(dest->magic, bytes + DED_MAGIC_OFFSET, sizeof dest->magic);
+  std::memcpy(dest->projection, bytes + DED_PROJECTION_OFFSET, sizeof dest->projection);
+  std::memcpy(&dest->hemisphere, bytes + DED_HEMISPHERE_OFFSET, 1);
+  std::memcpy(dest->zone, bytes + DED_ZONE_OFFSET, sizeof dest->zone);
 }
 
-DedStatistics *dedReadStatistics(std::FILE *stream, DedStatistics *dest) {
-  unsigned char bytes[DED_STATISTICS_SIZE];
-  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded cell statistics")) {
-    return nullptr;
-  }
-  const uint32_t count = loadBig32(bytes);
-  const uint16_t minimum = loadBig16(bytes + 4);
-  const uint16_t maximum = loadBig16(bytes + 6);
+void dedDecodeStatistics(const uint8_t *bytes, DedStatistics *dest) {
+  const uint32_t count = loadBig32(bytes + DED_CELL_COUNT_FIELD);
+  const uint16_t minimum = loadBig16(bytes + DED_MIN_ELEVATION_FIELD);
+  const uint16_t maximum = loadBig16(bytes + DED_MAX_ELEVATION_FIELD);
   std::memcpy(&dest->cellCount, &count, 4);
   std::memcpy(&dest->minElevation, &minimum, 2);
   std::memcpy(&dest->maxElevation, &maximum, 2);
-  std::memcpy(dest->reserved, bytes + 8, sizeof dest->reserved);
-  return dest;
+  std::memcpy(dest->reserved, bytes + DED_STATISTICS_RESERVED_FIELD, sizeof dest->reserved);
 }
 
-DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest) {
-  unsigned char bytes[DED_CELL_HEADER_SIZE];
-  if (!readRecord(stream, bytes, sizeof bytes, "Reading ded cell header")) {
-    return nullptr;
-  }
+void dedDecodeCellHeader(const uint8_t *bytes, DedCellHeader *dest) {
   // Ten words, floats included, turned around as raw bits.
-  uint32_t words[DED_CELL_HEADER_SIZE / 4];
-  for (size_t i = 0; i < DED_CELL_HEADER_SIZE / 4; ++i) {
-    words[i] = loadBig32(bytes + 4 * i);
+  uint32_t words[DED_CELL_HEADER_SIZE / DED_CELL_HEADER_WORD];
+  for (size_t i = 0; i < std::size(words); ++i) {
+    words[i] = loadBig32(bytes + DED_CELL_HEADER_WORD * i);
   }
   std::memcpy(dest, words, sizeof words);
-  return dest;
+}
+
+bool dedReadHeader(const DedInput &input, DedHeader *dest) {
+  uint8_t bytes[DED_HEADER_SIZE];
+  if (!readRecord(input, bytes, sizeof bytes, "Reading ded file header")) {
+    return false;
+  }
+  dedDecodeHeader(bytes, dest);
+  return true;
+}
+
+bool dedReadStatistics(const DedInput &input, DedStatistics *dest) {
+  uint8_t bytes[DED_STATISTICS_SIZE];
+  if (!readRecord(input, bytes, sizeof bytes, "Reading ded cell statistics")) {
+    return false;
+  }
+  dedDecodeStatistics(bytes, dest);
+  return true;
+}
+
+bool dedReadCellHeader(const DedInput &input, DedCellHeader *dest) {
+  uint8_t bytes[DED_CELL_HEADER_SIZE];
+  if (!readRecord(input, bytes, sizeof bytes, "Reading ded cell header")) {
+    return false;
+  }
+  dedDecodeCellHeader(bytes, dest);
+  return true;
 }
 
 uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest, int32_t *read) {
@@ -100,15 +113,6 @@ uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest,
     *read = static_cast<int32_t>(got);
   }
   return dest;
-}
-
-void dedSeekFresh(std::FILE *stream, long offset) {
-  (void)std::fseek(stream, offset, SEEK_SET); // a failed seek shows in the next read
-  // On an input stream both glibc and Microsoft's runtimes discard the
-  // buffered input; glibc also moves the descriptor back to the stream's
-  // position first. Without it glibc serves a seek into its buffer from the
-  // buffer.
-  (void)std::fflush(stream);
 }
 
 bool dedSeekTo(std::FILE *stream, int64_t offset) { return seek64(stream, offset, SEEK_SET) == 0; }

@@ -1,9 +1,12 @@
-// The DED file's records in host byte order, and the readers that take them
-// from an open stream. This is the only place that knows the file is big-endian.
+// The DED file's records in host byte order, the decoders that take them from
+// the file's bytes and the readers that take them from an input. This is the
+// only place that knows the file is big-endian.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+
+#include "ded/input.h"
 
 // File layout, in bytes.
 constexpr long DED_HEADER_OFFSET = 0;
@@ -13,9 +16,22 @@ constexpr long DED_FIRST_CELL_HEADER = DED_HEADER_SIZE + DED_STATISTICS_SIZE; //
 constexpr long DED_CELL_HEADER_SIZE = 40;
 constexpr long DED_SAMPLE_SIZE = 2;
 
-// Bytes 4..7 of every DED file.
-constexpr long DED_MAGIC_OFFSET = 4;
+// The header's fields, from its start.
+constexpr long DED_WORD0_OFFSET = 0;
+constexpr long DED_MAGIC_OFFSET = 4; // every DED file has DED_MAGIC here
+constexpr long DED_PROJECTION_OFFSET = 8;
+constexpr long DED_HEMISPHERE_OFFSET = 11;
+constexpr long DED_ZONE_OFFSET = 12;
 constexpr char DED_MAGIC[4] = {'K', 'V', 'T', 'R'};
+
+// The statistics record's fields, from its start.
+constexpr long DED_CELL_COUNT_FIELD = 0;
+constexpr long DED_MIN_ELEVATION_FIELD = 4;
+constexpr long DED_MAX_ELEVATION_FIELD = 6;
+constexpr long DED_STATISTICS_RESERVED_FIELD = 8;
+
+// A cell header is ten 32-bit words in DedCellHeader's order, floats among them.
+constexpr long DED_CELL_HEADER_WORD = 4;
 
 // Geographic files give spacings in 1/36000 of a coordinate unit (a tenth of
 // an arc-second for degrees); UTM files in coordinate units.
@@ -58,12 +74,21 @@ inline uint32_t swap32(uint32_t v) {
   return (v >> 24) | ((v >> 8) & 0x0000ff00u) | ((v << 8) & 0x00ff0000u) | (v << 24);
 }
 
-// Each reader reads at the stream's position and advances it; none seeks or
-// allocates. Returns dest, or null when the record was not read completely,
-// after printing its message with perror; dest is then not to be relied on.
-DedHeader *dedReadHeader(std::FILE *stream, DedHeader *dest);
-DedStatistics *dedReadStatistics(std::FILE *stream, DedStatistics *dest);
-DedCellHeader *dedReadCellHeader(std::FILE *stream, DedCellHeader *dest);
+// Each decoder takes its record's bytes exactly as the file stores them
+// (DED_HEADER_SIZE, DED_STATISTICS_SIZE or DED_CELL_HEADER_SIZE bytes at
+// bytes) and cannot fail: every field is taken as it stands, right or wrong.
+void dedDecodeHeader(const uint8_t *bytes, DedHeader *dest);
+void dedDecodeStatistics(const uint8_t *bytes, DedStatistics *dest);
+void dedDecodeCellHeader(const uint8_t *bytes, DedCellHeader *dest);
+
+// Each reader reads its record at the input's position and advances it;
+// none seeks or allocates. False when the record was not read whole, after
+// the input's readFailed was told which record ("Reading ded file header",
+// "Reading ded cell statistics", "Reading ded cell header"); dest is then not
+// to be relied on.
+bool dedReadHeader(const DedInput &input, DedHeader *dest);
+bool dedReadStatistics(const DedInput &input, DedStatistics *dest);
+bool dedReadCellHeader(const DedInput &input, DedCellHeader *dest);
 
 // A sample's value from its two bytes as stored in the file, read into a
 // uint16_t without conversion; and back.
@@ -79,13 +104,6 @@ inline uint16_t dedEncodeSample(int16_t value) { return swap16(static_cast<uint1
 // failure).
 uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest,
                                int32_t *read = nullptr);
-
-// Seeks the stream to offset from the file's start and drops whatever input
-// it buffered before, so the next read takes the file's bytes as they are now
-// (a C library may serve a seek from its buffer, which may hold bytes the file
-// no longer has). The seek's result is not reported: a failed seek shows up as
-// a failed or wrong read.
-void dedSeekFresh(std::FILE *stream, long offset);
 
 // Seeks to offset bytes from the file's start, beyond 2 GiB too. False when
 // the stream cannot seek there.

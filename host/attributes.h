@@ -1,18 +1,11 @@
-// The values the plug-in hands the host through its setters: projection
-// codes, the fixed texture attributes of every image it delivers and the
-// kind of geo-reference it gives. What each means is the host's; the host
-// and the plug-in agree on the numbers.
+// The values the plug-in hands the host through its setters: the fixed
+// texture attributes of every image it delivers and the kind of
+// geo-reference it gives. What each means is the host's; the host and the
+// plug-in agree on the numbers. The projection and hemisphere codes are the
+// file's own, passed on unchanged.
 #pragma once
 
 #include <cstdint>
-
-// Projection codes passed to qvSetTextureGeoProjection.
-constexpr int32_t PROJ_GEOGRAPHIC = 0;
-constexpr int32_t PROJ_UTM = 4;
-
-// UTM hemisphere codes passed to qvSetTextureGeoUTMHemisphere.
-constexpr int32_t QV_HEMISPHERE_SOUTH = 0;
-constexpr int32_t QV_HEMISPHERE_NORTH = 1;
 
 // One 8-bit grey channel, not tiled: texture type 2, sample size 8. The row
 // width the host's pixel buffer has depends on both.

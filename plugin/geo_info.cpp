@@ -1,8 +1,9 @@
 #include "plugin/geo_info.h"
 
-#include "ded/describe.h"
+#include "ded/area.h"
 #include "host/attributes.h"
 #include "host/status.h"
+#include "plugin/describe.h"
 
 namespace {
 
@@ -22,25 +23,16 @@ bool setProjection(QvImageRec image, const DedImageInfo &info) {
 
 // The image's origin corner (column 0, row 0: the xMin/yMin corner), the far
 // end of its first column and the far end of its first row, in image pixels
-// (the full extent, not the last pixel's index) and in file coordinates.
-// A UTM file of several cells gets the image of its first cell's size, so
-// its far ends are where that many samples of the first cell's spacing reach
-// from the overall minima, not the bounds of all cells.
+// (the full extent, not the last pixel's index) and in file coordinates: the
+// corners of the area the image shows.
 bool setControlPoints(QvImageRec image, const DedImageInfo &info) {
   const double width = info.width;
   const double height = info.height;
-  const double xMin = info.xMin;
-  const double yMin = info.yMin;
-  double xMax = info.xMax;
-  double yMax = info.yMax;
-  if (info.projection == PROJ_UTM && info.cellCount > 1) {
-    yMax = yMin + (height - 1.0) * static_cast<double>(info.ySpacing);
-    xMax = xMin + (width - 1.0) * static_cast<double>(info.xSpacing);
-  }
+  const DedArea area = dedImageArea(info);
   return qvSetTextureGeoNumCtlPts(image, QV_GEO_CONTROL_POINTS) != 0 &&
-         qvSetTextureGeoCtlPt(image, 0, 0.0, 0.0, xMin, yMin) != 0 &&
-         qvSetTextureGeoCtlPt(image, 1, 0.0, height, xMin, yMax) != 0 &&
-         qvSetTextureGeoCtlPt(image, 2, width, 0.0, xMax, yMin) != 0;
+         qvSetTextureGeoCtlPt(image, 0, 0.0, 0.0, area.xMin, area.yMin) != 0 &&
+         qvSetTextureGeoCtlPt(image, 1, 0.0, height, area.xMin, area.yMax) != 0 &&
+         qvSetTextureGeoCtlPt(image, 2, width, 0.0, area.xMax, area.yMin) != 0;
 }
 
 } // namespace

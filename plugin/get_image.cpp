@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ded/blocks.h"
 #include "ded/cells.h"
-#include "ded/describe.h"
 #include "ded/open_files.h"
+#include "ded/placement.h"
 #include "ded/records.h"
 #include "host/attributes.h"
 #include "host/host_block.h"
 #include "host/status.h"
 #include "image/grey.h"
 #include "image/place.h"
+#include "plugin/describe.h"
+#include "plugin/status.h"
+#include "plugin/told_size.h"
 
 namespace {
 
@@ -58,7 +62,9 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
     if (read == 0) {
       std::fill_n(band.get(), samples, uint16_t{0});
     }
-    dedPlaceBlock(band.get(), columns, columnSamples, column, 0, scale, image);
+    dedPlaceBlock(band.get(),
+                  dedClipBlock(columns, columnSamples, column, 0, image.width, image.height), scale,
+                  image);
     column += columns;
   } while (column < info.width);
   return DED_OK;
@@ -73,40 +79,38 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
 // meanwhile) returns DED_ERR_READ after earlier cells were placed.
 int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCellHeader *cells,
                       int32_t count, const DedGreyScale &scale, const DedPixelImage &image) {
-  const int64_t scratchSamples = int64_t{info.maxRows} * info.maxColumns;
+  const int64_t scratchSamples = dedBlockLimit(info);
   HostBlock<uint16_t> scratch = dedHostAlloc<uint16_t>(scratchSamples * DED_SAMPLE_SIZE);
   if (!scratch) {
     return DED_ERR_NOMEM;
   }
-  const int32_t status = dedCheckBlocks(stream, cells, count, scratchSamples);
-  if (status != DED_OK) {
-    return status;
+  const int64_t fileSize = dedStreamSize(stream);
+  if (fileSize < 0) {
+    return dedStatusFor(DedFinding::SizeUnknown);
+  }
+  const DedFinding finding = dedCheckBlocks(cells, count, fileSize, scratchSamples);
+  if (finding != DedFinding::None) {
+    return dedStatusFor(finding);
   }
   dedFillImage(image, dedGreyLevel(static_cast<int16_t>(info.minElevation), scale));
-  int64_t offset = dedFirstBlockOffset(count);
-  for (int32_t i = 0; i < count; ++i) {
-    const DedCellHeader &cell = cells[i];
-    const auto samples = static_cast<int32_t>(dedCellSamples(cell));
+  DedBlockWalk walk = dedStartBlockWalk(cells, count, fileSize, scratchSamples);
+  DedCellBlock block;
+  while (dedNextBlock(&walk, &block)) {
     // Each block is read from its own place, so a read that comes back
     // short (its missing samples 0) cannot shift the cells after it.
-    if (!dedSeekTo(stream, offset) ||
-        dedReadStoredSamples(stream, samples, scratch.get()) == nullptr) {
+    if (!dedSeekTo(stream, block.offset) ||
+        dedReadStoredSamples(stream, static_cast<int32_t>(block.samples), scratch.get()) ==
+            nullptr) {
       return DED_ERR_READ;
     }
-    offset += int64_t{samples} * DED_SAMPLE_SIZE;
-    int64_t column = 0;
-    int64_t row = 0;
-    if (dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
-      dedPlaceBlock(scratch.get(), static_cast<int64_t>(cell.columnCount),
-                    static_cast<int64_t>(cell.rowCount), column, row, scale, image);
-    }
+    dedPlaceBlock(scratch.get(), dedPlaceCell(info, cells[walk.next - 1]), scale, image);
   }
   return DED_OK;
 }
 
 // Sizes the call indexes or allocates with, checked in 64 bits before any of
 // them is used. Returns DED_OK or DED_ERR_BADARG.
-int32_t checkSizes(const DedImageInfo &info, int32_t count, int32_t rowStride) {
+int32_t checkSizes(const DedImageInfo &info, int32_t rowStride) {
   if (info.width < 0 || info.height < 0 || info.maxColumns < 0 || info.maxRows < 0) {
     return DED_ERR_BADARG;
   }
@@ -121,10 +125,7 @@ int32_t checkSizes(const DedImageInfo &info, int32_t count, int32_t rowStride) {
       int64_t{rowStride} * (info.height - 1) + info.width > int64_t{PTRDIFF_MAX}) {
     return DED_ERR_BADARG;
   }
-  if (count > 1 && int64_t{info.maxRows} * info.maxColumns * DED_SAMPLE_SIZE > INT32_MAX) {
-    return DED_ERR_BADARG;
-  }
-  return DED_OK;
+  return dedStatusFor(dedCheckScratch(info));
 }
 
 } // namespace
@@ -149,7 +150,8 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
     return DED_ERR_BADARG;
   }
 
-  dedSeekFresh(stream, DED_FIRST_CELL_HEADER);
+  const DedInput input = dedStdioInput(stream);
+  (void)input.seek(input.context, DED_FIRST_CELL_HEADER); // a failed seek shows in the read
   const int32_t count = dedCellHeaderCount(info.cellCount);
   const int64_t cellBytes = int64_t{count} * DED_CELL_HEADER_SIZE;
   if (cellBytes > INT32_MAX) {
@@ -159,7 +161,7 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
   if (!cells) {
     return DED_ERR_NOMEM;
   }
-  status = dedReadCellHeaders(stream, count, cells.get());
+  status = dedStatusFor(dedReadCellHeaders(input, count, cells.get()));
   if (status != DED_OK) {
     return status;
   }
@@ -167,7 +169,7 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
   int32_t padding = 0; // the host's to know
   const int32_t rowStride =
       qvGetImageRowWidth(info.width, QV_SAMPLE_SIZE, QV_TEXTURE_TYPE, &padding);
-  status = checkSizes(info, count, rowStride);
+  status = checkSizes(info, rowStride);
   if (status != DED_OK) {
     return status;
   }

@@ -1,9 +1,9 @@
 #include "plugin/get_info.h"
 
-#include "ded/describe.h"
-#include "ded/open_files.h"
 #include "host/attributes.h"
 #include "host/status.h"
+#include "plugin/describe.h"
+#include "plugin/told_size.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "cli/geo/georef.h"
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
+#include "ded/header.h"
 #include "host/attributes.h"
 
 namespace elvhost {
@@ -109,7 +110,7 @@ Json fileView(const FileFacts &facts, std::string *error) {
                      {"bytes", cell.bytes},
                      {"missingSamples", cell.missing}});
   }
-  const std::string hemisphere = image.utmHemisphere == QV_HEMISPHERE_NORTH ? "north" : "south";
+  const std::string hemisphere = image.utmHemisphere == DED_HEMISPHERE_NORTH ? "north" : "south";
   return {{"size", {image.width, image.height}},
           {"coordinateSystem",
            {{"wkt", crs.ogcWkt},
@@ -377,7 +378,7 @@ std::string textReport(const Json &doc) {
            (g["projection"] == PROJ_UTM
                 ? ", zone " + shown(g["utmZone"]) + ", " +
                       meaning(g["utmHemisphere"],
-                              {{QV_HEMISPHERE_NORTH, "north"}, {QV_HEMISPHERE_SOUTH, "south"}})
+                              {{DED_HEMISPHERE_NORTH, "north"}, {DED_HEMISPHERE_SOUTH, "south"}})
                 : ""));
   for (size_t i = 0; i < host["controlPoints"].size(); ++i) {
     const Json &cp = host["controlPoints"][i];

@@ -6,8 +6,8 @@
 #include <system_error>
 #include <utility>
 
-#include "ded/cells.h"
-#include "host/attributes.h"
+#include "ded/area.h"
+#include "ded/header.h"
 
 namespace elvhost {
 
@@ -48,18 +48,16 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
 }
 
 Affine sampleAffine(const DedImageInfo &image) {
-  const double units = dedSpacingUnits(image.projection);
-  const double sx = static_cast<double>(image.xSpacing) / units;
-  const double sy = static_cast<double>(image.ySpacing) / units;
-  const double height = image.height;
-  const bool southAnchored = image.projection == PROJ_UTM && image.cellCount > 1;
-  const double northCentre = southAnchored ? static_cast<double>(image.yMin) + (height - 1) * sy
-                                           : static_cast<double>(image.yMax);
+  double gt[6];
+  dedGeoTransform(image, gt);
+  // The host's rows run northwards from the southern edge, the grid's last
+  // row; its north-west sample is the anchor.
+  const DedSampleGrid grid = dedSampleGrid(image);
   Affine m;
-  m.a = sx;
-  m.c = static_cast<double>(image.xMin) - sx / 2;
-  m.e = sy; // the host's rows run northwards
-  m.f = northCentre - (height - 0.5) * sy;
+  m.a = gt[1];
+  m.c = gt[0];
+  m.e = -gt[5];
+  m.f = grid.north - (static_cast<double>(image.height) - 0.5) * grid.yStep;
   return m;
 }
 
@@ -184,7 +182,7 @@ bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
     *error = "the plug-in set no UTM hemisphere (0 south, 1 north)";
     return false;
   }
-  const bool north = *hemisphere == QV_HEMISPHERE_NORTH;
+  const bool north = *hemisphere == DED_HEMISPHERE_NORTH;
   crs->epsg = (north ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
   crs->name = "WGS 84 / UTM zone " + std::to_string(*zone) + (north ? "N" : "S");
   const std::initializer_list<std::pair<std::string, std::string>> values = {

@@ -48,17 +48,17 @@ TEST(DedStreamWriter, MosaicCellsReadBackColumnMajorSouthFirst) {
 
   DedHeader header;
   DedStatistics statistics;
-  ASSERT_NE(dedReadHeader(in.get(), &header), nullptr);
+  ASSERT_TRUE(dedReadHeader(dedStdioInput(in.get()), &header));
   EXPECT_EQ(std::string(header.magic, 4), "KVTR");
   EXPECT_NE(std::string(header.projection, 3), "UTM");
-  ASSERT_NE(dedReadStatistics(in.get(), &statistics), nullptr);
+  ASSERT_TRUE(dedReadStatistics(dedStdioInput(in.get()), &statistics));
   EXPECT_EQ(statistics.cellCount, 2);
   EXPECT_EQ(statistics.minElevation, valueAt(0, 0));
   EXPECT_EQ(statistics.maxElevation, valueAt(4, 1));
 
   for (const auto &cell : layout.cells) {
     DedCellHeader read;
-    ASSERT_NE(dedReadCellHeader(in.get(), &read), nullptr);
+    ASSERT_TRUE(dedReadCellHeader(dedStdioInput(in.get()), &read));
     EXPECT_EQ(read.xMin, cell.xMin);
     EXPECT_EQ(read.xMax, cell.xMax);
     EXPECT_EQ(read.yMin, cell.yMin);
@@ -94,7 +94,7 @@ TEST(DedStreamWriter, UtmHeaderCarriesHemisphereAndZone) {
   EXPECT_EQ(std::filesystem::file_size(path), 160u + 40u + 6u * 2u) << "one cell: samples at 200";
   File in(std::fopen(path.c_str(), "rb"));
   DedHeader header;
-  ASSERT_NE(dedReadHeader(in.get(), &header), nullptr);
+  ASSERT_TRUE(dedReadHeader(dedStdioInput(in.get()), &header));
   EXPECT_EQ(std::string(header.projection, 3), "UTM");
   EXPECT_EQ(header.hemisphere, 'S');
   EXPECT_STREQ(header.zone, "7");

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "ded/describe.h"
+#include "plugin/describe.h"
 #include "ded/open_files.h"
 #include "host/status.h"
 #include "plugin/open_close.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "ded/describe.h"
+#include "plugin/describe.h"
 #include "ded/open_files.h"
 #include "host/status.h"
 #include "plugin/get_image.h"

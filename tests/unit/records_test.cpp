@@ -54,9 +54,9 @@ TEST(Records, StatisticsAndCellWordsDecodeBigEndian) {
   DedHeader header;
   DedStatistics statistics;
   DedCellHeader cell;
-  ASSERT_NE(dedReadHeader(in.file, &header), nullptr);
-  ASSERT_NE(dedReadStatistics(in.file, &statistics), nullptr);
-  ASSERT_NE(dedReadCellHeader(in.file, &cell), nullptr);
+  ASSERT_TRUE(dedReadHeader(dedStdioInput(in.file), &header));
+  ASSERT_TRUE(dedReadStatistics(dedStdioInput(in.file), &statistics));
+  ASSERT_TRUE(dedReadCellHeader(dedStdioInput(in.file), &cell));
   EXPECT_EQ(statistics.cellCount, 2);
   EXPECT_EQ(statistics.minElevation, -100);
   EXPECT_EQ(statistics.maxElevation, 900);
@@ -75,7 +75,7 @@ TEST(Records, HeaderKeepsCharacterFieldsAndSwapsFirstWord) {
   file.word0 = 0x01020304;
   Stream in(dir.write("utm.ded", dedtest::encode(file)));
   DedHeader header;
-  ASSERT_NE(dedReadHeader(in.file, &header), nullptr);
+  ASSERT_TRUE(dedReadHeader(dedStdioInput(in.file), &header));
   EXPECT_EQ(header.word0, 0x01020304);
   EXPECT_EQ(std::memcmp(header.magic, "KVTR", 4), 0);
   EXPECT_EQ(std::memcmp(header.projection, "UTM", 3), 0);
@@ -91,9 +91,9 @@ TEST(Records, File200BytesYieldsRecordsThenNoSamples) {
   DedHeader header;
   DedStatistics statistics;
   DedCellHeader cell;
-  EXPECT_NE(dedReadHeader(in.file, &header), nullptr);
-  EXPECT_NE(dedReadStatistics(in.file, &statistics), nullptr);
-  EXPECT_NE(dedReadCellHeader(in.file, &cell), nullptr);
+  EXPECT_TRUE(dedReadHeader(dedStdioInput(in.file), &header));
+  EXPECT_TRUE(dedReadStatistics(dedStdioInput(in.file), &statistics));
+  EXPECT_TRUE(dedReadCellHeader(dedStdioInput(in.file), &cell));
   uint16_t sample = 7;
   testing::internal::CaptureStderr();
   EXPECT_EQ(dedReadStoredSamples(in.file, 1, &sample), nullptr);
@@ -135,9 +135,9 @@ TEST(Records, TruncatedRecordsPrintTheirMessage) {
     DedCellHeader cell;
     testing::internal::CaptureStderr();
     errno = 0;
-    const bool ok = dedReadHeader(in.file, &header) != nullptr &&
-                    dedReadStatistics(in.file, &statistics) != nullptr &&
-                    dedReadCellHeader(in.file, &cell) != nullptr;
+    const bool ok = dedReadHeader(dedStdioInput(in.file), &header) &&
+                    dedReadStatistics(dedStdioInput(in.file), &statistics) &&
+                    dedReadCellHeader(dedStdioInput(in.file), &cell);
     const int error = errno;
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(ok);

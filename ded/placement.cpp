@@ -1,0 +1,34 @@
+#include "ded/placement.h"
+
+#include <algorithm>
+
+DedPlacement dedClipBlock(int64_t columns, int64_t rows, int64_t imageColumn, int64_t imageRow,
+                          int32_t width, int32_t height) {
+  DedPlacement p{};
+  p.columns = columns;
+  p.rows = rows;
+  p.imageColumn = imageColumn;
+  p.imageRow = imageRow;
+  p.firstColumn = std::max<int64_t>(0, -imageColumn);
+  p.endColumn = std::min<int64_t>(columns, int64_t{width} - imageColumn);
+  p.firstRow = std::max<int64_t>(0, -imageRow);
+  p.endRow = std::min<int64_t>(rows, int64_t{height} - imageRow);
+  p.shown = p.firstColumn < p.endColumn && p.firstRow < p.endRow;
+  p.clipped =
+      p.shown && (p.firstColumn > 0 || p.endColumn < columns || p.firstRow > 0 || p.endRow < rows);
+  return p;
+}
+
+DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell) {
+  const auto columns = static_cast<int64_t>(cell.columnCount);
+  const auto rows = static_cast<int64_t>(cell.rowCount);
+  int64_t column = 0;
+  int64_t row = 0;
+  if (!dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
+    DedPlacement nowhere{};
+    nowhere.columns = columns;
+    nowhere.rows = rows;
+    return nowhere;
+  }
+  return dedClipBlock(columns, rows, column, row, info.width, info.height);
+}
