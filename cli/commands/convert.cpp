@@ -20,6 +20,8 @@
 #include "cli/geo/elevation_scale.h"
 #include "cli/geo/georef.h"
 #include "cli/host/host_session.h"
+#include "cli/host/pinned_file.h"
+#include "cli/host/same_file.h"
 #include "cli/output/output_files.h"
 #include "cli/output/progress.h"
 
@@ -150,10 +152,17 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("load");
 
-  const FileFacts facts = readFileFacts(input);
-  if (!session.describe(input)) {
+  // The host's own reading and the plug-in's read one file, held open.
+  const PinnedFile pin(input);
+  const FileFacts facts = readFileFacts(pin.name());
+  if (!session.describe(input, pin.name())) {
     line.breakLine();
     reportFailure(session.failure(facts.problem));
+    return kExitFailure;
+  }
+  if (const std::string why = oneFileProblem(pin, facts, session); !why.empty()) {
+    line.breakLine();
+    reportFailure(changedFailure(input, why));
     return kExitFailure;
   }
   const TextureView &texture = session.texture();
@@ -203,6 +212,11 @@ int runConvert(const ConvertOptions &options) {
   if (!session.getImage(buffer.get())) {
     line.breakLine();
     reportFailure(session.failure(facts.problem));
+    return kExitFailure;
+  }
+  if (const std::string why = changedSince(pin, facts); !why.empty()) {
+    line.breakLine();
+    reportFailure(changedFailure(input, why));
     return kExitFailure;
   }
   timer.mark("get-image");

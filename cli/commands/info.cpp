@@ -16,6 +16,8 @@
 #include "cli/geo/georef.h"
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
+#include "cli/host/pinned_file.h"
+#include "cli/host/same_file.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
@@ -407,10 +409,15 @@ int runInfo(const InfoOptions &options) {
     reportFailure(error);
     return kExitFailure;
   }
-  const FileFacts facts = readFileFacts(options.file);
-  session.describe(options.file);
+  const PinnedFile pin(options.file);
+  const FileFacts facts = readFileFacts(pin.name());
+  const bool described = session.describe(options.file, pin.name());
   session.close();
   std::string failure = session.failure(facts.problem);
+  if (const std::string why = described ? oneFileProblem(pin, facts, session) : "";
+      failure.empty() && !why.empty()) {
+    failure = changedFailure(options.file, why);
+  }
   Json doc;
   if (failure.empty()) {
     doc = report(session, facts, options, &error);
