@@ -175,6 +175,15 @@ int run(int argc, char **argv) {
       ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
         return "--georef must be samples or host, not " + how;
       }));
+  convertCommand
+      ->add_option_function<std::string>(
+          "--type", [&convert](const std::string &type) { convert.int16 = type == "int16"; },
+          "grey (default): the host's 8-bit picture; int16: the elevations as\n"
+          "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
+      ->type_name("grey|int16")
+      ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
+        return "--type must be grey or int16, not " + type;
+      }));
   convertCommand->add_flag("--stats", convert.stats,
                            "print the time of each phase and the peak memory on stderr");
   convertCommand->add_option("--plugin", convert.plugin, pluginHelp)->type_name("PATH");

@@ -164,9 +164,12 @@ bool reapChild(const Child &child, const std::string &input) {
 } // namespace
 
 int runBatch(const ConvertOptions &options) {
-  ImageFormat format = ImageFormat::Png;
+  ImageFormat format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
   if (!options.format.empty() && !imageFormatNamed(options.format, &format)) {
     return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
+  }
+  if (options.int16 && format != ImageFormat::Tiff) {
+    return usageFailure("convert", kInt16OnlyTiff);
   }
   // Every output's name first: two inputs of one stem would overwrite each
   // other, so the batch is refused before anything is written.

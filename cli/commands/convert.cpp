@@ -14,6 +14,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/elevation_raster.h"
 #include "cli/file_facts.h"
 #include "cli/formats/grey_image.h"
 #include "cli/formats/image_output.h"
@@ -128,6 +129,9 @@ int runConvert(const ConvertOptions &options) {
                               : !imageFormatFor(output, &format)) {
     return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
   }
+  if (options.int16 && format != ImageFormat::Tiff) {
+    return usageFailure("convert", kInt16OnlyTiff);
+  }
   if (const std::string clash = collision(input, output); !clash.empty()) {
     return usageFailure("convert", clash);
   }
@@ -191,35 +195,48 @@ int runConvert(const ConvertOptions &options) {
   const GeoView &g = session.geo();
   const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
 
-  // The host's buffer: height rows, each as wide as the host's row width.
-  int32_t padding = 0;
-  image.rowStride = qvGetImageRowWidth(image.width, 8, 2, &padding);
-  if (image.rowStride < image.width) {
-    reportFailure(input + ": the host's row width " + std::to_string(image.rowStride) +
-                  " is below the image width " + std::to_string(image.width));
-    return kExitFailure;
-  }
-  const PixelBuffer buffer =
-      allocatePixels(static_cast<size_t>(image.height) * static_cast<size_t>(image.rowStride));
-  if (!buffer) {
-    reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
-                  std::to_string(image.height) + " image");
-    return kExitFailure;
-  }
-  image.pixels = buffer.get();
-  timer.mark("describe");
+  PixelBuffer buffer;
+  ElevationRaster elevations;
+  if (options.int16) {
+    // The samples themselves, read by the host from the file the plug-in read.
+    timer.mark("describe");
+    if (!facts.problem.empty() ||
+        !readElevations(pin.name(), facts, northUp, &elevations, &error)) {
+      line.breakLine();
+      reportFailure(input + ": " + (facts.problem.empty() ? error : facts.problem));
+      return kExitFailure;
+    }
+  } else {
+    // The host's buffer: height rows, each as wide as the host's row width.
+    int32_t padding = 0;
+    image.rowStride = qvGetImageRowWidth(image.width, 8, 2, &padding);
+    if (image.rowStride < image.width) {
+      reportFailure(input + ": the host's row width " + std::to_string(image.rowStride) +
+                    " is below the image width " + std::to_string(image.width));
+      return kExitFailure;
+    }
+    buffer =
+        allocatePixels(static_cast<size_t>(image.height) * static_cast<size_t>(image.rowStride));
+    if (!buffer) {
+      reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
+                    std::to_string(image.height) + " image");
+      return kExitFailure;
+    }
+    image.pixels = buffer.get();
+    timer.mark("describe");
 
-  if (!session.getImage(buffer.get())) {
-    line.breakLine();
-    reportFailure(session.failure(facts.problem));
-    return kExitFailure;
+    if (!session.getImage(buffer.get())) {
+      line.breakLine();
+      reportFailure(session.failure(facts.problem));
+      return kExitFailure;
+    }
   }
   if (const std::string why = changedSince(pin, facts); !why.empty()) {
     line.breakLine();
     reportFailure(changedFailure(input, why));
     return kExitFailure;
   }
-  timer.mark("get-image");
+  timer.mark(options.int16 ? "read" : "get-image");
   progress.at(1, 0);
   if (facts.missingSamples() > 0 && !options.quiet) {
     line.breakLine();
@@ -233,12 +250,13 @@ int runConvert(const ConvertOptions &options) {
   // learns only the grey range.
   const ElevationScale elevation =
       elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation);
-  const ElevationScale *scale = facts.described ? &elevation : nullptr;
+  const ElevationScale *scale = facts.described && !options.int16 ? &elevation : nullptr;
   const RowProgress rows = [&progress, &image](int32_t done) {
     progress.at(1, static_cast<double>(done) / image.height);
   };
-  if (!writeImage(imageStream, format, image, northUp, {world, haveCrs ? &crs : nullptr, scale},
-                  &error, rows)) {
+  const TiffGeoreference geo{world, haveCrs ? &crs : nullptr, scale};
+  if (options.int16 ? !writeInt16GeoTiff(imageStream, elevations.image(), geo, &error, rows)
+                    : !writeImage(imageStream, format, image, northUp, geo, &error, rows)) {
     line.breakLine();
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;
