@@ -15,6 +15,7 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/elevation_raster.h"
+#include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
 #include "cli/formats/grey_image.h"
 #include "cli/formats/image_output.h"
@@ -231,6 +232,12 @@ int runConvert(const ConvertOptions &options) {
       return kExitFailure;
     }
   }
+  // What the image loses, counted from the same file before it is checked.
+  Losses losses;
+  if (!options.quiet && !countLosses(pin.name(), facts, &losses, &error)) {
+    reportFailure(input + ": " + error);
+    return kExitFailure;
+  }
   if (const std::string why = changedSince(pin, facts); !why.empty()) {
     line.breakLine();
     reportFailure(changedFailure(input, why));
@@ -238,11 +245,10 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark(options.int16 ? "read" : "get-image");
   progress.at(1, 0);
-  if (facts.missingSamples() > 0 && !options.quiet) {
+  for (const std::string &warning :
+       options.quiet ? std::vector<std::string>{} : lossWarnings(facts, losses, options.int16)) {
     line.breakLine();
-    reportFailure("warning: " + input + ": the file ends " +
-                  std::to_string(facts.missingSamples()) +
-                  " samples short; they are shown as elevation 0");
+    reportFailure("warning: " + input + ": " + warning);
   }
 
   const WorldFile world = worldFileFor(affine, image.height, northUp);

@@ -12,6 +12,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
 #include "cli/geo/georef.h"
 #include "cli/geo/wgs84.h"
@@ -57,7 +58,7 @@ Json numbers(const std::vector<double> &values) {
 // The file's own view: size, coordinate system, geotransform, corners and
 // WGS 84 extent as gdalinfo gives them for the converted image, then the
 // elevations, spacing and cells. Throws nothing; error says what is missing.
-Json fileView(const FileFacts &facts, std::string *error) {
+Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
   Crs crs;
@@ -140,6 +141,14 @@ Json fileView(const FileFacts &facts, std::string *error) {
             {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
           {"sampleSpacing", spacing},
           {"missingSamples", facts.missingSamples()},
+          {"losses",
+           {{"cellsNotShown", losses.cellsNotShown},
+            {"cellsClipped", losses.cellsClipped},
+            {"samplesBelowRange", losses.samplesBelow},
+            {"samplesAboveRange", losses.samplesAbove},
+            {"voidSamples", losses.voids},
+            {"missingSamples", losses.missing},
+            {"greyOverVoids", greyOverVoids(facts, losses)}}},
           {"cells", cells}};
 }
 
@@ -184,10 +193,10 @@ Json hostView(const HostSession &session) {
           {"callbacks", callbacks}};
 }
 
-Json report(const HostSession &session, const FileFacts &facts, const InfoOptions &options,
-            std::string *error) {
+Json report(const HostSession &session, const FileFacts &facts, const Losses &losses,
+            const InfoOptions &options, std::string *error) {
   Json doc = {{"file", options.file}};
-  doc.update(fileView(facts, error));
+  doc.update(fileView(facts, losses, error));
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
                    {"id", plugin.idString},     {"uuid", plugin.uuidString},
@@ -351,6 +360,14 @@ std::string textReport(const Json &doc) {
     line("samples",
          shown(doc["missingSamples"]) + " missing: the file ends early; they show as elevation 0");
   }
+  const Json &lost = doc["losses"];
+  line("grey losses",
+       "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
+           " clipped; samples: " + shown(lost["samplesBelowRange"]) + " below and " +
+           shown(lost["samplesAboveRange"]) + " above the elevations, " +
+           shown(lost["voidSamples"]) + " voids (-32768), " + shown(lost["missingSamples"]) +
+           " missing" +
+           (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
   line("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
   for (size_t i = 0; i < cells.size(); ++i) {
     const Json &c = cells[i];
@@ -414,13 +431,17 @@ int runInfo(const InfoOptions &options) {
   const bool described = session.describe(options.file, pin.name());
   session.close();
   std::string failure = session.failure(facts.problem);
+  Losses losses;
+  if (described && failure.empty() && !countLosses(pin.name(), facts, &losses, &error)) {
+    failure = options.file + ": " + error;
+  }
   if (const std::string why = described ? oneFileProblem(pin, facts, session) : "";
       failure.empty() && !why.empty()) {
     failure = changedFailure(options.file, why);
   }
   Json doc;
   if (failure.empty()) {
-    doc = report(session, facts, options, &error);
+    doc = report(session, facts, losses, options, &error);
     failure = error.empty() ? "" : options.file + ": " + error;
   }
   if (!failure.empty()) {

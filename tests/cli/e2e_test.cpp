@@ -249,7 +249,7 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   EXPECT_EQ(order, (std::vector<std::string>{"file", "size", "coordinateSystem", "geoTransform",
                                              "cornerCoordinates", "wgs84Extent", "bands",
                                              "elevation", "sampleSpacing", "missingSamples",
-                                             "cells", "plugin", "host"}));
+                                             "losses", "cells", "plugin", "host"}));
   EXPECT_EQ(doc["file"], ded);
   EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
   EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);

@@ -1,0 +1,128 @@
+#include "cli/elevation/losses.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "cli/formats/int16_image.h"
+#include "ded/open_files.h"
+#include "ded/placement.h"
+
+namespace elvhost {
+
+namespace {
+
+constexpr int64_t kChunkSamples = int64_t{1} << 20;
+
+using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
+
+void countSamples(const uint16_t *stored, size_t count, int16_t low, int16_t high, Losses *losses) {
+  int64_t below = 0, above = 0, voids = 0;
+  int16_t lowest = INT16_MAX, highest = INT16_MIN;
+  for (size_t i = 0; i < count; ++i) {
+    const int16_t value = dedDecodeSample(stored[i]);
+    if (value == kInt16NoData) {
+      ++voids;
+      continue;
+    }
+    below += value < low ? 1 : 0;
+    above += value > high ? 1 : 0;
+    lowest = std::min(lowest, value);
+    highest = std::max(highest, value);
+  }
+  const int64_t valued = static_cast<int64_t>(count) - voids;
+  if (valued > 0) {
+    losses->lowest = losses->valued > 0 ? std::min(losses->lowest, lowest) : lowest;
+    losses->highest = losses->valued > 0 ? std::max(losses->highest, highest) : highest;
+  }
+  losses->samplesBelow += below;
+  losses->samplesAbove += above;
+  losses->voids += voids;
+  losses->valued += valued;
+}
+
+std::string plural(int64_t count, const char *one, const char *many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+} // namespace
+
+bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses,
+                 std::string *error) {
+  *losses = Losses{};
+  const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
+  if (!stream) {
+    *error = "cannot open it again";
+    return false;
+  }
+  const DedInput input = dedStdioInput(stream.get());
+  const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  std::vector<uint16_t> chunk;
+  for (const CellFacts &cell : facts.cells) {
+    const DedPlacement placement = dedPlaceCell(facts.image, cell.header);
+    losses->cellsNotShown += placement.shown ? 0 : 1;
+    losses->cellsClipped += placement.clipped ? 1 : 0;
+    losses->missing += cell.missing;
+    const int64_t held = cell.samples - cell.missing;
+    if (held <= 0 || !input.seek(input.context, cell.offset)) {
+      continue;
+    }
+    chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
+    for (int64_t done = 0; done < held;) {
+      const size_t want = static_cast<size_t>(std::min(held - done, kChunkSamples));
+      const size_t got =
+          input.read(input.context, chunk.data(), want * DED_SAMPLE_SIZE) / DED_SAMPLE_SIZE;
+      countSamples(chunk.data(), got, low, high, losses);
+      done += static_cast<int64_t>(want);
+      if (got < want) {
+        break; // the file shrank: the checks after the reading say so
+      }
+    }
+  }
+  return true;
+}
+
+bool greyOverVoids(const FileFacts &facts, const Losses &losses) {
+  const int32_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  if (low == kInt16NoData) {
+    return true;
+  }
+  return losses.voids > 0 && losses.valued > 0 && low < losses.lowest &&
+         int64_t{losses.lowest} - low > (int64_t{high} - low) / 2;
+}
+
+std::vector<std::string> lossWarnings(const FileFacts &facts, const Losses &losses, bool int16) {
+  std::vector<std::string> lines;
+  const int32_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  if (losses.cellsNotShown > 0 || losses.cellsClipped > 0) {
+    lines.push_back("of its " + plural(static_cast<int64_t>(facts.cells.size()), "cell", "cells") +
+                    ", the image cannot show " + std::to_string(losses.cellsNotShown) +
+                    " and shows " + std::to_string(losses.cellsClipped) + " clipped");
+  }
+  if (losses.missing > 0) {
+    lines.push_back("the file ends " + plural(losses.missing, "sample", "samples") + " short; " +
+                    (int16 ? "they are NoData" : "they are shown as elevation 0"));
+  }
+  if (int16) {
+    return lines;
+  }
+  if (losses.samplesBelow > 0 || losses.samplesAbove > 0) {
+    lines.push_back(
+        plural(losses.samplesBelow + losses.samplesAbove, "sample lies", "samples lie") +
+        " outside the header's elevations " + std::to_string(low) + ".." + std::to_string(high) +
+        " m (" + std::to_string(losses.samplesBelow) + " below, shown as grey 0; " +
+        std::to_string(losses.samplesAbove) + " above, shown as grey 255)");
+  }
+  if (losses.voids > 0) {
+    lines.push_back(plural(losses.voids, "sample is a void", "samples are voids") +
+                    " (-32768), shown as grey 0");
+  }
+  if (greyOverVoids(facts, losses)) {
+    lines.push_back("the grey levels spread over the void marker -32768 (elevations " +
+                    std::to_string(low) + ".." + std::to_string(high) +
+                    " m): --type int16 keeps the elevations themselves");
+  }
+  return lines;
+}
+
+} // namespace elvhost

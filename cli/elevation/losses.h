@@ -1,0 +1,42 @@
+// What the host's grey picture of a DED file loses, counted from the file
+// itself through ded/'s walk and placement: cells the image cannot show or
+// shows clipped, samples outside the header's elevation range (clamped to
+// grey 0 or 255), the file's voids, samples the file is too short to hold.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/file_facts.h"
+
+namespace elvhost {
+
+struct Losses {
+  int64_t cellsNotShown = 0;       // cells no sample of which lands in the image
+  int64_t cellsClipped = 0;        // cells shown in part
+  int64_t samplesBelow = 0;        // below the header's minimum (not voids): grey 0
+  int64_t samplesAbove = 0;        // above its maximum: grey 255
+  int64_t voids = 0;               // samples holding the void marker -32768
+  int64_t missing = 0;             // samples past the end of the file
+  int64_t valued = 0;              // samples read that are not voids
+  int16_t lowest = 0, highest = 0; // of those, when there are any
+};
+
+// Counts over every cell's block as the file holds it, through name (the
+// file facts were read from, and described). False, with the reason in
+// error, when it does not open.
+bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses,
+                 std::string *error);
+
+// The grey levels spread over the void marker: the header's minimum is
+// -32768, or voids lie below every real elevation while the levels under the
+// lowest of them are more than half of all.
+bool greyOverVoids(const FileFacts &facts, const Losses &losses);
+
+// The losses as warnings for convert, one line each, without the
+// "warning: FILE: " they get; int16: the elevations are written, so only
+// what they lose (cells, missing samples) is said.
+std::vector<std::string> lossWarnings(const FileFacts &facts, const Losses &losses, bool int16);
+
+} // namespace elvhost
