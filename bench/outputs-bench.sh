@@ -166,10 +166,11 @@ int16_commands=(
   "'$tool' convert '$ded' '$work/e16.tif' --type int16 -q"
   "gdal_translate -q -ot Int16 -co TILED=YES -co COMPRESS=DEFLATE -co PREDICTOR=2 '$work/grid.bil' '$work/g16.tif'"
 )
+int16_outputs=(e16.tif g16.tif)
 int16_times=("" "")
 for run in $(seq "$runs"); do
   for i in 0 1; do
-    rm -f "$work"/[eg]16.tif*
+    rm -f "$work/${int16_outputs[$i]}"*
     t0=$(date +%s.%N)
     bash -c "${int16_commands[$i]}"
     t1=$(date +%s.%N)

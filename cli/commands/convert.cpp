@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "cli/commands/commands.h"
@@ -196,6 +197,12 @@ int runConvert(const ConvertOptions &options) {
   const GeoView &g = session.geo();
   const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
 
+  // What the image loses, counted from the same file beside the import, and
+  // checked with it.
+  std::optional<LossCount> counting;
+  if (!options.quiet) {
+    counting.emplace(pin.name(), facts);
+  }
   PixelBuffer buffer;
   ElevationRaster elevations;
   if (options.int16) {
@@ -232,9 +239,8 @@ int runConvert(const ConvertOptions &options) {
       return kExitFailure;
     }
   }
-  // What the image loses, counted from the same file before it is checked.
   Losses losses;
-  if (!options.quiet && !countLosses(pin.name(), facts, &losses, &error)) {
+  if (counting && !counting->wait(&losses, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }

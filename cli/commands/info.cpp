@@ -89,6 +89,7 @@ Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) 
     extent.push_back(pair(x, y));
   }
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  const ElevationScale scale = elevationScaleFor(low, high);
   const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
   const double sx = image.xSpacing, sy = image.ySpacing;
   Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
@@ -129,10 +130,12 @@ Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) 
            {{{"band", 1},
              {"type", "Byte"},
              {"colorInterpretation", "Gray"},
-             {"minimum", number(low)},
-             {"maximum", number(high)},
-             {"offset", number(low)},
-             {"scale", number((high - low) / kGreyLevels)},
+             {"minimum", number(QV_GREY_LOW)},
+             {"maximum", number(QV_GREY_HIGH)},
+             {"offset", number(scale.offset)},
+             {"scale", number(scale.scale)},
+             {"elevationMinimum", number(low)},
+             {"elevationMaximum", number(high)},
              {"unit", "metre"}}}},
           {"elevation",
            {{"minimum", number(low)},

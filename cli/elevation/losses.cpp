@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 #include "cli/formats/int16_image.h"
 #include "ded/open_files.h"
@@ -16,19 +17,19 @@ constexpr int64_t kChunkSamples = int64_t{1} << 20;
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
+// Branch-free, so the compiler runs it several samples at a time: this
+// pass reads the whole file beside the import.
 void countSamples(const uint16_t *stored, size_t count, int16_t low, int16_t high, Losses *losses) {
   int64_t below = 0, above = 0, voids = 0;
   int16_t lowest = INT16_MAX, highest = INT16_MIN;
   for (size_t i = 0; i < count; ++i) {
     const int16_t value = dedDecodeSample(stored[i]);
-    if (value == kInt16NoData) {
-      ++voids;
-      continue;
-    }
-    below += value < low ? 1 : 0;
+    const bool isVoid = value == kInt16NoData;
+    voids += isVoid ? 1 : 0;
+    below += (value < low && !isVoid) ? 1 : 0;
     above += value > high ? 1 : 0;
-    lowest = std::min(lowest, value);
-    highest = std::max(highest, value);
+    lowest = std::min(lowest, isVoid ? int16_t{INT16_MAX} : value);
+    highest = std::max(highest, value); // a void is the least value: never the highest but alone
   }
   const int64_t valued = static_cast<int64_t>(count) - voids;
   if (valued > 0) {
@@ -80,6 +81,26 @@ bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses
     }
   }
   return true;
+}
+
+LossCount::LossCount(const std::string &name, const FileFacts &facts) {
+  const auto count = [this, &name, &facts] {
+    counted_ = countLosses(name, facts, &losses_, &error_);
+  };
+  try {
+    thread_ = std::jthread(count);
+  } catch (const std::system_error &) {
+    count();
+  }
+}
+
+bool LossCount::wait(Losses *losses, std::string *error) {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+  *losses = losses_;
+  *error = error_;
+  return counted_;
 }
 
 bool greyOverVoids(const FileFacts &facts, const Losses &losses) {

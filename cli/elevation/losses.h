@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/file_facts.h"
@@ -28,6 +29,23 @@ struct Losses {
 // error, when it does not open.
 bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses,
                  std::string *error);
+
+// countLosses on a thread of its own, beside the import (the plug-in's
+// callbacks stay on the caller's thread), or on the caller's when no thread
+// starts. name and facts must outlive it; it is joined at the latest when
+// it ends.
+class LossCount {
+public:
+  LossCount(const std::string &name, const FileFacts &facts);
+  // Waits for the count: countLosses's result.
+  bool wait(Losses *losses, std::string *error);
+
+private:
+  Losses losses_;
+  std::string error_;
+  bool counted_ = false;
+  std::jthread thread_; // last: joined before the results go
+};
 
 // The grey levels spread over the void marker: the header's minimum is
 // -32768, or voids lie below every real elevation while the levels under the

@@ -4,7 +4,8 @@ namespace elvhost {
 
 ElevationScale elevationScaleFor(double minElevation, double maxElevation) {
   constexpr double kTopGrey = 255;
-  return {(maxElevation - minElevation) / kTopGrey, minElevation};
+  const double step = (maxElevation - minElevation) / kTopGrey;
+  return {step, minElevation + step / 2};
 }
 
 } // namespace elvhost

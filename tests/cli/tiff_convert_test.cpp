@@ -74,15 +74,16 @@ TEST_P(ConvertToTiff, CarriesTheGeoreferenceScaleAndPixelsInsideTheFile) {
   const double expected[6] = {w[4] - 0.5 * w[0] - 0.5 * w[2], w[0], w[2],
                               w[5] - 0.5 * w[1] - 0.5 * w[3], w[1], w[3]};
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_NEAR(info["geoTransform"][i].get<double>(), expected[i], 1e-9 * (1 + std::abs(expected[i])))
+    EXPECT_NEAR(info["geoTransform"][i].get<double>(), expected[i],
+                1e-9 * (1 + std::abs(expected[i])))
         << "term " << i;
   }
   const std::string wkt = info["coordinateSystem"]["wkt"].get<std::string>();
   const std::string code = "ID[\"EPSG\"," + std::to_string(c.epsg) + "]]";
   EXPECT_EQ(wkt.rfind(code), wkt.size() - code.size()) << wkt;
-  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), c.file.minElevation);
-  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(),
-                   (c.file.maxElevation - c.file.minElevation) / 255.0);
+  const double step = (c.file.maxElevation - c.file.minElevation) / 255.0;
+  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), c.file.minElevation + step / 2);
+  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(), step);
 
   const std::string back = at("back.pgm");
   ASSERT_EQ(std::system(("gdal_translate -q -of PNM '" + at("a.tif") + "' '" + back + "'").c_str()),
