@@ -14,6 +14,7 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
 #include "cli/host/host_session.h"
+#include "ded/describe.h"
 
 namespace {
 
@@ -95,109 +96,105 @@ int usageError(const CLI::App &app, const CLI::ParseError &error,
   return usageFailure(command != nullptr ? command->get_name() : "", message);
 }
 
-int run(int argc, char **argv) {
-  CLI::App app("Drives the Elvarin importer plug-in as the host application does.", "elvarin-host");
-  app.formatter(std::make_shared<HelpFormat>());
-  app.set_help_flag("-h,--help", "this text");
-  app.footer("Every command takes --help. Exit status 0 on success; on failure non-zero,\n"
-             "with one line on standard error saying what went wrong.");
-  app.set_version_flag(
-      "--version", [argv] { return versionText(argv[0]); },
-      "print the versions of elvarin-host and of the plug-in it loads");
-  const char *const pluginHelp =
-      "the plug-in library (default: the one beside elvarin-host, or in ../lib)";
+const char *const kPluginHelp =
+    "the plug-in library (default: the one beside elvarin-host, or in ../lib)";
 
-  InfoOptions info;
-  CLI::App *infoCommand =
-      app.add_subcommand("info", "a DED file as GIS tools see it, and what the host learns");
-  infoCommand->footer(
+CLI::App *addInfoCommand(CLI::App *app, InfoOptions *info) {
+  CLI::App *command =
+      app->add_subcommand("info", "a DED file as GIS tools see it, and what the host learns");
+  command->footer(
       "From the file's headers: size, coordinate system, geotransform, corners, WGS 84\n"
       "extent, elevations and their grey levels, spacing, cells. Then what the plug-in\n"
       "tells the host: texture, geo-reference, control points, each callback's status.");
-  infoCommand->add_option("FILE.ded", info.file, "the DED file")->required();
-  infoCommand->add_flag("--json", info.json,
-                        "print the same as JSON, keys as gdalinfo -json names them\n"
-                        "(schema: docs/info.schema.json)");
-  infoCommand->add_option("--plugin", info.plugin, pluginHelp)->type_name("PATH");
+  command->add_option("FILE.ded", info->file, "the DED file")->required();
+  command->add_flag("--json", info->json,
+                    "print the same as JSON, keys as gdalinfo -json names them\n"
+                    "(schema: docs/info.schema.json)");
+  command->add_option("--plugin", info->plugin, kPluginHelp)->type_name("PATH");
+  return command;
+}
 
-  ConvertOptions convert;
-  CLI::App *convertCommand =
-      app.add_subcommand("convert", "the grey image, with world file, .prj and .aux.xml");
-  convertCommand->footer(
+// paths receives the DED files and, for a single conversion, the image.
+CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
+                            std::vector<std::string> *paths) {
+  CLI::App *command =
+      app->add_subcommand("convert", "the grey image, with world file, .prj and .aux.xml");
+  command->footer(
       "Imports FILE.ded as the host does and writes the 8-bit grey image (PNG, or\n"
       "binary PGM, or tiled GeoTIFF), a world file (.pgw for PNG, .wld otherwise), the\n"
       "coordinate system (.prj) and a GDAL auxiliary file (.aux.xml). All are written\n"
       "under temporary names and renamed at the end, so a failed run leaves nothing.\n"
       "With --output-dir, each file's outputs are written so, several files at once;\n"
       "the exit status is 1 when any file failed, the others being written all the same.");
-  std::vector<std::string> convertPaths;
-  convertCommand
-      ->add_option("FILE.ded", convertPaths,
+  command
+      ->add_option("FILE.ded", *paths,
                    "the DED file and the image to write (OUT.png, OUT.pgm or OUT.tif);\n"
                    "with --output-dir, any number of DED files")
       ->required();
-  convertCommand
-      ->add_option("--output-dir", convert.outputDir,
+  command
+      ->add_option("--output-dir", convert->outputDir,
                    "convert every FILE.ded into DIR/<its stem>.<format>, created if\n"
                    "missing; two inputs of one stem are refused")
       ->type_name("DIR");
-  convertCommand
-      ->add_option("--format", convert.format,
+  command
+      ->add_option("--format", convert->format,
                    "the image format, whatever the output's extension\n"
                    "(with --output-dir, png unless given)")
       ->type_name("FORMAT")
       ->check(saying(CLI::IsMember({"png", "pgm", "tif"}), [](const std::string &format) {
         return "--format must be png, pgm or tif, not " + format;
       }));
-  convertCommand
-      ->add_option("-j,--jobs", convert.jobs,
+  command
+      ->add_option("-j,--jobs", convert->jobs,
                    "with --output-dir: files converted at once, each in a process of its own "
                    "(default: one a core)")
       ->type_name("N")
       ->transform(saying(kDecimal & CLI::Range(1, 256), [](const std::string &) {
         return std::string("--jobs must be a whole number from 1 to 256");
       }));
-  convertCommand->add_flag("--progress", convert.progress,
-                           "show the progress line even when standard error is not a\n"
-                           "terminal (on a terminal it shows for work over a second)");
-  convertCommand->add_flag("-q,--quiet", convert.quiet,
-                           "no progress line, warning or batch summary; errors, and\n"
-                           "--stats when asked for, still print");
-  convertCommand->add_flag("--as-host", convert.asHost,
-                           "keep the host's row order (first row at the southern edge);\n"
-                           "by default the image is written north-up");
-  convertCommand
+  command->add_flag("--progress", convert->progress,
+                    "show the progress line even when standard error is not a\n"
+                    "terminal (on a terminal it shows for work over a second)");
+  command->add_flag("-q,--quiet", convert->quiet,
+                    "no progress line, warning or batch summary; errors, and\n"
+                    "--stats when asked for, still print");
+  command->add_flag("--as-host", convert->asHost,
+                    "keep the host's row order (first row at the southern edge);\n"
+                    "by default the image is written north-up");
+  command
       ->add_option_function<std::string>(
-          "--georef", [&convert](const std::string &how) { convert.hostGeoref = how == "host"; },
+          "--georef", [convert](const std::string &how) { convert->hostGeoref = how == "host"; },
           "samples (default): each pixel centred on its sample, the sample\n"
           "spacing apart; host: the host's reading of the three control points")
       ->type_name("samples|host")
       ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
         return "--georef must be samples or host, not " + how;
       }));
-  convertCommand
+  command
       ->add_option_function<std::string>(
-          "--type", [&convert](const std::string &type) { convert.int16 = type == "int16"; },
+          "--type", [convert](const std::string &type) { convert->int16 = type == "int16"; },
           "grey (default): the host's 8-bit picture; int16: the elevations as\n"
           "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
       ->type_name("grey|int16")
       ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
         return "--type must be grey or int16, not " + type;
       }));
-  convertCommand->add_flag("--stats", convert.stats,
-                           "print the time of each phase and the peak memory on stderr");
-  convertCommand->add_option("--plugin", convert.plugin, pluginHelp)->type_name("PATH");
+  command->add_flag("--stats", convert->stats,
+                    "print the time of each phase and the peak memory on stderr");
+  command->add_option("--plugin", convert->plugin, kPluginHelp)->type_name("PATH");
+  return command;
+}
 
-  SampleOptions sample;
-  CLI::App *sampleCommand = app.add_subcommand("sample", "synthetic terrain as a DED file");
-  sampleCommand->footer("Hills, valleys and ridges, the same bytes on every machine, written as a\n"
-                        "stream so that even a very large file needs little memory.");
-  sampleCommand->add_option("OUT.ded", sample.output, "the DED file to write")->required();
-  sampleCommand->add_flag("--progress", sample.progress,
-                          "show the progress line even when standard error is not a terminal");
-  sampleCommand->add_flag("-q,--quiet", sample.quiet, "no progress line");
-  sampleCommand
-      ->add_option("--kind", sample.kind,
+CLI::App *addSampleCommand(CLI::App *app, SampleOptions *sample) {
+  CLI::App *command = app->add_subcommand("sample", "synthetic terrain as a DED file");
+  command->footer("Hills, valleys and ridges, the same bytes on every machine, written as a\n"
+                  "stream so that even a very large file needs little memory.");
+  command->add_option("OUT.ded", sample->output, "the DED file to write")->required();
+  command->add_flag("--progress", sample->progress,
+                    "show the progress line even when standard error is not a terminal");
+  command->add_flag("-q,--quiet", sample->quiet, "no progress line");
+  command
+      ->add_option("--kind", sample->kind,
                    "geographic: one cell of N x N samples over 7..8 E, 46..47 N\n"
                    "utm: one cell of N x N samples 30 m apart, from 500000 E,\n"
                    "5000000 N in --zone and --hemisphere\n"
@@ -208,8 +205,8 @@ int run(int argc, char **argv) {
       ->check(saying(CLI::IsMember({"geographic", "utm", "mosaic"}), [](const std::string &kind) {
         return "--kind must be geographic, utm or mosaic, not " + kind;
       }));
-  sampleCommand
-      ->add_option("--size", sample.side,
+  command
+      ->add_option("--size", sample->side,
                    "samples per side, 2.." + std::to_string(kMaxSampleSide) +
                        "; for a mosaic 1 + 1024 x cells per side")
       ->type_name("N")
@@ -217,19 +214,58 @@ int run(int argc, char **argv) {
       ->transform(saying(kDecimal & CLI::Range(2, kMaxSampleSide), [](const std::string &) {
         return "--size must be a whole number from 2 to " + std::to_string(kMaxSampleSide);
       }));
-  sampleCommand->add_option("--zone", sample.zone, "UTM zone, 1..60")
+  const std::string zones = std::to_string(DED_MAX_UTM_ZONE);
+  command->add_option("--zone", sample->zone, "UTM zone, 1.." + zones)
       ->type_name("Z")
       ->capture_default_str()
-      ->transform(saying(kDecimal & CLI::Range(1, 60), [](const std::string &zone) {
-        return "--zone must be a whole number from 1 to 60, not " + zone;
-      }));
-  sampleCommand->add_option("--hemisphere", sample.hemisphere, "UTM hemisphere, N or S")
+      ->transform(
+          saying(kDecimal & CLI::Range(1, DED_MAX_UTM_ZONE), [zones](const std::string &zone) {
+            return "--zone must be a whole number from 1 to " + zones + ", not " + zone;
+          }));
+  command->add_option("--hemisphere", sample->hemisphere, "UTM hemisphere, N or S")
       ->type_name("N|S")
       ->capture_default_str()
       ->check(saying(CLI::IsMember({"N", "S"}), [](const std::string &letter) {
         return "--hemisphere must be N or S, not " + letter;
       }));
+  return command;
+}
 
+// convert with its paths: a batch with --output-dir, else one DED file and
+// its image.
+int runConvertCommand(ConvertOptions convert, const std::vector<std::string> &paths,
+                      const std::string &takes) {
+  if (!convert.outputDir.empty()) {
+    convert.inputs = paths;
+    return runBatch(convert);
+  }
+  if (paths.size() != 2) {
+    return usageFailure("convert", paths.size() > 2
+                                       ? "convert takes a DED file and an output image, or "
+                                         "DED files and --output-dir"
+                                       : takes);
+  }
+  convert.input = paths[0];
+  convert.output = paths[1];
+  return runConvert(convert);
+}
+
+int run(int argc, char **argv) {
+  CLI::App app("Drives the Elvarin importer plug-in as the host application does.", "elvarin-host");
+  app.formatter(std::make_shared<HelpFormat>());
+  app.set_help_flag("-h,--help", "this text");
+  app.footer("Every command takes --help. Exit status 0 on success; on failure non-zero,\n"
+             "with one line on standard error saying what went wrong.");
+  app.set_version_flag(
+      "--version", [argv] { return versionText(argv[0]); },
+      "print the versions of elvarin-host and of the plug-in it loads");
+  InfoOptions info;
+  ConvertOptions convert;
+  std::vector<std::string> convertPaths;
+  SampleOptions sample;
+  CLI::App *infoCommand = addInfoCommand(&app, &info);
+  CLI::App *convertCommand = addConvertCommand(&app, &convert, &convertPaths);
+  CLI::App *sampleCommand = addSampleCommand(&app, &sample);
   const std::map<const CLI::App *, std::string> takes = {
       {infoCommand, "info takes one DED file"},
       {convertCommand, "convert takes a DED file and an output image"},
@@ -250,19 +286,7 @@ int run(int argc, char **argv) {
   }
   if (convertCommand->parsed()) {
     convert.plugin = pluginPath(convert.plugin, argv[0]);
-    if (!convert.outputDir.empty()) {
-      convert.inputs = convertPaths;
-      return runBatch(convert);
-    }
-    if (convertPaths.size() != 2) {
-      return usageFailure("convert", convertPaths.size() > 2
-                                         ? "convert takes a DED file and an output image, or "
-                                           "DED files and --output-dir"
-                                         : takes.at(convertCommand));
-    }
-    convert.input = convertPaths[0];
-    convert.output = convertPaths[1];
-    return runConvert(convert);
+    return runConvertCommand(convert, convertPaths, takes.at(convertCommand));
   }
   if (sampleCommand->parsed()) {
     return runSample(sample);

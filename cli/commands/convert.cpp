@@ -20,8 +20,8 @@
 #include "cli/file_facts.h"
 #include "cli/formats/grey_image.h"
 #include "cli/formats/image_output.h"
-#include "cli/geo/elevation_scale.h"
-#include "cli/geo/georef.h"
+#include "cli/formats/side_files.h"
+#include "cli/geo/georeference.h"
 #include "cli/host/host_session.h"
 #include "cli/host/pinned_file.h"
 #include "cli/host/same_file.h"
@@ -57,6 +57,54 @@ PixelBuffer allocatePixels(size_t bytes) {
     }
   }
   return PixelBuffer(static_cast<uint8_t *>(std::malloc(bytes)));
+}
+
+// The host's buffer for the image get-info described (its size already
+// found usable): height rows, each as wide as the host's row width for the
+// texture's type and sample size. False, with the reason in error, when
+// get-info left these unusable or there is no memory.
+bool hostImage(const TextureView &texture, GreyImage *image, PixelBuffer *buffer,
+               std::string *error) {
+  if (!texture.type || !texture.sampleSize) {
+    *error = "the plug-in reported no texture type or sample size";
+    return false;
+  }
+  image->width = *texture.width;
+  image->height = *texture.height;
+  int32_t padding = 0;
+  image->rowStride = qvGetImageRowWidth(image->width, *texture.sampleSize, *texture.type, &padding);
+  if (image->rowStride < image->width) {
+    *error = "the host's row width " + std::to_string(image->rowStride) +
+             " is below the image width " + std::to_string(image->width);
+    return false;
+  }
+  *buffer =
+      allocatePixels(static_cast<size_t>(image->height) * static_cast<size_t>(image->rowStride));
+  if (!*buffer) {
+    *error = "out of memory for a " + std::to_string(image->width) + " x " +
+             std::to_string(image->height) + " image";
+    return false;
+  }
+  image->pixels = buffer->get();
+  return true;
+}
+
+// The map from the host's pixels to file coordinates: the samples' places,
+// or with hostGeoref the host's reading of the control points (which must
+// be usable either way). False, with the reason in error, otherwise.
+bool chooseAffine(const GeoView &geo, const FileFacts &facts, bool hostGeoref, Affine *affine,
+                  std::string *error) {
+  if (!hostAffine(geo, affine, error)) {
+    return false;
+  }
+  if (!hostGeoref) {
+    if (!facts.described) {
+      *error = facts.problem;
+      return false;
+    }
+    *affine = sampleAffine(facts.image);
+  }
+  return true;
 }
 
 // For --stats: the wall time of each phase, then the total and the process's
@@ -176,33 +224,20 @@ int runConvert(const ConvertOptions &options) {
     reportFailure(input + ": the plug-in reported no usable image size");
     return kExitFailure;
   }
-  GreyImage image;
-  image.width = *texture.width;
-  image.height = *texture.height;
-
   Affine affine;
-  if (!hostAffine(session.geo(), &affine, &error)) {
+  if (!chooseAffine(session.geo(), facts, options.hostGeoref, &affine, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
-  if (!options.hostGeoref) {
-    if (!facts.described) {
-      reportFailure(input + ": " + facts.problem);
-      return kExitFailure;
-    }
-    affine = sampleAffine(facts.image);
-  }
-  Crs crs;
-  std::string crsProblem;
-  const GeoView &g = session.geo();
-  const bool haveCrs = crsFor(g.projection, g.utmZone, g.utmHemisphere, &crs, &crsProblem);
-
   // What the image loses, counted from the same file beside the import, and
   // checked with it.
   std::optional<LossCount> counting;
   if (!options.quiet) {
     counting.emplace(pin.name(), facts);
   }
+  GreyImage image;
+  image.width = *texture.width;
+  image.height = *texture.height;
   PixelBuffer buffer;
   ElevationRaster elevations;
   if (options.int16) {
@@ -215,22 +250,10 @@ int runConvert(const ConvertOptions &options) {
       return kExitFailure;
     }
   } else {
-    // The host's buffer: height rows, each as wide as the host's row width.
-    int32_t padding = 0;
-    image.rowStride = qvGetImageRowWidth(image.width, 8, 2, &padding);
-    if (image.rowStride < image.width) {
-      reportFailure(input + ": the host's row width " + std::to_string(image.rowStride) +
-                    " is below the image width " + std::to_string(image.width));
+    if (!hostImage(texture, &image, &buffer, &error)) {
+      reportFailure(input + ": " + error);
       return kExitFailure;
     }
-    buffer =
-        allocatePixels(static_cast<size_t>(image.height) * static_cast<size_t>(image.rowStride));
-    if (!buffer) {
-      reportFailure(input + ": out of memory for a " + std::to_string(image.width) + " x " +
-                    std::to_string(image.height) + " image");
-      return kExitFailure;
-    }
-    image.pixels = buffer.get();
     timer.mark("describe");
 
     if (!session.getImage(buffer.get())) {
@@ -257,16 +280,19 @@ int runConvert(const ConvertOptions &options) {
     reportFailure("warning: " + input + ": " + warning);
   }
 
-  const WorldFile world = worldFileFor(affine, image.height, northUp);
-  // The grey levels' elevations, from the file's own statistics: the host
-  // learns only the grey range.
-  const ElevationScale elevation =
-      elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation);
-  const ElevationScale *scale = facts.described && !options.int16 ? &elevation : nullptr;
+  // The coordinate system as the plug-in told the host; the grey levels'
+  // elevations from the file's own statistics, the host learning only the
+  // grey range (the elevations themselves need none).
+  const GeoView &g = session.geo();
+  const Georeference geo = georeferenceFor(
+      worldFileFor(affine, image.height, northUp), {g.projection, g.utmZone, g.utmHemisphere},
+      facts.described && !options.int16
+          ? std::optional(
+                elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation))
+          : std::nullopt);
   const RowProgress rows = [&progress, &image](int32_t done) {
     progress.at(1, static_cast<double>(done) / image.height);
   };
-  const TiffGeoreference geo{world, haveCrs ? &crs : nullptr, scale};
   if (options.int16 ? !writeInt16GeoTiff(imageStream, elevations.image(), geo, &error, rows)
                     : !writeImage(imageStream, format, image, northUp, geo, &error, rows)) {
     line.breakLine();
@@ -275,18 +301,22 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark(std::string("write ") + imageFormatName(format));
 
-  if (!outputs.writeText(worldFilePath(output), worldFileText(world), &error) ||
-      (haveCrs && !outputs.writeText(prjPath(output), crs.esriWkt + "\n", &error)) ||
-      (haveCrs && !outputs.writeText(auxXmlPath(output), auxXmlText(crs, world, scale), &error)) ||
-      !outputs.commit(&error)) {
+  for (const SideFile &file : sideFilesFor(output, geo)) {
+    if (!outputs.writeText(file.path, file.text, &error)) {
+      line.breakLine();
+      reportFailure(error);
+      return kExitFailure;
+    }
+  }
+  if (!outputs.commit(&error)) {
     line.breakLine();
     reportFailure(error);
     return kExitFailure;
   }
   timer.mark("finish");
   line.finish();
-  if (!haveCrs && !options.quiet) {
-    reportFailure(input + ": no coordinate system written (" + crsProblem + ")");
+  if (!geo.crs && !options.quiet) {
+    reportFailure(input + ": no coordinate system written (" + geo.crsProblem + ")");
   }
   if (options.stats) {
     (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());

@@ -14,7 +14,8 @@
 #include "cli/commands/errors.h"
 #include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
-#include "cli/geo/georef.h"
+#include "cli/formats/decimal.h"
+#include "cli/geo/georeference.h"
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
 #include "cli/host/pinned_file.h"
@@ -29,7 +30,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr double kArcSecondsPerDegree = 3600.0;
-constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
 
 // Whole numbers without a ".0" (500000, as the plug-in set it).
 Json number(double value) {
@@ -40,14 +40,7 @@ Json orNull(std::optional<int32_t> value) { return value ? Json(*value) : Json()
 Json orNull(std::optional<double> value) { return value ? number(*value) : Json(); }
 Json pair(double x, double y) { return {number(x), number(y)}; }
 
-// The six numbers of a GDAL geotransform for the north-up image.
-std::vector<double> geoTransform(const Affine &affine, int32_t height) {
-  const WorldFile w = worldFileFor(affine, height, true);
-  return {w.x - 0.5 * w.xPerColumn, w.xPerColumn, w.xPerRow,
-          w.y - 0.5 * w.yPerRow,    w.yPerColumn, w.yPerRow};
-}
-
-Json numbers(const std::vector<double> &values) {
+Json numbers(const GeoTransform &values) {
   Json out = Json::array();
   for (const double v : values) {
     out.push_back(number(v));
@@ -61,11 +54,16 @@ Json numbers(const std::vector<double> &values) {
 Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
-  Crs crs;
-  if (!crsFor(image.projection, image.utmZone, image.utmHemisphere, &crs, error)) {
+  const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  const Georeference geo = georeferenceFor(worldFileFor(sampleAffine(image), image.height, true),
+                                           {image.projection, image.utmZone, image.utmHemisphere},
+                                           elevationScaleFor(low, high));
+  if (!geo.crs) {
+    *error = geo.crsProblem;
     return {};
   }
-  const std::vector<double> gt = geoTransform(sampleAffine(image), image.height);
+  const Crs &crs = *geo.crs;
+  const GeoTransform &gt = geo.transform;
   const double w = image.width, h = image.height;
   const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
                                                                         {"lowerLeft", {0, h}},
@@ -88,8 +86,6 @@ Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) 
   for (const auto &[x, y] : ring) {
     extent.push_back(pair(x, y));
   }
-  const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
-  const ElevationScale scale = elevationScaleFor(low, high);
   const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
   const double sx = image.xSpacing, sy = image.ySpacing;
   Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
@@ -132,8 +128,8 @@ Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) 
              {"colorInterpretation", "Gray"},
              {"minimum", number(QV_GREY_LOW)},
              {"maximum", number(QV_GREY_HIGH)},
-             {"offset", number(scale.offset)},
-             {"scale", number(scale.scale)},
+             {"offset", number(geo.elevation->offset)},
+             {"scale", number(geo.elevation->scale)},
              {"elevationMinimum", number(low)},
              {"elevationMaximum", number(high)},
              {"unit", "metre"}}}},
@@ -141,7 +137,7 @@ Json fileView(const FileFacts &facts, const Losses &losses, std::string *error) 
            {{"minimum", number(low)},
             {"maximum", number(high)},
             {"unit", "metre"},
-            {"metresPerGreyLevel", number((high - low) / kGreyLevels)}}},
+            {"metresPerGreyLevel", number(geo.elevation->scale)}}},
           {"sampleSpacing", spacing},
           {"missingSamples", facts.missingSamples()},
           {"losses",
@@ -171,7 +167,7 @@ Json hostView(const HostSession &session) {
   Affine affine;
   std::string ignored;
   if (t.height && hostAffine(g, &affine, &ignored)) {
-    transform = numbers(geoTransform(affine, *t.height));
+    transform = numbers(geoTransformFor(worldFileFor(affine, *t.height, true)));
   }
   return {{"texture",
            {{"width", orNull(t.width)},

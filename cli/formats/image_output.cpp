@@ -61,7 +61,7 @@ const char *imageFormatName(ImageFormat format) {
 }
 
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error, const RowProgress &progress) {
+                const Georeference &geo, std::string *error, const RowProgress &progress) {
   switch (format) {
   case ImageFormat::Png:
     return writePng(stream, image, northUp, PngSettings{}, error, progress);

@@ -33,6 +33,6 @@ const char *imageFormatName(ImageFormat format);
 // files. Returns false, with the writer's reason in error. progress hears
 // of the output rows written.
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
-                const TiffGeoreference &geo, std::string *error, const RowProgress &progress = {});
+                const Georeference &geo, std::string *error, const RowProgress &progress = {});
 
 } // namespace elvhost

@@ -9,9 +9,10 @@
 #include <cstring>
 #include <functional>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "cli/formats/parallel.h"
 
 namespace elvhost {
 
@@ -143,9 +144,9 @@ uint32_t levelBufferBytes(int level) {
 
 // Compresses a strip, handing the compressed bytes to sink as they come, and
 // sets strip->done. Returns false, with the reason in strip->error, when
-// ISA-L or sink fails. Throws nothing, so it can run as a thread of its own.
+// ISA-L or sink fails. Throws nothing, so a failure stays with its strip.
 // Adds the rows it compresses to rowsDone; report, when given, hears the
-// total after each batch (the caller's thread only, so only one strip has it).
+// total after each batch (given only on the calling thread).
 bool compressStrip(const GreyImage &image, bool northUp, const PngSettings &settings, Strip *strip,
                    const Sink &sink, std::atomic<int32_t> *rowsDone,
                    const RowProgress *report) noexcept {
@@ -212,7 +213,7 @@ int32_t stripCount(const GreyImage &image, const PngSettings &settings) {
     return std::min(settings.strips, image.height);
   }
   const int64_t bytes = (int64_t{image.width} + 1) * image.height;
-  const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const int64_t cores = std::max(1u, std::jthread::hardware_concurrency());
   return static_cast<int32_t>(
       std::max<int64_t>(1, std::min({cores, int64_t{kMaxStrips}, bytes / kMinStripBytes})));
 }
@@ -250,34 +251,26 @@ bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const Png
       return true;
     };
   };
-  // The first strip goes straight into the file while the others are
-  // compressed beside it; a strip whose thread will not start waits its turn.
+  // The first strip goes straight into the file, after the header, while the
+  // others are compressed beside it; progress is heard on this thread only.
   std::atomic<int32_t> rowsDone{0};
-  std::vector<std::thread> threads;
-  threads.reserve(strips.size());
-  std::vector<Strip *> waiting;
-  for (size_t i = 1; i < strips.size(); ++i) {
+  bool headerWritten = false;
+  parallelFor(strips.size(), static_cast<unsigned>(strips.size()), [&](size_t i, unsigned worker) {
     Strip *strip = &strips[i];
-    try {
-      threads.emplace_back([&image, northUp, &settings, strip, &keep, &rowsDone] {
-        (void)compressStrip(image, northUp, settings, strip, keep(strip), &rowsDone, nullptr);
-      });
-    } catch (const std::system_error &) {
-      waiting.push_back(strip);
+    const RowProgress *report = worker == 0 ? &progress : nullptr;
+    if (i != 0) {
+      (void)compressStrip(image, northUp, settings, strip, keep(strip), &rowsDone, report);
+      return;
     }
-  }
-  bool ok =
-      writeHeader(&writer, image) && writer.imageData(kZlibHeader, sizeof kZlibHeader) &&
-      compressStrip(
-          image, northUp, settings, &strips[0],
-          [&writer](const uint8_t *data, size_t size) { return writer.imageData(data, size); },
-          &rowsDone, &progress);
-  for (Strip *strip : waiting) {
-    ok = ok && compressStrip(image, northUp, settings, strip, keep(strip), &rowsDone, &progress);
-  }
-  for (std::thread &thread : threads) {
-    thread.join();
-  }
+    headerWritten =
+        writeHeader(&writer, image) && writer.imageData(kZlibHeader, sizeof kZlibHeader);
+    const Sink toFile = [&writer](const uint8_t *data, size_t size) {
+      return writer.imageData(data, size);
+    };
+    (void)(headerWritten &&
+           compressStrip(image, northUp, settings, strip, toFile, &rowsDone, report));
+  });
+  bool ok = headerWritten && strips[0].done;
   uLong adler = strips[0].adler;
   // The zlib stream's Adler-32 over all strips' filtered bytes.
   for (size_t i = 1; ok && i < strips.size(); ++i) {

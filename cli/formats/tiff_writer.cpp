@@ -7,15 +7,17 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include "cli/formats/decimal.h"
+#include "cli/formats/parallel.h"
 
 namespace elvhost {
 
@@ -168,38 +170,23 @@ bool setImageTags(TIFF *tif, const TiffLayout &image) {
 // The pixel grid's place in the model: a pixel size and the top-left
 // corner's position for an image whose rows run south and columns east
 // without rotation, the full affine matrix for any other.
-bool setTransformTags(TIFF *tif, const WorldFile &w) {
-  const double cornerX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
-  const double cornerY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
-  if (w.xPerRow == 0 && w.yPerColumn == 0 && w.xPerColumn > 0 && w.yPerRow < 0) {
-    double scale[3] = {w.xPerColumn, -w.yPerRow, 0};
+bool setTransformTags(TIFF *tif, const GeoTransform &t) {
+  const auto &[cornerX, xPerColumn, xPerRow, cornerY, yPerColumn, yPerRow] = t;
+  if (xPerRow == 0 && yPerColumn == 0 && xPerColumn > 0 && yPerRow < 0) {
+    double scale[3] = {xPerColumn, -yPerRow, 0};
     double tiepoint[6] = {0, 0, 0, cornerX, cornerY, 0};
     return TIFFSetField(tif, TIFFTAG_GEOPIXELSCALE, 3, scale) != 0 &&
            TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tiepoint) != 0;
   }
-  double matrix[16] = {w.xPerColumn,
-                       w.xPerRow,
-                       0,
-                       cornerX,
-                       w.yPerColumn,
-                       w.yPerRow,
-                       0,
-                       cornerY,
-                       0,
-                       0,
-                       0,
-                       0,
-                       0,
-                       0,
-                       0,
-                       1};
+  double matrix[16] = {xPerColumn, xPerRow, 0, cornerX, yPerColumn, yPerRow, 0, cornerY,
+                       0,          0,       0, 0,       0,          0,       0, 1};
   return TIFFSetField(tif, TIFFTAG_GEOTRANSMATRIX, 16, matrix) != 0;
 }
 
 // Without a coordinate system there are no keys at all: a key directory
 // without a model type reads as a broken coordinate system.
-bool setGeoKeys(TIFF *tif, const Crs *crs) {
-  if (crs == nullptr) {
+bool setGeoKeys(TIFF *tif, const std::optional<Crs> &crs) {
+  if (!crs) {
     return true;
   }
   GTIF *keys = GTIFNew(tif);
@@ -281,28 +268,6 @@ void predictTile16(const Int16Image &image, uint32_t t, uint8_t *tile) {
 // Fills a tile's bytes, as TIFF stores them before compression, from tile t.
 using TilePredictor = std::function<void(uint32_t t, uint8_t *tile)>;
 
-// One compressor and tile buffer per thread; a round's tiles are taken in
-// turn from `next`.
-struct TileRound {
-  const TilePredictor *predict = nullptr;
-  size_t tileBytes = 0;
-  uint32_t first = 0, end = 0;                      // the round's tiles
-  std::atomic<uint32_t> next{0};                    // the next tile to take
-  std::vector<std::vector<uint8_t>> *out = nullptr; // by tile - first, sized to the bound
-  std::vector<size_t> *sizes = nullptr;             // compressed bytes; 0: failed
-};
-
-// Compresses tiles of the round until none are left. Throws nothing, so it
-// can run as a thread of its own.
-void compressTiles(TileRound *round, libdeflate_compressor *compressor, uint8_t *tile) noexcept {
-  for (uint32_t t = round->next++; t < round->end; t = round->next++) {
-    (*round->predict)(t, tile);
-    std::vector<uint8_t> &out = (*round->out)[t - round->first];
-    (*round->sizes)[t - round->first] =
-        libdeflate_zlib_compress(compressor, tile, round->tileBytes, out.data(), out.size());
-  }
-}
-
 struct FreeCompressor {
   void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
 };
@@ -319,7 +284,7 @@ bool writeTiles(TIFF *tif, const TiffLayout &image, const TilePredictor &predict
   const uint32_t across = (width + kTileSide - 1) / kTileSide;
   const uint32_t tiles = across * ((height + kTileSide - 1) / kTileSide);
   const unsigned threads =
-      std::clamp(std::thread::hardware_concurrency(), 1u, std::min(kMaxThreads, tiles));
+      std::clamp(std::jthread::hardware_concurrency(), 1u, std::min(kMaxThreads, tiles));
   std::vector<Compressor> compressors;
   std::vector<std::vector<uint8_t>> scratch(threads, std::vector<uint8_t>(tileBytes));
   for (unsigned i = 0; i < threads; ++i) {
@@ -334,28 +299,15 @@ bool writeTiles(TIFF *tif, const TiffLayout &image, const TilePredictor &predict
                                         std::vector<uint8_t>(bound));
   std::vector<size_t> sizes(out.size());
   for (uint32_t first = 0; first < tiles; first += kTilesPerRound) {
-    TileRound round;
-    round.predict = &predict;
-    round.tileBytes = tileBytes;
-    round.first = first;
-    round.end = std::min(tiles, first + kTilesPerRound);
-    round.next = first;
-    round.out = &out;
-    round.sizes = &sizes;
-    // A thread that will not start leaves its share to the others.
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < threads; ++i) {
-      try {
-        helpers.emplace_back(compressTiles, &round, compressors[i].get(), scratch[i].data());
-      } catch (const std::system_error &) {
-        break;
-      }
-    }
-    compressTiles(&round, compressors[0].get(), scratch[0].data());
-    for (std::thread &helper : helpers) {
-      helper.join();
-    }
-    for (uint32_t t = round.first; t < round.end; ++t) {
+    const uint32_t end = std::min(tiles, first + kTilesPerRound);
+    // One compressor and tile buffer per worker.
+    parallelFor(end - first, threads, [&](size_t i, unsigned worker) {
+      const auto t = static_cast<uint32_t>(first + i);
+      predict(t, scratch[worker].data());
+      sizes[i] = libdeflate_zlib_compress(compressors[worker].get(), scratch[worker].data(),
+                                          tileBytes, out[i].data(), out[i].size());
+    });
+    for (uint32_t t = first; t < end; ++t) {
       const size_t size = sizes[t - first];
       if (size == 0) {
         *error = "libdeflate could not compress a tile";
@@ -366,18 +318,18 @@ bool writeTiles(TIFF *tif, const TiffLayout &image, const TilePredictor &predict
       }
     }
     if (progress) {
-      progress(static_cast<int32_t>(
-          std::min<uint64_t>(height, uint64_t{round.end} / across * kTileSide)));
+      progress(
+          static_cast<int32_t>(std::min<uint64_t>(height, uint64_t{end} / across * kTileSide)));
     }
   }
   return true;
 }
 
 // Writes a tiled GeoTIFF of the layout's size and samples, predict giving
-// each tile's bytes; gdalMetadata and noData, when not empty, go into GDAL's
-// tags.
+// each tile's bytes, with geo's transform and coordinate system;
+// gdalMetadata and noData, when not empty, go into GDAL's tags.
 bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &predict,
-               const TiffGeoreference &geo, const std::string &gdalMetadata, const char *noData,
+               const Georeference &geo, const std::string &gdalMetadata, const char *noData,
                std::string *error, const RowProgress &progress) {
   if (image.width <= 0 || image.height <= 0) {
     *error = "the image is empty";
@@ -402,7 +354,7 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
                                 closeProc, sizeProc, mapProc, unmapProc, options);
   TIFFOpenOptionsFree(options);
   bool ok = tif != nullptr;
-  ok = ok && setImageTags(tif, image) && setTransformTags(tif, geo.world) &&
+  ok = ok && setImageTags(tif, image) && setTransformTags(tif, geo.transform) &&
        setGeoKeys(tif, geo.crs);
   if (ok && !gdalMetadata.empty()) {
     ok = TIFFSetField(tif, kGdalMetadataTag, gdalMetadata.c_str()) != 0;
@@ -426,17 +378,16 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
 
 } // namespace
 
-bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp,
-                  const TiffGeoreference &geo, std::string *error, const RowProgress &progress) {
+bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const Georeference &geo,
+                  std::string *error, const RowProgress &progress) {
   const TilePredictor predict = [&image, northUp](uint32_t t, uint8_t *tile) {
     predictTile(image, northUp, t, tile);
   };
   return writeTiff(stream, {image.width, image.height, false}, predict, geo,
-                   geo.elevation != nullptr ? gdalMetadataXml(*geo.elevation) : "", nullptr, error,
-                   progress);
+                   geo.elevation ? gdalMetadataXml(*geo.elevation) : "", nullptr, error, progress);
 }
 
-bool writeInt16GeoTiff(std::FILE *stream, const Int16Image &image, const TiffGeoreference &geo,
+bool writeInt16GeoTiff(std::FILE *stream, const Int16Image &image, const Georeference &geo,
                        std::string *error, const RowProgress &progress) {
   const TilePredictor predict = [&image](uint32_t t, uint8_t *tile) {
     predictTile16(image, t, tile);

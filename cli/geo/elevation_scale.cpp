@@ -1,10 +1,12 @@
 #include "cli/geo/elevation_scale.h"
 
+#include "host/attributes.h"
+
 namespace elvhost {
 
 ElevationScale elevationScaleFor(double minElevation, double maxElevation) {
-  constexpr double kTopGrey = 255;
-  const double step = (maxElevation - minElevation) / kTopGrey;
+  constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
+  const double step = (maxElevation - minElevation) / kGreyLevels;
   return {step, minElevation + step / 2};
 }
 

@@ -1,13 +1,11 @@
 #include "cli/geo/georef.h"
 
-#include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
-#include <utility>
 
 #include "ded/area.h"
-#include "ded/header.h"
+#include "ded/cells.h"
+#include "ded/describe.h"
+#include "host/attributes.h"
 
 namespace elvhost {
 
@@ -76,154 +74,12 @@ WorldFile worldFileFor(const Affine &m, int32_t height, bool northUp) {
   return w;
 }
 
-namespace {
-
-// The shortest decimal that reads back as the same double, without an exponent.
-std::string formatFixed(double value) {
-  if (value == 0) {
-    return "0"; // and never "-0"
-  }
-  char text[400]; // holds any double in fixed form
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return std::string(text, result.ptr);
-}
-
-const char *const kEsriGeographic =
-    R"(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],)"
-    R"(PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])";
-
-const char *const kOgcGeographicBody =
-    R"(GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563,)"
-    R"(AUTHORITY["EPSG","7030"]],AUTHORITY["EPSG","6326"]],PRIMEM["Greenwich",0,)"
-    R"(AUTHORITY["EPSG","8901"]],UNIT["degree",0.0174532925199433,AUTHORITY["EPSG","9122"]])";
-
-// text with every "{name}" in it replaced by its value.
-std::string filled(std::string text,
-                   std::initializer_list<std::pair<std::string, std::string>> values) {
-  for (const auto &[name, value] : values) {
-    for (size_t at = text.find(name); at != std::string::npos;
-         at = text.find(name, at + value.size())) {
-      text.replace(at, name.size(), value);
-    }
-  }
-  return text;
-}
-
-// The same map as a world file, anchored at the top-left pixel's outer corner.
-std::string geoTransformText(const WorldFile &w) {
+GeoTransform geoTransformFor(const WorldFile &w) {
+  // The top-left pixel's outer corner lies half a pixel back along its row
+  // and half a row back from its centre.
   const double originX = w.x - 0.5 * w.xPerColumn - 0.5 * w.xPerRow;
   const double originY = w.y - 0.5 * w.yPerColumn - 0.5 * w.yPerRow;
-  std::string text;
-  for (double v : {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow}) {
-    text += (text.empty() ? "" : ", ") + formatShortest(v);
-  }
-  return text;
-}
-
-std::string xmlEscaped(const std::string &text) {
-  std::string out;
-  for (const char ch : text) {
-    const char *entity = ch == '"'   ? "&quot;"
-                         : ch == '&' ? "&amp;"
-                         : ch == '<' ? "&lt;"
-                         : ch == '>' ? "&gt;"
-                                     : nullptr;
-    out += entity != nullptr ? std::string(entity) : std::string(1, ch);
-  }
-  return out;
-}
-
-} // namespace
-
-std::string formatShortest(double value) {
-  // Plain decimals where they stay short, so 500000 is not "5e+05".
-  const double magnitude = std::fabs(value);
-  if (value == 0 || (magnitude >= 1e-5 && magnitude < 1e15)) {
-    return formatFixed(value);
-  }
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
-std::string worldFileText(const WorldFile &w) {
-  std::string text;
-  for (double v : {w.xPerColumn, w.yPerColumn, w.xPerRow, w.yPerRow, w.x, w.y}) {
-    text += formatFixed(v) + "\n";
-  }
-  return text;
-}
-
-bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
-            std::optional<int32_t> hemisphere, Crs *crs, std::string *error) {
-  if (!projection) {
-    *error = "the plug-in set no projection";
-    return false;
-  }
-  if (*projection == PROJ_GEOGRAPHIC) {
-    crs->epsg = kEpsgWgs84;
-    crs->name = "WGS 84";
-    crs->esriWkt = kEsriGeographic;
-    crs->ogcWkt = std::string(kOgcGeographicBody) +
-                  R"(,AXIS["Latitude",NORTH],AXIS["Longitude",EAST],AUTHORITY["EPSG","4326"]])";
-    crs->latitudeFirst = true;
-    return true;
-  }
-  if (*projection != 4) {
-    *error = "unknown projection code " + std::to_string(*projection);
-    return false;
-  }
-  if (!zone || *zone < 1 || *zone > 60) {
-    *error = zone ? "UTM zone " + std::to_string(*zone) + " is not 1..60"
-                  : "the plug-in set no UTM zone";
-    return false;
-  }
-  if (!hemisphere || (*hemisphere != 0 && *hemisphere != 1)) {
-    *error = "the plug-in set no UTM hemisphere (0 south, 1 north)";
-    return false;
-  }
-  const bool north = *hemisphere == DED_HEMISPHERE_NORTH;
-  crs->epsg = (north ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
-  crs->name = "WGS 84 / UTM zone " + std::to_string(*zone) + (north ? "N" : "S");
-  const std::initializer_list<std::pair<std::string, std::string>> values = {
-      {"{zone}", std::to_string(*zone) + (north ? "N" : "S")},
-      {"{name}", crs->name},
-      {"{epsg}", std::to_string(crs->epsg)},
-      {"{meridian}", std::to_string(6 * *zone - 183)},
-      {"{northing}", north ? "0" : "10000000"},
-      {"{esriGeographic}", kEsriGeographic},
-      {"{ogcGeographic}", kOgcGeographicBody}};
-  crs->esriWkt = filled(
-      R"(PROJCS["WGS_1984_UTM_Zone_{zone}",{esriGeographic},PROJECTION["Transverse_Mercator"],)"
-      R"(PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",{northing}.0],)"
-      R"(PARAMETER["Central_Meridian",{meridian}.0],PARAMETER["Scale_Factor",0.9996],)"
-      R"(PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])",
-      values);
-  crs->ogcWkt = filled(
-      R"(PROJCS["{name}",{ogcGeographic},AUTHORITY["EPSG","4326"]],)"
-      R"(PROJECTION["Transverse_Mercator"],PARAMETER["latitude_of_origin",0],)"
-      R"(PARAMETER["central_meridian",{meridian}],PARAMETER["scale_factor",0.9996],)"
-      R"(PARAMETER["false_easting",500000],PARAMETER["false_northing",{northing}],)"
-      R"(UNIT["metre",1,AUTHORITY["EPSG","9001"]],AXIS["Easting",EAST],AXIS["Northing",NORTH],)"
-      R"(AUTHORITY["EPSG","{epsg}"]])",
-      values);
-  crs->latitudeFirst = false;
-  return true;
-}
-
-std::string auxXmlText(const Crs &crs, const WorldFile &world, const ElevationScale *elevation) {
-  // The image's columns and rows are easting and northing, longitude and
-  // latitude: say so where the authority's axis order differs.
-  const char *mapping = crs.latitudeFirst ? "2,1" : "1,2";
-  std::string band;
-  if (elevation != nullptr) {
-    band = "  <PAMRasterBand band=\"1\">\n    <Offset>" + formatShortest(elevation->offset) +
-           "</Offset>\n    <Scale>" + formatShortest(elevation->scale) +
-           "</Scale>\n  </PAMRasterBand>\n";
-  }
-  return std::string("<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"") + mapping + "\">" +
-         xmlEscaped(crs.ogcWkt) + "</SRS>\n  <GeoTransform>" + geoTransformText(world) +
-         "</GeoTransform>\n" + band + "</PAMDataset>\n";
+  return {originX, w.xPerColumn, w.xPerRow, originY, w.yPerColumn, w.yPerRow};
 }
 
 bool hostAffine(const GeoView &geo, Affine *affine, std::string *error) {
@@ -235,17 +91,5 @@ bool hostAffine(const GeoView &geo, Affine *affine, std::string *error) {
   }
   return affineFromControlPoints(*geo.points[0], *geo.points[1], *geo.points[2], affine, error);
 }
-
-std::string worldFilePath(const std::string &imagePath) {
-  std::filesystem::path path(imagePath);
-  const bool png = path.extension() == ".png" || path.extension() == ".PNG";
-  return path.replace_extension(png ? ".pgw" : ".wld").string();
-}
-
-std::string prjPath(const std::string &imagePath) {
-  return std::filesystem::path(imagePath).replace_extension(".prj").string();
-}
-
-std::string auxXmlPath(const std::string &imagePath) { return imagePath + ".aux.xml"; }
 
 } // namespace elvhost

@@ -1,33 +1,19 @@
-// Geo-referencing for GIS tools: the affine map from image to file
-// coordinates, from the samples' places or from the three control points
-// the plug-in gave the host, the world file beside the image and its
-// coordinate system as ESRI WKT (.prj) and as a GDAL auxiliary file (.aux.xml).
+// The affine map from image to file coordinates, from the samples' places or
+// from the three control points the plug-in gave the host, and the same map
+// as a world file's and as GDAL's six numbers.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
-#include "cli/geo/elevation_scale.h"
-#include "ded/describe.h"
+#include "cli/host/setter_views.h"
+
+// Declared only (ded/describe.h has it): the image writers that include
+// this header need nothing of the file.
+struct DedImageInfo;
 
 namespace elvhost {
-
-struct ControlPoint {
-  double imageX = 0, imageY = 0; // image position, pixels; (0, 0) is the host's first byte's corner
-  double fileX = 0, fileY = 0;   // file coordinates: degrees or metres
-};
-
-constexpr int kControlPoints = 3;
-
-// The geo-reference the plug-in set in geo-info; a value it never set stays
-// empty, and when it set one twice the last call counts.
-struct GeoView {
-  std::optional<int32_t> geoType, imageOrigin, projection, earthModel, utmZone, utmHemisphere,
-      controlPointCount;
-  std::array<std::optional<ControlPoint>, kControlPoints> points;
-};
 
 // fileX = a*u + b*v + c, fileY = d*u + e*v + f for an image position (u, v)
 // in the host's pixel grid: u along a row, v down the host's rows, (0, 0) the
@@ -59,49 +45,15 @@ struct WorldFile {
 // otherwise the rows are written in the host's order.
 WorldFile worldFileFor(const Affine &affine, int32_t height, bool northUp);
 
-// Six lines, each number as the shortest decimal that reads back exactly.
-std::string worldFileText(const WorldFile &world);
-
-// The shortest decimal that reads back as the same double, with an exponent
-// only for very small or very large magnitudes.
-std::string formatShortest(double value);
-
-// A coordinate system the plug-in's projection codes stand for.
-// EPSG codes: WGS 84 geographic, and the first of its UTM zones, north and
-// south (zone z is the base + z).
-constexpr int kEpsgWgs84 = 4326;
-constexpr int kEpsgUtmNorthBase = 32600;
-constexpr int kEpsgUtmSouthBase = 32700;
-
-struct Crs {
-  int epsg = 0;
-  std::string name;           // e.g. "WGS 84 / UTM zone 33N"
-  std::string esriWkt;        // what a .prj holds
-  std::string ogcWkt;         // WKT1 with authorities, as GDAL writes it
-  bool latitudeFirst = false; // the authority's axis order is latitude, longitude
-};
-
-// Projection 0 is WGS 84 geographic (EPSG 4326); projection 4 with zone
-// 1..60 is WGS 84 / UTM zone N, north (hemisphere 1, EPSG 326NN) or south
-// (hemisphere 0, EPSG 327NN). False, with the reason in error, otherwise.
-bool crsFor(std::optional<int32_t> projection, std::optional<int32_t> zone,
-            std::optional<int32_t> hemisphere, Crs *crs, std::string *error);
-
-// A GDAL PAMDataset naming the coordinate system and the geotransform, and
-// with elevation the band's scale and offset back to metres.
-std::string auxXmlText(const Crs &crs, const WorldFile &world,
-                       const ElevationScale *elevation = nullptr);
+// The same map as GDAL's geotransform: the written image's top-left outer
+// corner x, then x per column, x per row, the corner's y, y per column and
+// y per row.
+using GeoTransform = std::array<double, 6>;
+GeoTransform geoTransformFor(const WorldFile &world);
 
 // The host's reading of the geo-reference: the map through the three control
 // points. False, with the reason in error, when a point is missing or they
 // are unusable.
 bool hostAffine(const GeoView &geo, Affine *affine, std::string *error);
-
-// The world file's name for an image: .pgw beside a .png, .wld otherwise.
-std::string worldFilePath(const std::string &imagePath);
-// The image's name with its extension replaced by .prj.
-std::string prjPath(const std::string &imagePath);
-// The image's name with .aux.xml appended.
-std::string auxXmlPath(const std::string &imagePath);
 
 } // namespace elvhost

@@ -1,24 +1,23 @@
 #include "cli/geo/wgs84.h"
 
-#include <proj.h>
-
 #include <cmath>
-#include <memory>
+
+#include "cli/geo/crs.h"
+#include "cli/geo/proj_handles.h"
 
 namespace elvhost {
 
 bool toLonLat(int epsg, std::vector<std::pair<double, double>> *points, std::string *error) {
-  const std::unique_ptr<PJ_CONTEXT, PJ_CONTEXT *(*)(PJ_CONTEXT *)> context(proj_context_create(),
-                                                                           &proj_context_destroy);
+  const ProjContext context = newProjContext();
   const std::string source = "EPSG:" + std::to_string(epsg);
-  const std::unique_ptr<PJ, PJ *(*)(PJ *)> raw(
-      proj_create_crs_to_crs(context.get(), source.c_str(), "EPSG:4326", nullptr), &proj_destroy);
+  const std::string target = "EPSG:" + std::to_string(kEpsgWgs84);
+  const ProjObject raw =
+      projObject(proj_create_crs_to_crs(context.get(), source.c_str(), target.c_str(), nullptr));
   // Longitude first, as GIS tools order WGS 84 extents.
-  const std::unique_ptr<PJ, PJ *(*)(PJ *)> transform(
-      raw ? proj_normalize_for_visualization(context.get(), raw.get()) : nullptr, &proj_destroy);
+  const ProjObject transform =
+      projObject(raw ? proj_normalize_for_visualization(context.get(), raw.get()) : nullptr);
   if (!transform) {
-    *error = "PROJ cannot transform " + source + " to WGS 84: " +
-             proj_context_errno_string(context.get(), proj_context_errno(context.get()));
+    *error = "PROJ cannot transform " + source + " to WGS 84: " + projProblem(context.get());
     return false;
   }
   for (auto &[x, y] : *points) {

@@ -12,17 +12,10 @@
 #include <optional>
 #include <string>
 
-#include "cli/geo/georef.h"
+#include "cli/host/setter_views.h"
 #include "qvapilib/loader.h"
 
 namespace elvhost {
-
-// The texture attributes get-info set; a value the plug-in never set stays
-// empty, and when it set one twice the last call counts.
-struct TextureView {
-  std::optional<int32_t> width, height, type, sampleSize, transparentValue, tiled, signedFlag;
-  std::optional<double> min, max;
-};
 
 // The plug-in to load. A requested path that is a bare file name present in
 // the current folder means that file; any other goes to the system's loader

@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "cli/formats/pgm_writer.h"
+#include "cli/formats/side_files.h"
 #include "cli/geo/elevation_scale.h"
-#include "cli/geo/georef.h"
 #include "tests/cli/gdal_info.h"
 #include "tests/support/ded_writer.h"
 #include "tests/support/plain_grey.h"
@@ -51,16 +51,15 @@ TEST(AuxXmlScale, IsWhatGdalReportsForTheImage) {
   ASSERT_NE(stream, nullptr);
   ASSERT_TRUE(elvhost::writePgm(stream, {pixels, 2, 2, 2}, true, &error)) << error;
   ASSERT_EQ(std::fclose(stream), 0);
-  elvhost::Crs crs;
-  ASSERT_TRUE(elvhost::crsFor(4, 32, 1, &crs, &error)) << error;
-  const elvhost::ElevationScale scale = elvhost::elevationScaleFor(-430, 8848);
-  std::ofstream(elvhost::auxXmlPath(path))
-      << elvhost::auxXmlText(crs, {30, 0, 0, -30, 15, 45}, &scale);
+  const elvhost::Georeference geo = elvhost::georeferenceFor(
+      {30, 0, 0, -30, 15, 45}, {4, 32, 1}, elvhost::elevationScaleFor(-430, 8848));
+  ASSERT_TRUE(geo.crs) << geo.crsProblem;
+  std::ofstream(elvhost::auxXmlPath(path)) << elvhost::auxXmlText(geo);
 
   nlohmann::json info;
   ASSERT_TRUE(clitest::gdalInfo(path, &info, &error)) << error;
-  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), scale.offset);
-  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(), scale.scale);
+  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), geo.elevation->offset);
+  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(), geo.elevation->scale);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "cli/formats/side_files.h"
 #include "cli/geo/georef.h"
 
 namespace {
@@ -190,7 +191,7 @@ TEST(Crs, ProjectionCodesMapToWgs84Systems) {
                  << " hemisphere " << c.hemisphere.value_or(-1));
     elvhost::Crs crs;
     std::string error;
-    const bool ok = elvhost::crsFor(c.projection, c.zone, c.hemisphere, &crs, &error);
+    const bool ok = elvhost::crsFor({c.projection, c.zone, c.hemisphere}, &crs, &error);
     ASSERT_EQ(ok, c.epsg != 0) << error;
     if (!ok) {
       EXPECT_FALSE(error.empty());
@@ -216,11 +217,10 @@ TEST(Crs, ProjectionCodesMapToWgs84Systems) {
 }
 
 TEST(AuxXml, CarriesTheSystemEscapedAndTheGeoTransform) {
-  elvhost::Crs crs;
-  std::string error;
-  ASSERT_TRUE(elvhost::crsFor(4, 33, 1, &crs, &error));
-  const elvhost::WorldFile world{30, 0, 0, -30, 500015, 5015345};
-  const std::string xml = elvhost::auxXmlText(crs, world);
+  const elvhost::Georeference geo =
+      elvhost::georeferenceFor({30, 0, 0, -30, 500015, 5015345}, {4, 33, 1}, std::nullopt);
+  ASSERT_TRUE(geo.crs) << geo.crsProblem;
+  const std::string xml = elvhost::auxXmlText(geo);
   EXPECT_EQ(xml.rfind("<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">PROJCS[&quot;WGS 84 / "
                       "UTM zone 33N&quot;",
                       0),

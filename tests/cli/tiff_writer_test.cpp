@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -75,18 +76,19 @@ TEST_P(TiffWriter, WritesDeflatedTilesAndTheGeoreferenceGdalReads) {
       host[static_cast<size_t>(r) * c.stride + col] = pixelAt(col, r);
     }
   }
-  elvhost::Crs crs;
   std::string error;
-  const bool haveCrs =
-      c.projection >= 0 && elvhost::crsFor(c.projection, c.zone, c.hemisphere, &crs, &error);
-  const elvhost::ElevationScale elevation = elvhost::elevationScaleFor(12, 1959);
+  const elvhost::Georeference geo = elvhost::georeferenceFor(
+      c.world,
+      c.projection >= 0 ? elvhost::CrsCodes{c.projection, c.zone, c.hemisphere}
+                        : elvhost::CrsCodes{},
+      c.elevation ? std::optional(elvhost::elevationScaleFor(12, 1959)) : std::nullopt);
+  const bool haveCrs = geo.crs.has_value();
   dedtest::TempDir dir;
   const std::string path = (dir.path() / "out.tif").string();
   std::FILE *stream = std::fopen(path.c_str(), "wb");
   ASSERT_NE(stream, nullptr);
-  const bool ok = elvhost::writeGeoTiff(
-      stream, {host.data(), c.width, c.height, c.stride}, c.northUp,
-      {c.world, haveCrs ? &crs : nullptr, c.elevation ? &elevation : nullptr}, &error);
+  const bool ok = elvhost::writeGeoTiff(stream, {host.data(), c.width, c.height, c.stride},
+                                        c.northUp, geo, &error);
   ASSERT_EQ(std::fclose(stream), 0);
   ASSERT_TRUE(ok) << error;
 
@@ -131,13 +133,13 @@ TEST_P(TiffWriter, WritesDeflatedTilesAndTheGeoreferenceGdalReads) {
         << "term " << i;
   }
   const std::string wkt = info.value("/coordinateSystem/wkt"_json_pointer, std::string());
-  const std::string code = haveCrs ? "ID[\"EPSG\"," + std::to_string(crs.epsg) + "]]" : "";
+  const std::string code = haveCrs ? "ID[\"EPSG\"," + std::to_string(geo.crs->epsg) + "]]" : "";
   EXPECT_EQ(wkt.rfind(code), wkt.size() - code.size()) << wkt;
   // A band without an elevation mapping has neither term.
   EXPECT_DOUBLE_EQ(info.value("/bands/0/offset"_json_pointer, 0.0),
-                   c.elevation ? elevation.offset : 0);
+                   c.elevation ? geo.elevation->offset : 0);
   EXPECT_DOUBLE_EQ(info.value("/bands/0/scale"_json_pointer, 0.0),
-                   c.elevation ? elevation.scale : 0);
+                   c.elevation ? geo.elevation->scale : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TiffWriter, ::testing::ValuesIn(kCases),

@@ -1,0 +1,36 @@
+// The files beside a written image that GIS tools read its place from: the
+// world file, the coordinate system as ESRI WKT (.prj) and a GDAL auxiliary
+// file (.aux.xml) with the system, the geotransform and the elevation scale.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/geo/georeference.h"
+
+namespace elvhost {
+
+// The world file's name for an image: .pgw beside a .png, .wld otherwise.
+std::string worldFilePath(const std::string &imagePath);
+// The image's name with its extension replaced by .prj.
+std::string prjPath(const std::string &imagePath);
+// The image's name with .aux.xml appended.
+std::string auxXmlPath(const std::string &imagePath);
+
+// Six lines, each number as the shortest decimal that reads back exactly.
+std::string worldFileText(const WorldFile &world);
+
+// A GDAL PAMDataset naming the coordinate system and the geotransform, and
+// with an elevation scale the band's scale and offset back to metres.
+// geo must have a coordinate system.
+std::string auxXmlText(const Georeference &geo);
+
+struct SideFile {
+  std::string path, text;
+};
+
+// The side files of the image at imagePath, in the order they are written:
+// the world file, then, when geo has a coordinate system, .prj and .aux.xml.
+std::vector<SideFile> sideFilesFor(const std::string &imagePath, const Georeference &geo);
+
+} // namespace elvhost
