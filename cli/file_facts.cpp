@@ -43,7 +43,7 @@ std::string shownZone(const DedHeader &header) {
 // The reader's finding in the user's words, with the numbers that say how
 // far the file falls short. needed is the length the finding asks for.
 std::string problemText(DedFinding finding, const FileFacts &facts, int32_t cell, int64_t needed) {
-  const std::string text = dedFindingText(finding);
+  std::string text = dedFindingText(finding);
   switch (finding) {
   case DedFinding::HeaderShort:
   case DedFinding::StatisticsShort:

@@ -30,12 +30,17 @@ uint16_t loadBig16(const uint8_t *src) {
   return swap16(half);
 }
 
-// One whole record from the input: anything less is a failure.
-bool readRecord(const DedInput &input, uint8_t *bytes, size_t size, const char *message) {
+// One whole record of size bytes from the input, decoded into dest: anything
+// less is a failure, which the input is told of with message.
+template <size_t size, typename Record>
+bool readRecord(const DedInput &input, Record *dest, const char *message,
+                void (*decode)(const uint8_t *, Record *)) {
+  uint8_t bytes[size];
   if (input.read(input.context, bytes, size) != size) {
     input.readFailed(input.context, message);
     return false;
   }
+  decode(bytes, dest);
   return true;
 }
 
@@ -70,30 +75,17 @@ void dedDecodeCellHeader(const uint8_t *bytes, DedCellHeader *dest) {
 }
 
 bool dedReadHeader(const DedInput &input, DedHeader *dest) {
-  uint8_t bytes[DED_HEADER_SIZE];
-  if (!readRecord(input, bytes, sizeof bytes, "Reading ded file header")) {
-    return false;
-  }
-  dedDecodeHeader(bytes, dest);
-  return true;
+  return readRecord<DED_HEADER_SIZE>(input, dest, "Reading ded file header", dedDecodeHeader);
 }
 
 bool dedReadStatistics(const DedInput &input, DedStatistics *dest) {
-  uint8_t bytes[DED_STATISTICS_SIZE];
-  if (!readRecord(input, bytes, sizeof bytes, "Reading ded cell statistics")) {
-    return false;
-  }
-  dedDecodeStatistics(bytes, dest);
-  return true;
+  return readRecord<DED_STATISTICS_SIZE>(input, dest, "Reading ded cell statistics",
+                                         dedDecodeStatistics);
 }
 
 bool dedReadCellHeader(const DedInput &input, DedCellHeader *dest) {
-  uint8_t bytes[DED_CELL_HEADER_SIZE];
-  if (!readRecord(input, bytes, sizeof bytes, "Reading ded cell header")) {
-    return false;
-  }
-  dedDecodeCellHeader(bytes, dest);
-  return true;
+  return readRecord<DED_CELL_HEADER_SIZE>(input, dest, "Reading ded cell header",
+                                          dedDecodeCellHeader);
 }
 
 uint16_t *dedReadStoredSamples(std::FILE *stream, int32_t count, uint16_t *dest, int32_t *read) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ded/records.h"
 #include "tests/support/ded_writer.h"
 
 namespace {
@@ -203,7 +204,7 @@ bool writeCrashers(const std::string &folder) {
 
   std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(2, 2, ramp));
   files.emplace_back("seven_bytes", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7));
-  files.emplace_back("header_only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 128));
+  files.emplace_back("header_only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + DED_HEADER_SIZE));
   files.emplace_back("one_byte_of_samples",
                      std::vector<uint8_t>(bytes.begin(), bytes.begin() + 201));
 

@@ -374,6 +374,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "the cell headers are cut short: the file has 170 bytes, 200 needed", -3},
         BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
         BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
+        BadCase{"utmZoneBeyondInt32", utm(std::string(116, '9').c_str()),
+                "UTM zone 2147483647 or more is outside 1..60", -8},
         BadCase{"utmZoneMissing", utm("x"), "the UTM zone is not a number", -8},
         BadCase{"utmHemisphere", utm("33", 'Q'), "UTM hemisphere 'Q' is neither N nor S", -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });

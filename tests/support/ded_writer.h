@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ded/records.h"
+
 namespace dedtest {
 
 struct Cell {
@@ -66,11 +68,12 @@ private:
   std::filesystem::path path_;
 };
 
-// Offsets of the records in an encoded file with cellCount headers.
-constexpr size_t kHeaderBytes = 128;
-constexpr size_t kStatisticsOffset = 128;
-constexpr size_t kFirstCellOffset = 160;
-constexpr size_t kCellHeaderBytes = 40;
+// Offsets of the records in an encoded file with cellCount headers: the
+// file's layout as the encoder writes it.
+constexpr size_t kHeaderBytes = DED_HEADER_SIZE;
+constexpr size_t kStatisticsOffset = DED_HEADER_SIZE;
+constexpr size_t kFirstCellOffset = DED_FIRST_CELL_HEADER;
+constexpr size_t kCellHeaderBytes = DED_CELL_HEADER_SIZE;
 inline size_t samplesOffset(size_t headers) {
   return kFirstCellOffset + kCellHeaderBytes * headers;
 }

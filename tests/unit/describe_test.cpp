@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "plugin/describe.h"
+#include "ded/describe.h"
 #include "ded/open_files.h"
 #include "host/status.h"
+#include "plugin/describe.h"
 #include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
 #include "tests/support/host_fixture.h"
+#include "tests/support/memory_input.h"
 
 namespace {
 
@@ -29,6 +31,13 @@ protected:
     return status;
   }
 };
+
+// What ded/ finds in file's bytes, read from memory with the C library's
+// allocator.
+DedFinding findingOf(const File &file, DedImageInfo *info, DedRecords *records = nullptr) {
+  dedtest::MemoryFile memory{dedtest::encode(file)};
+  return dedDescribeInput(memory.input(), dedSystemAllocator(), info, records);
+}
 
 File twoCellMosaic() {
   File file;
@@ -98,33 +107,41 @@ TEST_F(Describe, UtmHemisphereAndZone) {
   const struct {
     std::string zone;
     char hemisphere;
-    int32_t status;
-    int32_t expectZone;
+    DedFinding finding;
+    int32_t expectZone; // as parsed, also when out of range
     int32_t expectHemisphere;
   } cases[] = {
-      {"33", 'n', DED_OK, 33, 1},
-      {"33", 'N', DED_OK, 33, 1},
-      {"1", 's', DED_OK, 1, 0},
-      {"60", 'S', DED_OK, 60, 0},
-      {"  \t+07xyz", 'N', DED_OK, 7, 1},
-      {"\n\v\f\r 9", 'S', DED_OK, 9, 0}, // every space "%d" skips
-      {"0033", 'N', DED_OK, 33, 1},
-      {std::string(114, '0') + "12", 'N', DED_OK, 12, 1}, // runs to the header's end
-      {"33", 'X', DED_ERR_BADARG, 0, 0},
-      {"33", ' ', DED_ERR_BADARG, 0, 0},
-      {"0", 'N', DED_ERR_BADARG, 0, 0},
-      {"61", 'N', DED_ERR_BADARG, 0, 0},
-      {"-5", 'N', DED_ERR_BADARG, 0, 0},
-      {"", 'N', DED_ERR_BADARG, 0, 0},
-      {"zone 5", 'N', DED_ERR_BADARG, 0, 0},
-      {"4294967329", 'N', DED_ERR_BADARG, 0, 0}, // 2^32 + 33: no wrap to 33
-      {std::string(116, '1'), 'N', DED_ERR_BADARG, 0, 0},
+      {"33", 'n', DedFinding::None, 33, 1},
+      {"33", 'N', DedFinding::None, 33, 1},
+      {"1", 's', DedFinding::None, 1, 0},
+      {"60", 'S', DedFinding::None, 60, 0},
+      {"  \t+07xyz", 'N', DedFinding::None, 7, 1},
+      {"\n\v\f\r 9", 'S', DedFinding::None, 9, 0}, // every space "%d" skips
+      {"0033", 'N', DedFinding::None, 33, 1},
+      {std::string(114, '0') + "12", 'N', DedFinding::None, 12, 1}, // runs to the header's end
+      {"33", 'X', DedFinding::BadHemisphere, 33, 0},
+      {"33", ' ', DedFinding::BadHemisphere, 33, 0},
+      {"0", 'N', DedFinding::ZoneOutOfRange, 0, 0},
+      {"61", 'N', DedFinding::ZoneOutOfRange, 61, 0},
+      {"-5", 'N', DedFinding::ZoneOutOfRange, -5, 0},
+      {"", 'N', DedFinding::ZoneNotANumber, 0, 0},
+      {"zone 5", 'N', DedFinding::ZoneNotANumber, 0, 0},
+      {"2147483647", 'N', DedFinding::ZoneOutOfRange, INT32_MAX, 0},
+      {"4294967329", 'N', DedFinding::ZoneOutOfRange, INT32_MAX, 0}, // 2^32 + 33: no wrap
+      {"-4294967329", 'N', DedFinding::ZoneOutOfRange, -INT32_MAX, 0},
+      {std::string(116, '9'), 'N', DedFinding::ZoneOutOfRange, INT32_MAX, 0},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.zone + " " + c.hemisphere);
     DedImageInfo info;
-    ASSERT_EQ(describe(dedtest::utmFile(c.zone, c.hemisphere, 5, 3), &info), c.status);
-    if (c.status == DED_OK) {
+    DedRecords records;
+    const File file = dedtest::utmFile(c.zone, c.hemisphere, 5, 3);
+    ASSERT_EQ(findingOf(file, &info, &records), c.finding);
+    int32_t zone = 0;
+    (void)dedParseZone(records.header, &zone);
+    EXPECT_EQ(zone, c.expectZone);
+    EXPECT_EQ(describe(file, &info), c.finding == DedFinding::None ? DED_OK : DED_ERR_BADARG);
+    if (c.finding == DedFinding::None) {
       EXPECT_EQ(info.projection, PROJ_UTM);
       EXPECT_EQ(info.utmZone, c.expectZone);
       EXPECT_EQ(info.utmHemisphere, c.expectHemisphere);
@@ -191,16 +208,29 @@ TEST_F(Describe, FileEndingInsideTheSecondCellHeader) {
 
 TEST_F(Describe, TruncatedAtEveryRecordBoundary) {
   const auto bytes = dedtest::encode(twoCellMosaic());
-  for (size_t size : {size_t{0}, size_t{8}, size_t{127}, size_t{128}, size_t{159}, size_t{160},
-                      size_t{199}, size_t{200}, size_t{239}}) {
-    SCOPED_TRACE(size);
-    if (size < 8) {
+  const struct {
+    size_t size;
+    DedFinding finding;
+    int32_t cell;
+  } cases[] = {{0, DedFinding::HeaderShort, -1},       {8, DedFinding::HeaderShort, -1},
+               {127, DedFinding::HeaderShort, -1},     {128, DedFinding::StatisticsShort, -1},
+               {159, DedFinding::StatisticsShort, -1}, {160, DedFinding::CellHeaderShort, 0},
+               {199, DedFinding::CellHeaderShort, 0},  {200, DedFinding::CellHeaderShort, 1},
+               {239, DedFinding::CellHeaderShort, 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.size);
+    const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(c.size));
+    dedtest::MemoryFile memory{cut};
+    DedImageInfo info;
+    DedRecords records;
+    EXPECT_EQ(dedDescribeInput(memory.input(), dedSystemAllocator(), &info, &records), c.finding);
+    EXPECT_EQ(records.cell, c.cell);
+    EXPECT_EQ(memory.failedReads, 1);
+    if (c.size < 8) {
       continue; // does not open
     }
-    DedImageInfo info;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(describeBytes({bytes.begin(), bytes.begin() + static_cast<long>(size)}, &info),
-              DED_ERR_READ);
+    EXPECT_EQ(describeBytes(cut, &info), DED_ERR_READ);
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");
   }
   DedImageInfo info;
@@ -213,64 +243,78 @@ TEST_F(Describe, UnusableHeaderValuesAreRefused) {
   const float inf = std::numeric_limits<float>::infinity();
   const struct {
     const char *name;
+    DedFinding finding;
+    int32_t cell; // the cell it is about, or -1
     std::function<void(File &)> spoil;
   } cases[] = {
-      {"NaN column count", [=](File &f) { f.cells[0].columnCount = nan; }},
-      {"negative row count", [](File &f) { f.cells[0].rowCount = -1.0f; }},
-      {"count beyond int32", [](File &f) { f.cells[1].columnCount = 3.0e9f; }},
-      {"count of exactly 2^31", [](File &f) { f.cells[1].rowCount = 2147483648.0f; }},
-      {"infinite bound", [=](File &f) { f.cells[1].xMax = inf; }},
-      {"infinite western bound of a single cell",
+      {"NaN column count", DedFinding::CellUnusable, 0,
+       [=](File &f) { f.cells[0].columnCount = nan; }},
+      {"negative row count", DedFinding::CellUnusable, 0,
+       [](File &f) { f.cells[0].rowCount = -1.0f; }},
+      {"count beyond int32", DedFinding::CellUnusable, 1,
+       [](File &f) { f.cells[1].columnCount = 3.0e9f; }},
+      {"count of exactly 2^31", DedFinding::CellUnusable, 1,
+       [](File &f) { f.cells[1].rowCount = 2147483648.0f; }},
+      {"infinite bound", DedFinding::CellUnusable, 1, [=](File &f) { f.cells[1].xMax = inf; }},
+      {"infinite western bound of a single cell", DedFinding::CellUnusable, 0,
        [=](File &f) {
          f.cellCount = 1;
          f.cells[0].xMin = -inf;
        }},
-      {"infinite eastern bound of a single cell",
+      {"infinite eastern bound of a single cell", DedFinding::CellUnusable, 0,
        [=](File &f) {
          f.cellCount = 1;
          f.cells[0].xMax = inf;
        }},
-      {"NaN bound", [=](File &f) { f.cells[0].yMin = nan; }},
-      {"NaN spacing in a later cell", [=](File &f) { f.cells[1].ySpacing = nan; }},
-      {"zero first spacing", [](File &f) { f.cells[0].xSpacing = 0.0f; }},
-      {"negative first spacing", [](File &f) { f.cells[0].ySpacing = -300.0f; }},
-      {"negative first spacing over no extent",
+      {"NaN bound", DedFinding::CellUnusable, 0, [=](File &f) { f.cells[0].yMin = nan; }},
+      {"NaN spacing in a later cell", DedFinding::CellUnusable, 1,
+       [=](File &f) { f.cells[1].ySpacing = nan; }},
+      {"zero first spacing", DedFinding::SpacingUnusable, -1,
+       [](File &f) { f.cells[0].xSpacing = 0.0f; }},
+      {"negative first spacing", DedFinding::SpacingUnusable, -1,
+       [](File &f) { f.cells[0].ySpacing = -300.0f; }},
+      {"negative first spacing over no extent", DedFinding::SpacingUnusable, -1,
        [](File &f) {
          f.cells[0].xSpacing = -300.0f;
          for (dedtest::Cell &cell : f.cells) {
            cell.xMin = cell.xMax = 10.0f;
          }
        }},
-      {"mosaic wider than int32", [](File &f) { f.cells[0].xSpacing = 1.0e-6f; }},
-      {"inverted bounds",
+      {"mosaic wider than int32", DedFinding::SizeUnusable, -1,
+       [](File &f) { f.cells[0].xSpacing = 1.0e-6f; }},
+      {"inverted bounds", DedFinding::SizeUnusable, -1,
        [](File &f) {
          f.cells[0].xMin = 20.0f;
          f.cells[1].xMin = 20.0f;
        }},
-      {"inverted y bounds",
+      {"inverted y bounds", DedFinding::SizeUnusable, -1,
        [](File &f) {
          f.cells[0].yMin = 47.0f;
          f.cells[1].yMin = 47.0f;
        }},
       // 12.000213 / (0.00020116924 / 36000) = 2147483647.24: 2^31 columns.
-      {"mosaic of exactly 2^31 columns",
+      {"mosaic of exactly 2^31 columns", DedFinding::SizeUnusable, -1,
        [](File &f) {
          f.cells[0].xMin = 0.0f;
          f.cells[0].xSpacing = 0.00020116924f;
          f.cells[1].xMax = 12.000213f;
        }},
-      {"raster beyond int32 bytes",
+      {"raster beyond int32 bytes", DedFinding::ImageTooLarge, -1,
        [](File &f) {
          f.cells[0].xSpacing = 1.0f;
          f.cells[0].ySpacing = 1.0f;
        }},
-      {"cell array beyond int32 bytes", [](File &f) { f.cellCount = INT32_MAX; }},
+      {"cell array beyond int32 bytes", DedFinding::TooManyCells, -1,
+       [](File &f) { f.cellCount = INT32_MAX; }},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     File file = twoCellMosaic();
     c.spoil(file);
     DedImageInfo info;
+    DedRecords records;
+    EXPECT_EQ(findingOf(file, &info, &records), c.finding);
+    EXPECT_EQ(records.cell, c.cell);
     EXPECT_EQ(describe(file, &info), DED_ERR_BADARG);
   }
   File huge = dedtest::geographicFile(2, 2);

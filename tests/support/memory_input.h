@@ -1,0 +1,44 @@
+// A file's bytes in memory as the DED reader's input, as a program that does
+// not read through a C stream drives it; a record that does not read is
+// counted, not printed.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "ded/input.h"
+
+namespace dedtest {
+
+struct MemoryFile {
+  std::vector<uint8_t> bytes;
+  size_t position = 0;
+  int failedReads = 0;
+
+  DedInput input() {
+    return DedInput{
+        this,
+        [](void *self, void *dest, size_t wanted) {
+          MemoryFile &f = *static_cast<MemoryFile *>(self);
+          const size_t n = std::min(wanted, f.bytes.size() - f.position);
+          if (n > 0) { // an empty file has no data() to copy from
+            std::memcpy(dest, f.bytes.data() + f.position, n);
+          }
+          f.position += n;
+          return n;
+        },
+        [](void *self, int64_t offset) {
+          MemoryFile &f = *static_cast<MemoryFile *>(self);
+          f.position = std::min(static_cast<size_t>(offset), f.bytes.size());
+          return true;
+        },
+        [](void *self) {
+          return static_cast<int64_t>(static_cast<MemoryFile *>(self)->bytes.size());
+        },
+        [](void *self, const char *) { ++static_cast<MemoryFile *>(self)->failedReads; }};
+  }
+};
+
+} // namespace dedtest

@@ -1,0 +1,87 @@
+// The walk over the cells' blocks: where each starts, how many of its
+// samples the file holds, and the first block that cannot be read.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ded/blocks.h"
+
+namespace {
+
+DedCellHeader cell(float columns, float rows) {
+  DedCellHeader header{};
+  header.columnCount = columns;
+  header.rowCount = rows;
+  return header;
+}
+
+TEST(CellBlocks, OffsetsMissingSamplesAndTheFirstFinding) {
+  constexpr int64_t kAll = INT64_MAX;
+  constexpr float kWidest = 2147483520.0f; // the largest usable count
+  constexpr int64_t kMost = int64_t{2147483520} * 2147483520;
+  // Two cells of 3 x 2 samples: blocks at 240 and 252, ending at 264.
+  const std::vector<DedCellHeader> two = {cell(3, 2), cell(3, 2)};
+  const struct {
+    const char *name;
+    std::vector<DedCellHeader> cells;
+    int64_t fileSize;
+    int64_t limit;
+    std::vector<int64_t> missing;
+    DedFinding finding;
+    int32_t cell;
+    int64_t end;
+  } cases[] = {
+      {"whole", two, 264, kAll, {0, 0}, DedFinding::None, -1, 264},
+      {"cut in the first block", two, 246, kAll, {3, 6}, DedFinding::BlockPastEnd, 1, 264},
+      {"cut inside a sample", two, 245, kAll, {4, 6}, DedFinding::BlockPastEnd, 1, 264},
+      {"half a sample of the second", two, 253, kAll, {0, 6}, DedFinding::BlockPastEnd, 1, 264},
+      {"one sample of the second", two, 254, kAll, {0, 5}, DedFinding::None, -1, 264},
+      {"cut before any block", two, 200, kAll, {6, 6}, DedFinding::BlockPastEnd, 0, 264},
+      {"a cell without samples",
+       {cell(0, 2), cell(3, 2)},
+       252,
+       kAll,
+       {0, 0},
+       DedFinding::CellEmpty,
+       0,
+       252},
+      {"fractional counts hold more",
+       {cell(2.5f, 3), cell(3, 2)},
+       266,
+       6,
+       {0, 0},
+       DedFinding::CellTooLarge,
+       0,
+       266},
+      {"larger than the limit", two, 264, 5, {0, 0}, DedFinding::CellTooLarge, 0, 264},
+      {"claims of 2^62 samples do not wrap",
+       {cell(kWidest, kWidest), cell(kWidest, kWidest)},
+       264,
+       kAll,
+       {kMost - 12, kMost},
+       DedFinding::BlockPastEnd,
+       1,
+       INT64_MAX - 1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto count = static_cast<int32_t>(c.cells.size());
+    int32_t failed = -1;
+    int64_t end = 0;
+    EXPECT_EQ(dedCheckBlocks(c.cells.data(), count, c.fileSize, c.limit, &failed, &end), c.finding);
+    EXPECT_EQ(failed, c.cell);
+    EXPECT_EQ(end, c.end);
+    DedBlockWalk walk = dedStartBlockWalk(c.cells.data(), count, c.fileSize, c.limit);
+    DedCellBlock block;
+    int64_t offset = 160 + 40 * int64_t{count};
+    for (size_t i = 0; i < c.missing.size(); ++i) {
+      ASSERT_TRUE(dedNextBlock(&walk, &block));
+      EXPECT_EQ(block.offset, offset) << i;
+      EXPECT_EQ(block.missing, c.missing[i]) << i;
+      offset += block.bytes;
+    }
+    EXPECT_FALSE(dedNextBlock(&walk, &block));
+  }
+}
+
+} // namespace

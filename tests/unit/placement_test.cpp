@@ -1,0 +1,98 @@
+// Where a cell's block lands in the image, the area the image shows and its
+// geotransform, and the elevations copied to an int16 window by the same
+// placement as the grey levels.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ded/area.h"
+#include "ded/placement.h"
+#include "image/place.h"
+
+namespace {
+
+TEST(Placement, ClipsToTheImageAndDropsCellsThatLieNowhere) {
+  const struct {
+    int64_t column, row;
+    bool shown, clipped;
+    int64_t firstColumn, endColumn, firstRow, endRow;
+  } cases[] = {
+      {0, 0, true, false, 0, 3, 0, 2},   {1, 1, true, false, 0, 3, 0, 2},
+      {-1, 1, true, true, 1, 3, 0, 2},   {2, 2, true, true, 0, 2, 0, 1},
+      {4, 0, false, false, 0, -0, 0, 2}, {0, -2, false, false, 0, 3, 2, 2},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.column) + "," + std::to_string(c.row));
+    const DedPlacement p = dedClipBlock(3, 2, c.column, c.row, 4, 3);
+    EXPECT_EQ(p.shown, c.shown);
+    EXPECT_EQ(p.clipped, c.clipped);
+    if (c.shown) {
+      EXPECT_EQ(p.firstColumn, c.firstColumn);
+      EXPECT_EQ(p.endColumn, c.endColumn);
+      EXPECT_EQ(p.firstRow, c.firstRow);
+      EXPECT_EQ(p.endRow, c.endRow);
+    }
+  }
+  DedImageInfo info{};
+  info.width = 4;
+  info.height = 3;
+  DedCellHeader zeroSpacing{};
+  zeroSpacing.xMin = 1.0f;
+  zeroSpacing.columnCount = 3;
+  zeroSpacing.rowCount = 2;
+  EXPECT_FALSE(dedPlaceCell(info, zeroSpacing).shown);
+}
+
+TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
+  // A 3 x 2 block at image column -1, row 1 of a 4 x 3 image: its column j
+  // lands on image column j - 1, its rows on image rows 1 and 2.
+  std::vector<uint16_t> block;
+  for (int value : {10, 11, 20, 21, 30, 31}) {
+    block.push_back(dedEncodeSample(static_cast<int16_t>(value)));
+  }
+  const DedPlacement placed = dedClipBlock(3, 2, -1, 1, 4, 3);
+  constexpr int16_t kNone = -32768;
+  std::vector<int16_t> up(12, kNone);
+  dedPlaceInt16(block.data(), 0, 3, placed, {up.data(), 0, 4, 3, 4, true});
+  EXPECT_EQ(up, (std::vector<int16_t>{21, 31, kNone, kNone, 20, 30, kNone, kNone, kNone, kNone,
+                                      kNone, kNone}));
+  // Image columns 1..2 only, south first, from a block that holds only the
+  // placed block's column 2.
+  std::vector<int16_t> window(6, 7);
+  const DedInt16Window columns{window.data(), 1, 2, 3, 2, false};
+  dedFillInt16(columns, kNone);
+  dedPlaceInt16(block.data() + 4, 2, 1, placed, columns);
+  EXPECT_EQ(window, (std::vector<int16_t>{kNone, kNone, 30, kNone, 31, kNone}));
+}
+
+TEST(Area, SeveralUtmCellsShowTheFirstCellsSizeFromTheMinima) {
+  DedImageInfo info{};
+  info.projection = PROJ_UTM;
+  info.cellCount = 2;
+  info.width = 5;
+  info.height = 3;
+  info.xMin = 400000.0f;
+  info.yMin = 3000000.0f;
+  info.xMax = 600240.0f;
+  info.yMax = 4000240.0f;
+  info.xSpacing = 30.0f;
+  info.ySpacing = 30.0f;
+  const DedArea area = dedImageArea(info);
+  EXPECT_EQ(area.xMax, 400120.0);
+  EXPECT_EQ(area.yMax, 3000060.0);
+  double gt[6];
+  dedGeoTransform(info, gt);
+  EXPECT_EQ(std::vector<double>(gt, gt + 6),
+            (std::vector<double>{399985.0, 30.0, 0.0, 3000075.0, 0.0, -30.0}));
+  info.cellCount = 1; // one cell shows its bounds
+  EXPECT_EQ(dedImageArea(info).yMax, 4000240.0);
+  info.projection = PROJ_GEOGRAPHIC;
+  info.cellCount = 2;
+  info.xSpacing = 300.0f; // 1/120 degree
+  info.ySpacing = 300.0f;
+  dedGeoTransform(info, gt);
+  EXPECT_EQ(gt[1], 300.0 / 36000.0);
+  EXPECT_EQ(gt[3], 4000240.0 + gt[1] / 2) << "the bounds, half a pixel out";
+}
+
+} // namespace
