@@ -277,7 +277,7 @@ int runConvert(const ConvertOptions &options) {
   for (const std::string &warning :
        options.quiet ? std::vector<std::string>{} : lossWarnings(facts, losses, options.int16)) {
     line.breakLine();
-    reportFailure("warning: " + input + ": " + warning);
+    reportFailure(std::string("warning: ").append(input).append(": ").append(warning));
   }
 
   // The coordinate system as the plug-in told the host; the grey levels'

@@ -1,6 +1,7 @@
 #include "cli/host/same_file.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "cli/geo/georef.h"
 #include "ded/area.h"
@@ -9,8 +10,11 @@ namespace elvhost {
 
 namespace {
 
+// The records hold no padding; their floats are compared as the bytes the
+// file gave them, so a NaN read twice is the same and -0 is not 0.
 template <typename T> bool sameBytes(const T &a, const T &b) {
-  return std::memcmp(&a, &b, sizeof(T)) == 0;
+  static_assert(std::is_trivially_copyable_v<T>);
+  return std::memcmp(&a, &b, sizeof(T)) == 0; // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 bool sameCells(const std::vector<CellFacts> &a, const std::vector<CellFacts> &b) {
