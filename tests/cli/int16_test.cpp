@@ -208,7 +208,14 @@ TEST_F(Int16Convert, OnlyGeoTiffHoldsElevations) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--type int16 writes only GeoTIFF"), std::string::npos) << r.err;
   }
+  EXPECT_EQ(run({"convert", ded, "--output-dir", at("out"), "--type", "int16", "--format", "png"})
+                .exitCode,
+            2);
   EXPECT_EQ(clitest::namesIn(work.path()), std::vector<std::string>{"in.ded"});
+  // A batch's elevations are GeoTIFFs unless told otherwise.
+  ASSERT_EQ(run({"convert", ded, "--output-dir", at("out"), "--type", "int16", "-q"}).exitCode, 0);
+  EXPECT_EQ(clitest::namesIn(at("out")),
+            (std::vector<std::string>{"in.prj", "in.tif", "in.tif.aux.xml", "in.wld"}));
 }
 
 } // namespace
