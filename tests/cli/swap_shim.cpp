@@ -5,9 +5,9 @@
 // ELVARIN_SWAP_TARGET  the input's path
 // ELVARIN_SWAP_WITH    the file whose bytes go in its place
 // ELVARIN_SWAP_BACK    the input's own bytes, put back at every other event
-// ELVARIN_SWAP_MODE    "rename": the event is an open of the input (by its path or a
+// ELVARIN_SWAP_MODE    "rename": the event is an open() of the input (by its path or a
 //                      /proc/self/fd name), and a copy is renamed over the path;
-//                      "rewrite": the event is a seek to the start of any stream,
+//                      "rewrite": the event is an fseeko to the start of any stream,
 //                      and the input is overwritten in place
 // ELVARIN_SWAP_AT      n: only the n-th event (from 1); 0: every event, alternating
 //                      between WITH and BACK
@@ -27,7 +27,6 @@ namespace {
 
 using OpenFn = int (*)(const char *, int, ...);
 using SeekFn = int (*)(std::FILE *, off_t, int);
-using SeekLongFn = int (*)(std::FILE *, long, int);
 
 int eventCount = 0;
 thread_local bool busy = false;
@@ -117,12 +116,6 @@ extern "C" {
 ELVARIN_SWAP_OPEN(open)   // NOLINT(clang-analyzer-valist.Uninitialized)
 ELVARIN_SWAP_OPEN(open64) // NOLINT(clang-analyzer-valist.Uninitialized)
 
-std::FILE *fopen(const char *path, const char *mode) {
-  opening(path);
-  using FopenFn = std::FILE *(*)(const char *, const char *);
-  return reinterpret_cast<FopenFn>(dlsym(RTLD_NEXT, "fopen"))(path, mode);
-}
-
 int fseeko(std::FILE *stream, off_t offset, int whence) {
   if (offset == 0 && whence == SEEK_SET) {
     event("rewrite");
@@ -135,13 +128,6 @@ int fseeko64(std::FILE *stream, off_t offset, int whence) {
     event("rewrite");
   }
   return reinterpret_cast<SeekFn>(dlsym(RTLD_NEXT, "fseeko64"))(stream, offset, whence);
-}
-
-int fseek(std::FILE *stream, long offset, int whence) {
-  if (offset == 0 && whence == SEEK_SET) {
-    event("rewrite");
-  }
-  return reinterpret_cast<SeekLongFn>(dlsym(RTLD_NEXT, "fseek"))(stream, offset, whence);
 }
 
 } // extern "C"
