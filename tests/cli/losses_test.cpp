@@ -68,8 +68,9 @@ TEST_P(Losses, ConvertWarnsAndInfoCounts) {
 
   const auto warned = [&](const std::vector<std::string> &expected, const std::string &err) {
     std::vector<std::string> lines;
+    lines.reserve(expected.size());
     for (const std::string &text : expected) {
-      lines.push_back("elvarin-host: warning: " + ded + ": " + text);
+      lines.push_back(std::string("elvarin-host: warning: ").append(ded).append(": ").append(text));
     }
     EXPECT_EQ(clitest::linesOf(err), lines);
   };

@@ -70,7 +70,7 @@ protected:
     for (const auto &[name, value] : env) {
       setenv(name, value.c_str(), 1);
     }
-    const clitest::ToolRun r = clitest::runTool(args, folder.string());
+    clitest::ToolRun r = clitest::runTool(args, folder.string());
     for (const auto &[name, value] : env) {
       unsetenv(name);
     }
