@@ -37,18 +37,27 @@ protected:
     a = dedtest::encode(dedtest::geographicFile(101, 101, hills));
     b = dedtest::encode(dedtest::utmFile("33", 'N', 101, 101, ramp));
     ASSERT_EQ(a.size(), b.size());
-    expected.push_back(convertClean(a, "clean-a"));
-    expected.push_back(convertClean(b, "clean-b"));
-    ASSERT_NE(expected[0], expected[1]);
+    for (const bool int16 : {false, true}) {
+      expected[int16] = {convertClean(a, "a", int16), convertClean(b, "b", int16)};
+      ASSERT_NE(expected[int16][0], expected[int16][1]);
+    }
   }
 
-  Outputs convertClean(const std::vector<uint8_t> &bytes, const std::string &name) {
-    const fs::path folder = work.path() / name;
+  // convert in.ded to in.pgm, or with int16 its elevations to in.tif.
+  static std::vector<std::string> convertArgs(const fs::path &folder, bool int16) {
+    std::vector<std::string> args{"convert", (folder / "in.ded").string(),
+                                  (folder / (int16 ? "in.tif" : "in.pgm")).string()};
+    if (int16) {
+      args.insert(args.end(), {"--type", "int16"});
+    }
+    return args;
+  }
+
+  Outputs convertClean(const std::vector<uint8_t> &bytes, const std::string &name, bool int16) {
+    const fs::path folder = work.path() / (name + std::to_string(int16));
     fs::create_directory(folder);
-    const std::string ded = (folder / "in.ded").string();
-    work.write(name + "/in.ded", bytes);
-    const clitest::ToolRun r =
-        clitest::runTool({"convert", ded, (folder / "in.pgm").string()}, folder.string());
+    work.write(fs::relative(folder / "in.ded", work.path()).string(), bytes);
+    const clitest::ToolRun r = clitest::runTool(convertArgs(folder, int16), folder.string());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return outputsIn(folder);
   }
@@ -79,7 +88,7 @@ protected:
 
   dedtest::TempDir work;
   std::vector<uint8_t> a, b;
-  std::vector<Outputs> expected; // a's and b's outputs
+  std::vector<Outputs> expected[2]; // a's and b's outputs, grey and int16
 };
 
 TEST_F(SameFile, SwappedAtAnyMomentGivesOneFilesOutputsOrNothing) {
@@ -90,26 +99,27 @@ TEST_F(SameFile, SwappedAtAnyMomentGivesOneFilesOutputsOrNothing) {
   int failed = 0;
   for (const Row row : {Row{"rename", 1}, Row{"rename", 2}, Row{"rename", 3}, Row{"rename", 0},
                         Row{"rewrite", 1}, Row{"rewrite", 2}, Row{"rewrite", 3}, Row{"rewrite", 4},
-                        Row{"rewrite", 5}, Row{"rewrite", 6}, Row{"rewrite", 0}}) {
-    SCOPED_TRACE(std::string(row.mode) + " at " + std::to_string(row.at));
-    const fs::path folder = work.path() / (std::string(row.mode) + std::to_string(row.at));
-    fs::create_directory(folder);
-    work.write(fs::relative(folder / "in.ded", work.path()).string(), a);
-    const clitest::ToolRun r =
-        swapped({"convert", (folder / "in.ded").string(), (folder / "in.pgm").string()}, folder,
-                row.mode, row.at);
-    const Outputs got = outputsIn(folder);
-    if (r.exitCode == 0) {
-      EXPECT_TRUE(got == expected[0] || got == expected[1]) << r.err;
-    } else {
-      ++failed;
-      EXPECT_TRUE(got.empty());
-      EXPECT_NE(r.err.find("changed while it was read"), std::string::npos) << r.err;
+                        Row{"rewrite", 5}, Row{"rewrite", 6}, Row{"rewrite", 0}})
+    for (const bool int16 : {false, true}) {
+      const std::string label =
+          std::string(row.mode) + std::to_string(row.at) + (int16 ? "int16" : "grey");
+      SCOPED_TRACE(label);
+      const fs::path folder = work.path() / label;
+      fs::create_directory(folder);
+      work.write(fs::relative(folder / "in.ded", work.path()).string(), a);
+      const clitest::ToolRun r = swapped(convertArgs(folder, int16), folder, row.mode, row.at);
+      const Outputs got = outputsIn(folder);
+      if (r.exitCode == 0) {
+        EXPECT_TRUE(got == expected[int16][0] || got == expected[int16][1]) << r.err;
+      } else {
+        ++failed;
+        EXPECT_TRUE(got.empty());
+        EXPECT_NE(r.err.find("changed while it was read"), std::string::npos) << r.err;
+      }
+      // The pinned file makes a rename harmless: the run reads one file.
+      EXPECT_TRUE(std::string(row.mode) == "rewrite" || r.exitCode == 0) << r.err;
     }
-    // The pinned file makes a rename harmless: the run reads one file.
-    EXPECT_TRUE(std::string(row.mode) == "rewrite" || r.exitCode == 0) << r.err;
-  }
-  EXPECT_GT(failed, 0) << "no rewrite was caught";
+  EXPECT_GT(failed, 1) << "no rewrite was caught";
 }
 
 TEST_F(SameFile, ABatchChecksEachFile) {
@@ -132,8 +142,8 @@ TEST_F(SameFile, ABatchChecksEachFile) {
     }
     return out;
   };
-  EXPECT_EQ(other, renamed(expected[0], "other"));
-  EXPECT_TRUE(mine == expected[0] || mine == expected[1] || (mine.empty() && r.exitCode == 1))
+  EXPECT_EQ(other, renamed(expected[0][0], "other"));
+  EXPECT_TRUE(mine == expected[0][0] || mine == expected[0][1] || (mine.empty() && r.exitCode == 1))
       << r.err;
 }
 
