@@ -233,7 +233,7 @@ int runConvert(const ConvertOptions &options) {
   // checked with it.
   std::optional<LossCount> counting;
   if (!options.quiet) {
-    counting.emplace(pin.name(), facts);
+    counting.emplace(pin.name(), facts, !options.int16); // elevations lose no samples
   }
   GreyImage image;
   image.width = *texture.width;

@@ -431,7 +431,7 @@ int runInfo(const InfoOptions &options) {
   session.close();
   std::string failure = session.failure(facts.problem);
   Losses losses;
-  if (described && failure.empty() && !countLosses(pin.name(), facts, &losses, &error)) {
+  if (described && failure.empty() && !countLosses(pin.name(), facts, true, &losses, &error)) {
     failure = options.file + ": " + error;
   }
   if (const std::string why = described ? oneFileProblem(pin, facts, session) : "";

@@ -48,7 +48,7 @@ std::string plural(int64_t count, const char *one, const char *many) {
 
 } // namespace
 
-bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses,
+bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
                  std::string *error) {
   *losses = Losses{};
   const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
@@ -65,7 +65,7 @@ bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses
     losses->cellsClipped += placement.clipped ? 1 : 0;
     losses->missing += cell.missing;
     const int64_t held = cell.samples - cell.missing;
-    if (held <= 0 || !input.seek(input.context, cell.offset)) {
+    if (!samples || held <= 0 || !input.seek(input.context, cell.offset)) {
       continue;
     }
     chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
@@ -83,9 +83,9 @@ bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses
   return true;
 }
 
-LossCount::LossCount(const std::string &name, const FileFacts &facts) {
-  const auto count = [this, &name, &facts] {
-    counted_ = countLosses(name, facts, &losses_, &error_);
+LossCount::LossCount(const std::string &name, const FileFacts &facts, bool samples) {
+  const auto count = [this, &name, &facts, samples] {
+    counted_ = countLosses(name, facts, samples, &losses_, &error_);
   };
   try {
     thread_ = std::jthread(count);

@@ -25,9 +25,10 @@ struct Losses {
 };
 
 // Counts over every cell's block as the file holds it, through name (the
-// file facts were read from, and described). False, with the reason in
-// error, when it does not open.
-bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses,
+// file facts were read from, and described); without samples, only the
+// cells and the samples missing, which the headers tell. False, with the
+// reason in error, when it does not open.
+bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
                  std::string *error);
 
 // countLosses on a thread of its own, beside the import (the plug-in's
@@ -36,7 +37,7 @@ bool countLosses(const std::string &name, const FileFacts &facts, Losses *losses
 // it ends.
 class LossCount {
 public:
-  LossCount(const std::string &name, const FileFacts &facts);
+  LossCount(const std::string &name, const FileFacts &facts, bool samples);
   // Waits for the count: countLosses's result.
   bool wait(Losses *losses, std::string *error);
 
