@@ -17,23 +17,37 @@ constexpr int64_t kChunkSamples = int64_t{1} << 20;
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
-// Branch-free, so the compiler runs it several samples at a time: this
-// pass reads the whole file beside the import.
+// Plain sums and minima over 16-bit lanes, with counters over runs that
+// cannot overflow them, so the compiler takes eight samples at a time: this
+// pass reads the whole file beside the import. Voids are counted below any
+// minimum above them and taken out after; the lowest elevation is found as
+// the least of value + 32767 modulo 2^16, where a void (-32768) is the
+// greatest and every other value keeps its order.
 void countSamples(const uint16_t *stored, size_t count, int16_t low, int16_t high, Losses *losses) {
+  constexpr size_t kRun = UINT16_MAX;
+  constexpr uint16_t kVoidLast = INT16_MAX;
   int64_t below = 0, above = 0, voids = 0;
-  int16_t lowest = INT16_MAX, highest = INT16_MIN;
-  for (size_t i = 0; i < count; ++i) {
-    const int16_t value = dedDecodeSample(stored[i]);
-    const bool isVoid = value == kInt16NoData;
-    voids += isVoid ? 1 : 0;
-    below += (value < low && !isVoid) ? 1 : 0;
-    above += value > high ? 1 : 0;
-    lowest = std::min(lowest, isVoid ? int16_t{INT16_MAX} : value);
-    highest = std::max(highest, value); // a void is the least value: never the highest but alone
+  uint16_t lowest = UINT16_MAX;
+  int16_t highest = INT16_MIN;
+  for (size_t start = 0; start < count; start += kRun) {
+    const size_t end = std::min(count, start + kRun);
+    uint16_t runBelow = 0, runAbove = 0, runVoids = 0;
+    for (size_t i = start; i < end; ++i) {
+      const int16_t value = dedDecodeSample(stored[i]);
+      runVoids = static_cast<uint16_t>(runVoids + (value == kInt16NoData));
+      runBelow = static_cast<uint16_t>(runBelow + (value < low));
+      runAbove = static_cast<uint16_t>(runAbove + (value > high));
+      lowest = std::min(lowest, static_cast<uint16_t>(static_cast<uint16_t>(value) + kVoidLast));
+      highest = std::max(highest, value);
+    }
+    below += runBelow - (low > kInt16NoData ? runVoids : 0);
+    above += runAbove;
+    voids += runVoids;
   }
   const int64_t valued = static_cast<int64_t>(count) - voids;
   if (valued > 0) {
-    losses->lowest = losses->valued > 0 ? std::min(losses->lowest, lowest) : lowest;
+    const auto least = static_cast<int16_t>(static_cast<uint16_t>(lowest - kVoidLast));
+    losses->lowest = losses->valued > 0 ? std::min(losses->lowest, least) : least;
     losses->highest = losses->valued > 0 ? std::max(losses->highest, highest) : highest;
   }
   losses->samplesBelow += below;
