@@ -99,7 +99,7 @@ TEST_F(SameFile, SwappedAtAnyMomentGivesOneFilesOutputsOrNothing) {
   int failed = 0;
   for (const Row row : {Row{"rename", 1}, Row{"rename", 2}, Row{"rename", 3}, Row{"rename", 0},
                         Row{"rewrite", 1}, Row{"rewrite", 2}, Row{"rewrite", 3}, Row{"rewrite", 4},
-                        Row{"rewrite", 5}, Row{"rewrite", 6}, Row{"rewrite", 0}})
+                        Row{"rewrite", 5}, Row{"rewrite", 6}, Row{"rewrite", 0}}) {
     for (const bool int16 : {false, true}) {
       const std::string label =
           std::string(row.mode) + std::to_string(row.at) + (int16 ? "int16" : "grey");
@@ -119,6 +119,7 @@ TEST_F(SameFile, SwappedAtAnyMomentGivesOneFilesOutputsOrNothing) {
       // The pinned file makes a rename harmless: the run reads one file.
       EXPECT_TRUE(std::string(row.mode) == "rewrite" || r.exitCode == 0) << r.err;
     }
+  }
   EXPECT_GT(failed, 1) << "no rewrite was caught";
 }
 
