@@ -175,6 +175,15 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
       ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
         return "--georef must be samples or host, not " + how;
       }));
+  command
+      ->add_option_function<std::string>(
+          "--type", [convert](const std::string &type) { convert->int16 = type == "int16"; },
+          "grey (default): the host's 8-bit picture; int16: the elevations as\n"
+          "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
+      ->type_name("grey|int16")
+      ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
+        return "--type must be grey or int16, not " + type;
+      }));
   command->add_flag("--stats", convert->stats,
                     "print the time of each phase and the peak memory on stderr");
   command->add_option("--plugin", convert->plugin, kPluginHelp)->type_name("PATH");

@@ -195,9 +195,12 @@ std::string overwrittenInput(const std::vector<std::string> &inputs,
 } // namespace
 
 int runBatch(const ConvertOptions &options) {
-  ImageFormat format = ImageFormat::Png;
+  ImageFormat format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
   if (!options.format.empty() && !imageFormatNamed(options.format, &format)) {
     return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
+  }
+  if (options.int16 && format != ImageFormat::Tiff) {
+    return usageFailure("convert", kInt16OnlyTiff);
   }
   // Every output's name first: two inputs of one stem would overwrite each
   // other, an output (side files too) of one job an input, so the batch is

@@ -24,7 +24,12 @@ struct ConvertOptions {
   bool quiet = false;      // no progress, warnings or summary; errors and --stats still print
   bool progress = false;   // the progress line even when standard error is not a terminal
   bool hostGeoref = false; // the control points' reading instead of the samples' places
+  bool int16 = false;      // the elevations as 16-bit samples instead of the host's grey image
 };
+
+// Why --type int16 with another format than GeoTIFF is refused.
+constexpr const char *kInt16OnlyTiff =
+    "--type int16 writes only GeoTIFF: give OUT.tif or --format tif";
 
 constexpr int kMaxSampleSide = 32767; // keeps width x height x 2 within the plug-in's int32 sizes
 

@@ -8,11 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/elevation_raster.h"
+#include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
 #include "cli/formats/grey_image.h"
 #include "cli/formats/image_output.h"
@@ -20,7 +23,9 @@
 #include "cli/formats/side_files.h"
 #include "cli/geo/georeference.h"
 #include "cli/host/host_session.h"
+#include "cli/host/pinned_file.h"
 #include "cli/host/pixel_buffer.h"
+#include "cli/host/same_file.h"
 #include "cli/output/output_files.h"
 #include "cli/output/progress.h"
 
@@ -145,6 +150,9 @@ int runConvert(const ConvertOptions &options) {
                               : !imageFormatFor(output, &format)) {
     return usageFailure("convert", output + ": the output must end in " + kImageExtensions);
   }
+  if (options.int16 && format != ImageFormat::Tiff) {
+    return usageFailure("convert", kInt16OnlyTiff);
+  }
   if (const std::string clash = collision(input, output); !clash.empty()) {
     return usageFailure("convert", clash);
   }
@@ -169,10 +177,17 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark("load");
 
-  const FileFacts facts = readFileFacts(input);
-  if (!session.describe(input)) {
+  // The host's own reading and the plug-in's read one file, held open.
+  const PinnedFile pin(input);
+  const FileFacts facts = readFileFacts(pin.name());
+  if (!session.describe(input, pin.name())) {
     line.breakLine();
     reportFailure(session.failure(facts.problem));
+    return kExitFailure;
+  }
+  if (const std::string why = oneFileProblem(pin, facts, session); !why.empty()) {
+    line.breakLine();
+    reportFailure(changedFailure(input, why));
     return kExitFailure;
   }
   const TextureView &texture = session.texture();
@@ -185,46 +200,77 @@ int runConvert(const ConvertOptions &options) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
+  // What the image loses, counted from the same file beside the import, and
+  // checked with it.
+  std::optional<LossCount> counting;
+  if (!options.quiet) {
+    counting.emplace(pin.name(), facts, !options.int16); // elevations lose no samples
+  }
   GreyImage image;
+  image.width = *texture.width;
+  image.height = *texture.height;
   PixelBuffer buffer;
-  if (!hostImage(texture, &image, &buffer, &error)) {
+  ElevationRaster elevations;
+  if (options.int16) {
+    // The samples themselves, read by the host from the file the plug-in read.
+    timer.mark("describe");
+    if (!facts.problem.empty() ||
+        !readElevations(pin.name(), facts, northUp, &elevations, &error)) {
+      line.breakLine();
+      reportFailure(input + ": " + (facts.problem.empty() ? error : facts.problem));
+      return kExitFailure;
+    }
+  } else {
+    if (!hostImage(texture, &image, &buffer, &error)) {
+      reportFailure(input + ": " + error);
+      return kExitFailure;
+    }
+    if (format == ImageFormat::Png && image.width > kPngReadersMaxWidth && !options.quiet) {
+      reportFailure("warning: " + output + ": most programs cannot open a PNG over " +
+                    std::to_string(kPngReadersMaxWidth) + " pixels wide, as this one (" +
+                    std::to_string(image.width) + ") is; a GeoTIFF (.tif) has no such limit");
+    }
+    timer.mark("describe");
+
+    if (!session.getImage(buffer.get())) {
+      line.breakLine();
+      reportFailure(session.failure(facts.problem));
+      return kExitFailure;
+    }
+  }
+  Losses losses;
+  if (counting && !counting->wait(&losses, &error)) {
     reportFailure(input + ": " + error);
     return kExitFailure;
   }
-  if (format == ImageFormat::Png && image.width > kPngReadersMaxWidth && !options.quiet) {
-    reportFailure("warning: " + output + ": most programs cannot open a PNG over " +
-                  std::to_string(kPngReadersMaxWidth) + " pixels wide, as this one (" +
-                  std::to_string(image.width) + ") is; a GeoTIFF (.tif) has no such limit");
-  }
-  timer.mark("describe");
-
-  if (!session.getImage(buffer.get())) {
+  if (const std::string why = changedSince(pin, facts); !why.empty()) {
     line.breakLine();
-    reportFailure(session.failure(facts.problem));
+    reportFailure(changedFailure(input, why));
     return kExitFailure;
   }
-  timer.mark("get-image");
+  timer.mark(options.int16 ? "read" : "get-image");
   progress.at(1, 0);
-  if (facts.missingSamples() > 0 && !options.quiet) {
+  for (const std::string &warning :
+       options.quiet ? std::vector<std::string>{} : lossWarnings(facts, losses, options.int16)) {
     line.breakLine();
-    reportFailure("warning: " + input + ": the file ends " +
-                  std::to_string(facts.missingSamples()) +
-                  " samples short; they are shown as elevation 0");
+    reportFailure(std::string("warning: ").append(input).append(": ").append(warning));
   }
 
   // The coordinate system as the plug-in told the host; the grey levels'
   // elevations from the file's own statistics, the host learning only the
-  // grey range.
+  // grey range (the elevations themselves need none).
   const GeoView &g = session.geo();
   const Georeference geo = georeferenceFor(
       worldFileFor(affine, image.height, northUp), {g.projection, g.utmZone, g.utmHemisphere},
-      facts.described ? std::optional(elevationScaleFor(facts.statistics.minElevation,
-                                                        facts.statistics.maxElevation))
-                      : std::nullopt);
+      facts.described && !options.int16
+          ? std::optional(
+                elevationScaleFor(facts.statistics.minElevation, facts.statistics.maxElevation))
+          : std::nullopt);
   const RowProgress rows = [&progress, &image](int32_t done) {
     progress.at(1, static_cast<double>(done) / image.height);
   };
-  if (!writeImage(imageStream, format, image, northUp, geo, &error, rows)) {
+  if (options.int16 ? !writeInt16GeoTiff(imageStream, elevations.image(), geo, &error, rows)
+                    : !writeImage(imageStream, format, image, northUp, geo, &error, rows)) {
     line.breakLine();
     reportFailure("cannot write " + output + ": " + error);
     return kExitFailure;

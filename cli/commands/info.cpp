@@ -12,11 +12,14 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
 #include "cli/formats/decimal.h"
 #include "cli/geo/georeference.h"
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
+#include "cli/host/pinned_file.h"
+#include "cli/host/same_file.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
@@ -50,7 +53,7 @@ Json numbers(const GeoTransform &values) {
 // elevations, spacing and cells. A value that cannot be computed (a UTM
 // position PROJ cannot transform, say) is null, with the reason under
 // "notComputed" by its key.
-Json fileView(const FileFacts &facts) {
+Json fileView(const FileFacts &facts, const Losses &losses) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
@@ -131,10 +134,12 @@ Json fileView(const FileFacts &facts) {
                 {{{"band", 1},
                   {"type", "Byte"},
                   {"colorInterpretation", "Gray"},
-                  {"minimum", number(low)},
-                  {"maximum", number(high)},
+                  {"minimum", number(QV_GREY_LOW)},
+                  {"maximum", number(QV_GREY_HIGH)},
                   {"offset", number(geo.elevation->offset)},
                   {"scale", number(geo.elevation->scale)},
+                  {"elevationMinimum", number(low)},
+                  {"elevationMaximum", number(high)},
                   {"unit", "metre"}}}},
                {"elevation",
                 {{"minimum", number(low)},
@@ -143,6 +148,14 @@ Json fileView(const FileFacts &facts) {
                  {"metresPerGreyLevel", number(geo.elevation->scale)}}},
                {"sampleSpacing", spacing},
                {"missingSamples", facts.missingSamples()},
+               {"losses",
+                {{"cellsNotShown", losses.cellsNotShown},
+                 {"cellsClipped", losses.cellsClipped},
+                 {"samplesBelowRange", losses.samplesBelow},
+                 {"samplesAboveRange", losses.samplesAbove},
+                 {"voidSamples", losses.voids},
+                 {"missingSamples", losses.missing},
+                 {"greyOverVoids", greyOverVoids(facts, losses)}}},
                {"cells", cells}};
   if (!notComputed.empty()) {
     view["notComputed"] = notComputed;
@@ -191,9 +204,10 @@ Json hostView(const HostSession &session) {
           {"callbacks", callbacks}};
 }
 
-Json report(const HostSession &session, const FileFacts &facts, const InfoOptions &options) {
+Json report(const HostSession &session, const FileFacts &facts, const Losses &losses,
+            const InfoOptions &options) {
   Json doc = {{"file", options.file}};
-  doc.update(fileView(facts));
+  doc.update(fileView(facts, losses));
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
                    {"id", plugin.idString},     {"uuid", plugin.uuidString},
@@ -363,6 +377,14 @@ std::string textReport(const Json &doc) {
     line("samples",
          shown(doc["missingSamples"]) + " missing: the file ends early; they show as elevation 0");
   }
+  const Json &lost = doc["losses"];
+  line("grey losses",
+       "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
+           " clipped; samples: " + shown(lost["samplesBelowRange"]) + " below and " +
+           shown(lost["samplesAboveRange"]) + " above the elevations, " +
+           shown(lost["voidSamples"]) + " voids (-32768), " + shown(lost["missingSamples"]) +
+           " missing" +
+           (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
   line("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
   for (size_t i = 0; i < cells.size(); ++i) {
     const Json &c = cells[i];
@@ -421,10 +443,19 @@ int runInfo(const InfoOptions &options) {
     reportFailure(error);
     return kExitFailure;
   }
-  const FileFacts facts = readFileFacts(options.file);
-  session.describe(options.file);
+  const PinnedFile pin(options.file);
+  const FileFacts facts = readFileFacts(pin.name());
+  const bool described = session.describe(options.file, pin.name());
   session.close();
-  const std::string failure = session.failure(facts.problem);
+  std::string failure = session.failure(facts.problem);
+  Losses losses;
+  if (described && failure.empty() && !countLosses(pin.name(), facts, true, &losses, &error)) {
+    failure = options.file + ": " + error;
+  }
+  if (const std::string why = described ? oneFileProblem(pin, facts, session) : "";
+      failure.empty() && !why.empty()) {
+    failure = changedFailure(options.file, why);
+  }
   if (!failure.empty()) {
     if (options.json) {
       int32_t code = 0;
@@ -439,7 +470,7 @@ int runInfo(const InfoOptions &options) {
     reportFailure(failure);
     return kExitFailure;
   }
-  const Json doc = report(session, facts, options);
+  const Json doc = report(session, facts, losses, options);
   const std::string text = options.json ? jsonText(doc) : textReport(doc);
   (void)std::fputs(text.c_str(), stdout);
   (void)std::fflush(stdout);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,9 +53,11 @@ constexpr uint16_t kHorizontalPredictor = 2;
 constexpr uint32_t kTilesPerRound = 64;
 constexpr unsigned kMaxThreads = 8;
 
-// GDAL keeps a band's scale and offset, among other things, as XML in this
-// private tag; libtiff does not know it, so it is registered here.
+// GDAL keeps a band's scale, offset and unit, among other things, as XML in
+// this private tag, and the value that marks no data as text in the next;
+// libtiff knows neither, so they are registered here.
 constexpr ttag_t kGdalMetadataTag = 42112;
+constexpr ttag_t kGdalNoDataTag = 42113;
 
 constexpr short kPixelIsArea = 1;     // RasterPixelIsArea
 constexpr short kModelProjected = 1;  // ModelTypeProjected
@@ -67,9 +70,11 @@ constexpr int64_t kClassicTiffLimit = int64_t{0xF0000000};
 TIFFExtendProc parentExtender = nullptr;
 
 void addGdalMetadataTag(TIFF *tif) {
-  static const TIFFFieldInfo kFields[] = {{kGdalMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
-                                           const_cast<char *>("GDALMetadata")}};
-  (void)TIFFMergeFieldInfo(tif, kFields, 1);
+  static const TIFFFieldInfo kFields[] = {
+      {kGdalMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0,
+       const_cast<char *>("GDALMetadata")},
+      {kGdalNoDataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char *>("GDALNoData")}};
+  (void)TIFFMergeFieldInfo(tif, kFields, 2);
   if (parentExtender != nullptr) {
     parentExtender(tif);
   }
@@ -157,12 +162,20 @@ std::string gdalMetadataXml(const ElevationScale &elevation) {
          formatShortest(elevation.scale) + "</Item>\n</GDALMetadata>";
 }
 
-bool setImageTags(TIFF *tif, const GreyImage &image) {
+// The size and sample layout of an image the writer tiles: one band of
+// 8-bit unsigned grey levels or 16-bit signed elevations.
+struct TiffLayout {
+  int32_t width = 0, height = 0;
+  bool int16 = false;
+};
+
+bool setImageTags(TIFF *tif, const TiffLayout &image) {
   return TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.width)) != 0 &&
          TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.height)) != 0 &&
-         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) != 0 &&
+         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, image.int16 ? 16 : 8) != 0 &&
          TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) != 0 &&
-         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) != 0 &&
+         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
+                      image.int16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT) != 0 &&
          TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) != 0 &&
          TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) != 0 &&
          TIFFSetField(tif, TIFFTAG_TILEWIDTH, kTileSide) != 0 &&
@@ -211,16 +224,25 @@ bool setGeoKeys(TIFF *tif, const std::optional<Crs> &crs) {
   return ok;
 }
 
+// Where tile t of an image of width x height pixels lies: its first column
+// and row, and how many of its columns and rows the image fills.
+struct TileSpan {
+  uint32_t x0, y0, columns, rows;
+};
+
+TileSpan tileSpan(int32_t imageWidth, int32_t imageHeight, uint32_t t) {
+  const auto width = static_cast<uint32_t>(imageWidth);
+  const auto height = static_cast<uint32_t>(imageHeight);
+  const uint32_t across = (width + kTileSide - 1) / kTileSide;
+  const uint32_t x0 = t % across * kTileSide, y0 = t / across * kTileSide;
+  return {x0, y0, std::min(kTileSide, width - x0), std::min(kTileSide, height - y0)};
+}
+
 // Tile t of the image as TIFF stores it with the horizontal predictor: each
 // row's bytes less their left neighbour (the first kept), the parts beyond
 // the image zero before differencing. tile holds kTileSide^2 bytes.
 void predictTile(const GreyImage &image, bool northUp, uint32_t t, uint8_t *tile) {
-  const auto width = static_cast<uint32_t>(image.width);
-  const auto height = static_cast<uint32_t>(image.height);
-  const uint32_t across = (width + kTileSide - 1) / kTileSide;
-  const uint32_t x0 = t % across * kTileSide, y0 = t / across * kTileSide;
-  const uint32_t rows = std::min(kTileSide, height - y0);
-  const uint32_t columns = std::min(kTileSide, width - x0);
+  const auto [x0, y0, columns, rows] = tileSpan(image.width, image.height, t);
   if (rows < kTileSide || columns < kTileSide) {
     std::fill(tile, tile + size_t{kTileSide} * kTileSide, uint8_t{0});
   }
@@ -237,6 +259,32 @@ void predictTile(const GreyImage &image, bool northUp, uint32_t t, uint8_t *tile
   }
 }
 
+// Tile t of the elevations as TIFF stores them with the 16-bit horizontal
+// predictor: each row's samples less their left neighbour, modulo 2^16, in
+// this machine's byte order, which is the file's. tile holds kTileSide^2
+// samples' bytes.
+void predictTile16(const Int16Image &image, uint32_t t, uint8_t *tile) {
+  const auto [x0, y0, columns, rows] = tileSpan(image.width, image.height, t);
+  uint16_t out[kTileSide];
+  std::fill(tile, tile + size_t{kTileSide} * kTileSide * 2, uint8_t{0});
+  for (uint32_t r = 0; r < rows; ++r) {
+    const int16_t *in = image.samples + (size_t{y0} + r) * static_cast<uint32_t>(image.width) + x0;
+    out[0] = static_cast<uint16_t>(in[0]);
+    for (uint32_t c = 1; c < columns; ++c) {
+      out[c] = static_cast<uint16_t>(in[c] - in[c - 1]);
+    }
+    uint32_t used = columns;
+    if (columns < kTileSide) {
+      out[columns] = static_cast<uint16_t>(-in[columns - 1]);
+      ++used;
+    }
+    std::memcpy(tile + size_t{r} * kTileSide * 2, out, size_t{used} * 2);
+  }
+}
+
+// Fills a tile's bytes, as TIFF stores them before compression, from tile t.
+using TilePredictor = std::function<void(uint32_t t, uint8_t *tile)>;
+
 struct FreeCompressor {
   void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
 };
@@ -245,17 +293,17 @@ using Compressor = std::unique_ptr<libdeflate_compressor, FreeCompressor>;
 // Every tile in order, compressed kTilesPerRound at a time on up to one
 // thread a core, each round written before the next starts. Returns false,
 // with the reason in error unless libtiff reported one.
-bool writeTiles(TIFF *tif, const GreyImage &image, bool northUp, const RowProgress &progress,
-                std::string *error) {
+bool writeTiles(TIFF *tif, const TiffLayout &image, const TilePredictor &predict,
+                const RowProgress &progress, std::string *error) {
   const auto width = static_cast<uint32_t>(image.width);
   const auto height = static_cast<uint32_t>(image.height);
+  const size_t tileBytes = size_t{kTileSide} * kTileSide * (image.int16 ? 2 : 1);
   const uint32_t across = (width + kTileSide - 1) / kTileSide;
   const uint32_t tiles = across * ((height + kTileSide - 1) / kTileSide);
   const unsigned threads =
       std::clamp(std::jthread::hardware_concurrency(), 1u, std::min(kMaxThreads, tiles));
   std::vector<Compressor> compressors;
-  std::vector<std::vector<uint8_t>> scratch(threads,
-                                            std::vector<uint8_t>(size_t{kTileSide} * kTileSide));
+  std::vector<std::vector<uint8_t>> scratch(threads, std::vector<uint8_t>(tileBytes));
   for (unsigned i = 0; i < threads; ++i) {
     compressors.emplace_back(libdeflate_alloc_compressor(kDeflateLevel));
     if (!compressors.back()) {
@@ -263,8 +311,7 @@ bool writeTiles(TIFF *tif, const GreyImage &image, bool northUp, const RowProgre
       return false;
     }
   }
-  const size_t bound =
-      libdeflate_zlib_compress_bound(compressors[0].get(), size_t{kTileSide} * kTileSide);
+  const size_t bound = libdeflate_zlib_compress_bound(compressors[0].get(), tileBytes);
   std::vector<std::vector<uint8_t>> out(std::min(kTilesPerRound, tiles),
                                         std::vector<uint8_t>(bound));
   std::vector<size_t> sizes(out.size());
@@ -273,10 +320,9 @@ bool writeTiles(TIFF *tif, const GreyImage &image, bool northUp, const RowProgre
     // One compressor and tile buffer per worker.
     parallelFor(end - first, threads, [&](size_t i, unsigned worker) {
       const auto t = static_cast<uint32_t>(first + i);
-      predictTile(image, northUp, t, scratch[worker].data());
-      sizes[i] =
-          libdeflate_zlib_compress(compressors[worker].get(), scratch[worker].data(),
-                                   size_t{kTileSide} * kTileSide, out[i].data(), out[i].size());
+      predict(t, scratch[worker].data());
+      sizes[i] = libdeflate_zlib_compress(compressors[worker].get(), scratch[worker].data(),
+                                          tileBytes, out[i].data(), out[i].size());
     });
     for (uint32_t t = first; t < end; ++t) {
       const size_t size = sizes[t - first];
@@ -296,10 +342,12 @@ bool writeTiles(TIFF *tif, const GreyImage &image, bool northUp, const RowProgre
   return true;
 }
 
-} // namespace
-
-bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const Georeference &geo,
-                  std::string *error, const RowProgress &progress) {
+// Writes a tiled GeoTIFF of the layout's size and samples, predict giving
+// each tile's bytes, with geo's transform and coordinate system;
+// gdalMetadata and noData, when not empty, go into GDAL's tags.
+bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &predict,
+               const Georeference &geo, const std::string &gdalMetadata, const char *noData,
+               std::string *error, const RowProgress &progress) {
   if (image.width <= 0 || image.height <= 0) {
     *error = "the image is empty";
     return false;
@@ -307,7 +355,9 @@ bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const
   registerTags();
   const int64_t tilesAcross = (int64_t{image.width} + kTileSide - 1) / kTileSide;
   const int64_t tilesDown = (int64_t{image.height} + kTileSide - 1) / kTileSide;
-  const bool big = tilesAcross * tilesDown * kTileSide * kTileSide > kClassicTiffLimit;
+  const int64_t sampleBytes = image.int16 ? 2 : 1;
+  const bool big =
+      tilesAcross * tilesDown * kTileSide * kTileSide * sampleBytes > kClassicTiffLimit;
 
   std::string failure;
   TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
@@ -324,10 +374,13 @@ bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const
   bool ok = tif != nullptr;
   ok = ok && setImageTags(tif, image) && setTransformTags(tif, geo.transform) &&
        setGeoKeys(tif, geo.crs);
-  if (ok && geo.elevation) {
-    ok = TIFFSetField(tif, kGdalMetadataTag, gdalMetadataXml(*geo.elevation).c_str()) != 0;
+  if (ok && !gdalMetadata.empty()) {
+    ok = TIFFSetField(tif, kGdalMetadataTag, gdalMetadata.c_str()) != 0;
   }
-  ok = ok && writeTiles(tif, image, northUp, progress, &failure) && TIFFFlush(tif) != 0;
+  if (ok && noData != nullptr) {
+    ok = TIFFSetField(tif, kGdalNoDataTag, noData) != 0;
+  }
+  ok = ok && writeTiles(tif, image, predict, progress, &failure) && TIFFFlush(tif) != 0;
   if (tif != nullptr) {
     TIFFClose(tif);
   }
@@ -341,6 +394,28 @@ bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const
                                : failure;
   }
   return ok;
+}
+
+} // namespace
+
+bool writeGeoTiff(std::FILE *stream, const GreyImage &image, bool northUp, const Georeference &geo,
+                  std::string *error, const RowProgress &progress) {
+  const TilePredictor predict = [&image, northUp](uint32_t t, uint8_t *tile) {
+    predictTile(image, northUp, t, tile);
+  };
+  return writeTiff(stream, {image.width, image.height, false}, predict, geo,
+                   geo.elevation ? gdalMetadataXml(*geo.elevation) : "", nullptr, error, progress);
+}
+
+bool writeInt16GeoTiff(std::FILE *stream, const Int16Image &image, const Georeference &geo,
+                       std::string *error, const RowProgress &progress) {
+  const TilePredictor predict = [&image](uint32_t t, uint8_t *tile) {
+    predictTile16(image, t, tile);
+  };
+  static const std::string kMetres = "<GDALMetadata>\n  <Item name=\"UNITTYPE\" sample=\"0\" "
+                                     "role=\"unittype\">m</Item>\n</GDALMetadata>";
+  return writeTiff(stream, {image.width, image.height, true}, predict, geo, kMetres,
+                   kInt16NoDataText, error, progress);
 }
 
 } // namespace elvhost

@@ -6,7 +6,8 @@ namespace elvhost {
 
 ElevationScale elevationScaleFor(double minElevation, double maxElevation) {
   constexpr double kGreyLevels = QV_GREY_HIGH - QV_GREY_LOW;
-  return {(maxElevation - minElevation) / kGreyLevels, minElevation};
+  const double step = (maxElevation - minElevation) / kGreyLevels;
+  return {step, minElevation + step / 2};
 }
 
 } // namespace elvhost

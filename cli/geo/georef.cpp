@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ded/area.h"
+#include "ded/cells.h"
 #include "ded/describe.h"
 
 namespace elvhost {

@@ -113,9 +113,10 @@ bool HostSession::run(Step step, const std::function<int32_t()> &call) {
   return statuses_[indexOf(step)] == 0;
 }
 
-bool HostSession::describe(const std::string &file) {
+bool HostSession::describe(const std::string &file, const std::string &openAs) {
   file_ = file;
-  open_ = run(Step::Open, [&] { return qvstandin::hostOpen(file.c_str(), "rb", &handle_); });
+  const std::string &opened = openAs.empty() ? file : openAs;
+  open_ = run(Step::Open, [&] { return qvstandin::hostOpen(opened.c_str(), "rb", &handle_); });
   if (!open_) {
     return false;
   }

@@ -37,8 +37,10 @@ public:
   // error, when it cannot be loaded or registers no importer.
   bool load(const std::string &path, std::string *error);
   // Open, get-info and geo-info on file. True when all three succeeded and
-  // the file stays open for getImage; otherwise it has been closed.
-  bool describe(const std::string &file);
+  // the file stays open for getImage; otherwise it has been closed. The
+  // plug-in is asked to open openAs when given (the file under another
+  // name); messages name file.
+  bool describe(const std::string &file, const std::string &openAs = {});
   // Get-image into pixels (the host's buffer: height rows of the host's row
   // width), then close. True when both succeeded.
   bool getImage(uint8_t *pixels);

@@ -249,7 +249,7 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   EXPECT_EQ(order, (std::vector<std::string>{"file", "size", "coordinateSystem", "geoTransform",
                                              "cornerCoordinates", "wgs84Extent", "bands",
                                              "elevation", "sampleSpacing", "missingSamples",
-                                             "cells", "plugin", "host"}));
+                                             "losses", "cells", "plugin", "host"}));
   EXPECT_EQ(doc["file"], ded);
   EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
   EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);
@@ -745,6 +745,15 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        false},
       {{"sample", "x.ded", "--hemisphere", "Q"}, "--hemisphere must be N or S, not Q", 2, false},
       {{"info", "a.ded", "--plugin"}, "option --plugin needs a value", 2, false},
+      {{"convert", "a.ded", "e.png", "--type", "int16"},
+       "--type int16 writes only GeoTIFF: give OUT.tif or --format tif",
+       2,
+       false},
+      {{"convert", "a.ded", "--output-dir", "o", "--type", "int16", "--format", "pgm"},
+       "--type int16 writes only GeoTIFF",
+       2,
+       false},
+      {{"convert", "a.ded", "e.tif", "--type", "float"}, "--type must be grey or int16", 2, false},
       {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
       {{"sample", "x.ded", "--plugin", "p.so"},
        "unknown option --plugin (see elvarin-host sample --help)",

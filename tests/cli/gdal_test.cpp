@@ -134,6 +134,11 @@ TEST_P(GdalInfo, InfoJsonAgreesWithGdalinfoOfTheConvertedImage) {
   // gdalinfo prints corners to 7 decimals of a degree or 3 of a metre.
   const double tolerance = c.utm ? 1e-6 : 1e-9, printed = c.utm ? 5e-4 : 5e-8;
   EXPECT_EQ(ours["size"], gdal["size"]);
+  // The band's way back to metres, as GDAL reads it from the .aux.xml.
+  for (const char *key : {"offset", "scale"}) {
+    EXPECT_DOUBLE_EQ(ours["bands"][0][key].get<double>(), gdal["bands"][0][key].get<double>())
+        << key;
+  }
   const json &gt = gdal["geoTransform"];
   for (size_t i = 0; i < 6; ++i) {
     EXPECT_NEAR(ours["geoTransform"][i].get<double>(), gt[i].get<double>(), tolerance) << i;

@@ -81,9 +81,9 @@ TEST_P(ConvertToTiff, CarriesTheGeoreferenceScaleAndPixelsInsideTheFile) {
   const std::string wkt = info["coordinateSystem"]["wkt"].get<std::string>();
   const std::string code = "ID[\"EPSG\"," + std::to_string(c.epsg) + "]]";
   EXPECT_EQ(wkt.rfind(code), wkt.size() - code.size()) << wkt;
-  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), c.file.minElevation);
-  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(),
-                   (c.file.maxElevation - c.file.minElevation) / 255.0);
+  const double step = (c.file.maxElevation - c.file.minElevation) / 255.0;
+  EXPECT_DOUBLE_EQ(info["bands"][0]["offset"].get<double>(), c.file.minElevation + step / 2);
+  EXPECT_DOUBLE_EQ(info["bands"][0]["scale"].get<double>(), step);
 
   const std::string back = at("back.pgm");
   ASSERT_EQ(std::system(("gdal_translate -q -of PNM '" + at("a.tif") + "' '" + back + "'").c_str()),

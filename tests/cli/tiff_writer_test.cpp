@@ -139,8 +139,10 @@ TEST_P(TiffWriter, WritesDeflatedTilesAndTheGeoreferenceGdalReads) {
   const std::string code = haveCrs ? "ID[\"EPSG\"," + std::to_string(geo.crs->epsg) + "]]" : "";
   EXPECT_EQ(wkt.rfind(code), wkt.size() - code.size()) << wkt;
   // A band without an elevation mapping has neither term.
-  EXPECT_EQ(info.value("/bands/0/offset"_json_pointer, 0.0), c.elevation ? 12 : 0);
-  EXPECT_DOUBLE_EQ(info.value("/bands/0/scale"_json_pointer, 0.0), c.elevation ? 1947 / 255.0 : 0);
+  EXPECT_DOUBLE_EQ(info.value("/bands/0/offset"_json_pointer, 0.0),
+                   c.elevation ? geo.elevation->offset : 0);
+  EXPECT_DOUBLE_EQ(info.value("/bands/0/scale"_json_pointer, 0.0),
+                   c.elevation ? geo.elevation->scale : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TiffWriter, ::testing::ValuesIn(kCases),

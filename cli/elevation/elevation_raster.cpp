@@ -1,0 +1,92 @@
+#include "cli/elevation/elevation_raster.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "ded/open_files.h"
+#include "ded/placement.h"
+#include "image/place.h"
+
+namespace elvhost {
+
+namespace {
+
+// Samples read at a time: a few MiB, whatever the cells' shapes.
+constexpr int64_t kChunkSamples = int64_t{1} << 20;
+
+using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
+
+// Reads count stored samples at offset into dest; what the file does not
+// hold becomes the stored form of kInt16NoData.
+void readStored(const DedInput &input, int64_t offset, int64_t count, uint16_t *dest) {
+  size_t got = 0;
+  if (input.seek(input.context, offset)) {
+    got = input.read(input.context, dest, static_cast<size_t>(count) * DED_SAMPLE_SIZE) /
+          DED_SAMPLE_SIZE;
+  }
+  std::fill(dest + got, dest + count, dedEncodeSample(kInt16NoData));
+}
+
+// Places the shown part of one cell's block, a chunk of columns at a time,
+// reading only the rows that land in the image.
+void placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement &placement,
+               const DedInt16Window &window, std::vector<uint16_t> *chunk) {
+  DedPlacement part = placement; // the shown rows alone, as a block of their own
+  part.rows = placement.endRow - placement.firstRow;
+  part.imageRow = placement.imageRow + placement.firstRow;
+  part.firstRow = 0;
+  part.endRow = part.rows;
+  const bool wholeColumns = part.rows == placement.rows;
+  const int64_t perChunk = std::max<int64_t>(1, kChunkSamples / part.rows);
+  chunk->resize(static_cast<size_t>(
+      std::min(perChunk, placement.endColumn - placement.firstColumn) * part.rows));
+  for (int64_t j = placement.firstColumn; j < placement.endColumn; j += perChunk) {
+    const int64_t columns = std::min(perChunk, placement.endColumn - j);
+    const int64_t columnBytes = placement.rows * DED_SAMPLE_SIZE;
+    const int64_t start = cell.offset + j * columnBytes + placement.firstRow * DED_SAMPLE_SIZE;
+    if (wholeColumns) {
+      readStored(input, start, columns * part.rows, chunk->data());
+    } else {
+      for (int64_t k = 0; k < columns; ++k) {
+        readStored(input, start + k * columnBytes, part.rows, chunk->data() + k * part.rows);
+      }
+    }
+    dedPlaceInt16(chunk->data(), j, columns, part, window);
+  }
+}
+
+} // namespace
+
+bool readElevations(const std::string &name, const FileFacts &facts, bool northUp,
+                    ElevationRaster *raster, std::string *error) {
+  const DedImageInfo &info = facts.image;
+  const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
+  if (!stream) {
+    *error = "cannot open it again";
+    return false;
+  }
+  const size_t pixels = static_cast<size_t>(info.width) * static_cast<size_t>(info.height);
+  raster->samples.reset(new (std::nothrow) int16_t[pixels]);
+  if (!raster->samples) {
+    *error = "out of memory for the elevations";
+    return false;
+  }
+  raster->width = info.width;
+  raster->height = info.height;
+  const DedInt16Window window{raster->samples.get(), 0,          info.width,
+                              info.height,           info.width, northUp};
+  dedFillInt16(window, kInt16NoData);
+  const DedInput input = dedStdioInput(stream.get());
+  std::vector<uint16_t> chunk;
+  for (const CellFacts &cell : facts.cells) {
+    const DedPlacement placement = dedPlaceCell(info, cell.header);
+    if (placement.shown) {
+      placeCell(input, cell, placement, window, &chunk);
+    }
+  }
+  return true;
+}
+
+} // namespace elvhost

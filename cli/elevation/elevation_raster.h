@@ -1,0 +1,30 @@
+// A DED file's elevations as an image, read through ded/'s walk and placed
+// by ded/'s placement, as the plug-in places its grey levels: for GIS tools
+// that want the samples themselves rather than the host's picture of them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cli/file_facts.h"
+#include "cli/formats/int16_image.h"
+
+namespace elvhost {
+
+struct ElevationRaster {
+  std::unique_ptr<int16_t[]> samples; // row-major
+  int32_t width = 0, height = 0;
+  Int16Image image() const { return {samples.get(), width, height}; }
+};
+
+// Reads every cell's samples, exactly as stored, from name (the file facts
+// were read from, and described), later cells over earlier ones;
+// kInt16NoData where no cell covers and where the file ends early (the
+// file's own voids are that value already). Rows north-up, or in the host's
+// order (row 0 at the southern edge). False, with the reason in error, when
+// the file does not open or there is no memory.
+bool readElevations(const std::string &name, const FileFacts &facts, bool northUp,
+                    ElevationRaster *raster, std::string *error);
+
+} // namespace elvhost

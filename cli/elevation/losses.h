@@ -1,0 +1,61 @@
+// What the host's grey picture of a DED file loses, counted from the file
+// itself through ded/'s walk and placement: cells the image cannot show or
+// shows clipped, samples outside the header's elevation range (clamped to
+// grey 0 or 255), the file's voids, samples the file is too short to hold.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/file_facts.h"
+
+namespace elvhost {
+
+struct Losses {
+  int64_t cellsNotShown = 0;       // cells no sample of which lands in the image
+  int64_t cellsClipped = 0;        // cells shown in part
+  int64_t samplesBelow = 0;        // below the header's minimum (not voids): grey 0
+  int64_t samplesAbove = 0;        // above its maximum: grey 255
+  int64_t voids = 0;               // samples holding the void marker -32768
+  int64_t missing = 0;             // samples past the end of the file
+  int64_t valued = 0;              // samples read that are not voids
+  int16_t lowest = 0, highest = 0; // of those, when there are any
+};
+
+// Counts over every cell's block as the file holds it, through name (the
+// file facts were read from, and described); without samples, only the
+// cells and the samples missing, which the headers tell. False, with the
+// reason in error, when it does not open.
+bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
+                 std::string *error);
+
+// countLosses on a thread of its own, beside the import (the plug-in's
+// callbacks stay on the caller's thread), or on the caller's when no thread
+// starts. name and facts must outlive it; it is joined at the latest when
+// it ends.
+class LossCount {
+public:
+  LossCount(const std::string &name, const FileFacts &facts, bool samples);
+  // Waits for the count: countLosses's result.
+  bool wait(Losses *losses, std::string *error);
+
+private:
+  Losses losses_;
+  std::string error_;
+  bool counted_ = false;
+  std::jthread thread_; // last: joined before the results go
+};
+
+// The grey levels spread over the void marker: the header's minimum is
+// -32768, or voids lie below every real elevation while the levels under the
+// lowest of them are more than half of all.
+bool greyOverVoids(const FileFacts &facts, const Losses &losses);
+
+// The losses as warnings for convert, one line each, without the
+// "warning: FILE: " they get; int16: the elevations are written, so only
+// what they lose (cells, missing samples) is said.
+std::vector<std::string> lossWarnings(const FileFacts &facts, const Losses &losses, bool int16);
+
+} // namespace elvhost

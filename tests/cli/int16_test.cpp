@@ -1,0 +1,162 @@
+// convert --type int16 end to end: GDAL decodes exactly the file's samples
+// where the test's own placement puts them and NoData elsewhere, with the
+// grey conversion's geo-reference; tiles converted one by one mosaic with
+// gdalbuildvrt into the multi-cell file's image.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+
+#include "tests/cli/gdal_info.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/ded_writer.h"
+
+namespace {
+
+constexpr int16_t kNoData = -32768;
+
+// The elevations a GIS tool expects, north-up: cell sample (j, i) at column
+// (cell xMin - xMin) / xStep + j, row i up from the southern edge likewise;
+// later cells over earlier; NoData where no cell lands or past `kept` bytes.
+std::vector<int16_t> expected(const dedtest::File &file, size_t kept) {
+  const bool utm = file.projection == "UTM";
+  const double units = utm ? 1.0 : 36000.0;
+  const dedtest::Cell &first = file.cells[0];
+  double xMin = first.xMin, yMin = first.yMin, xMax = first.xMax, yMax = first.yMax;
+  for (const dedtest::Cell &c : file.cells) {
+    xMin = std::min<double>(xMin, c.xMin), yMin = std::min<double>(yMin, c.yMin);
+    xMax = std::max<double>(xMax, c.xMax), yMax = std::max<double>(yMax, c.yMax);
+  }
+  const bool mosaic = !utm && file.cells.size() > 1;
+  const long width =
+      mosaic ? std::lround((xMax - xMin) / (first.xSpacing / units)) + 1 : long(first.columnCount);
+  const long height =
+      mosaic ? std::lround((yMax - yMin) / (first.ySpacing / units)) + 1 : long(first.rowCount);
+  std::vector<int16_t> out(size_t(width * height), kNoData);
+  size_t at = dedtest::samplesOffset(file.cells.size());
+  for (const dedtest::Cell &c : file.cells) {
+    const long c0 = std::lround((c.xMin - xMin) / (c.xSpacing / units));
+    const long r0 = std::lround((c.yMin - yMin) / (c.ySpacing / units));
+    for (long j = 0; j < long(c.columnCount); ++j) {
+      for (long i = 0; i < long(c.rowCount); ++i, at += 2) {
+        if (c0 + j < width && r0 + i < height) {
+          out[size_t((height - 1 - r0 - i) * width + c0 + j)] =
+              at + 2 <= kept ? c.samples[size_t(j * long(c.rowCount) + i)] : kNoData;
+        }
+      }
+    }
+  }
+  return out;
+}
+
+// The first band's samples as GDAL decodes them (raw, this machine's order).
+std::vector<int16_t> decoded(const std::string &image) {
+  const std::string raw = image + ".raw";
+  std::string command = "gdal_translate -q -of ENVI";
+  command.append(" '").append(image).append("' '").append(raw).append("'");
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  const std::string bytes = clitest::slurp(raw);
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+int16_t terrain(int column, int row) { return int16_t(37 * column - 11 * row + 5); }
+
+// A cell of 4 x 3 samples 0.1 degree apart at a grid's column and row, each
+// sample the terrain's at its place in the grid.
+dedtest::Cell gridCell(int column, int row) {
+  return dedtest::geographicCell(10.0 + column * 0.1, 45.0 + row * 0.1, 4, 3, 3600.0f,
+                                 [=](int j, int i) { return terrain(column + j, row + i); });
+}
+
+dedtest::File withCells(dedtest::File file, std::vector<dedtest::Cell> cells) {
+  file.cells = std::move(cells);
+  file.cellCount = int32_t(file.cells.size());
+  return file;
+}
+
+struct Int16Case {
+  const char *label;
+  dedtest::File file;
+  size_t cut = 0; // bytes cut from the file's end
+};
+void PrintTo(const Int16Case &c, std::ostream *os) { *os << c.label; }
+
+class Int16Convert : public ::testing::TestWithParam<Int16Case> {
+protected:
+  void SetUp() override {
+    if (!clitest::haveGdalInfo()) {
+      GTEST_SKIP() << "GDAL's programs are not installed";
+    }
+  }
+  std::string at(const std::string &name) const { return (work.path() / name).string(); }
+  int convert(const std::string &ded, const std::string &out, bool int16) {
+    std::vector<std::string> args{"convert", ded, at(out), "-q"};
+    if (int16) {
+      args.insert(args.end(), {"--type", "int16"});
+    }
+    return clitest::runTool(args, logs.path().string()).exitCode;
+  }
+  dedtest::TempDir work, logs;
+};
+
+TEST_P(Int16Convert, HoldsTheFilesSamplesAndNoDataElsewhere) {
+  const Int16Case &c = GetParam();
+  std::vector<uint8_t> bytes = dedtest::encode(c.file);
+  bytes.resize(bytes.size() - c.cut);
+  const std::string ded = work.write("in.ded", bytes);
+  ASSERT_EQ(convert(ded, "e.tif", true), 0);
+  ASSERT_EQ(convert(ded, "g.tif", false), 0);
+  EXPECT_EQ(decoded(at("e.tif")), expected(c.file, bytes.size()));
+  EXPECT_EQ(clitest::slurp(at("e.wld")), clitest::slurp(at("g.wld")));
+  EXPECT_EQ(clitest::slurp(at("e.prj")), clitest::slurp(at("g.prj")));
+  nlohmann::json info;
+  std::string error;
+  ASSERT_TRUE(clitest::gdalInfo(at("e.tif"), &info, &error)) << error;
+  EXPECT_EQ(info["bands"][0]["type"], "Int16");
+  EXPECT_EQ(info["bands"][0]["noDataValue"], kNoData);
+  EXPECT_EQ(info["bands"][0]["unit"], "m");
+}
+
+const std::vector<dedtest::Cell> kQuads = {gridCell(0, 0), gridCell(3, 0), gridCell(0, 2),
+                                           gridCell(3, 2)};
+
+dedtest::File utmCells() {
+  // A 4 x 3 cell, one overlapping its east edge (clipped), one far north (dropped).
+  const auto ramp = [](int j, int i) { return int16_t(1000 + 10 * j + i); };
+  return withCells(dedtest::utmFile("33", 'N', 4, 3),
+                   {dedtest::utmCell(500000, 4000000, 4, 3, 30.0f, terrain),
+                    dedtest::utmCell(500060, 4000000, 4, 3, 30.0f, ramp),
+                    dedtest::utmCell(500000, 4003000, 2, 2, 30.0f, ramp)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Int16Convert,
+    ::testing::Values(Int16Case{"geographicCell", dedtest::geographicFile(300, 270, terrain)},
+                      Int16Case{"geographicMosaic", withCells({}, kQuads)},
+                      Int16Case{"utmCell", dedtest::utmFile("56", 'S', 101, 51, terrain)},
+                      Int16Case{"utmCells", utmCells()},
+                      Int16Case{"cutShort", dedtest::geographicFile(30, 20, terrain), 14},
+                      Int16Case{"mosaicWithGap", withCells({}, {kQuads[0], kQuads[1], kQuads[3]})}),
+    [](const auto &param) { return std::string(param.param.label); });
+
+TEST_F(Int16Convert, TilesConvertedOneByOneMosaicIntoTheWhole) {
+  ASSERT_EQ(convert(work.write("whole.ded", dedtest::encode(withCells({}, kQuads))), "w.tif", true),
+            0);
+  std::string command = "gdalbuildvrt -q";
+  command.append(" '").append(at("m.vrt")).append("'");
+  for (size_t i = 0; i < kQuads.size(); ++i) {
+    const std::string tile = std::string(1, 't').append(std::to_string(i));
+    ASSERT_EQ(convert(work.write(tile + ".ded", dedtest::encode(withCells({}, {kQuads[i]}))),
+                      tile + ".tif", true),
+              0);
+    command.append(" '").append(at(tile + ".tif")).append("'");
+  }
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(decoded(at("m.vrt")), decoded(at("w.tif")));
+}
+
+} // namespace
