@@ -18,7 +18,7 @@ int epsgFor(const CrsCodes &codes, std::string *error) {
     return 0;
   }
   if (*projection == PROJ_GEOGRAPHIC) {
-    return kEpsgWgs84;
+    return DED_EPSG_GEOGRAPHIC;
   }
   if (*projection != PROJ_UTM) {
     *error = "unknown projection code " + std::to_string(*projection);
@@ -35,7 +35,7 @@ int epsgFor(const CrsCodes &codes, std::string *error) {
              " south, " + std::to_string(DED_HEMISPHERE_NORTH) + " north)";
     return 0;
   }
-  return (*hemisphere == DED_HEMISPHERE_NORTH ? kEpsgUtmNorthBase : kEpsgUtmSouthBase) + *zone;
+  return (*hemisphere == DED_HEMISPHERE_NORTH ? DED_EPSG_UTM_NORTH_BASE : DED_EPSG_UTM_SOUTH_BASE) + *zone;
 }
 
 } // namespace

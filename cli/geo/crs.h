@@ -6,13 +6,9 @@
 #include <optional>
 #include <string>
 
-namespace elvhost {
+#include "ded/epsg.h"
 
-// EPSG codes: WGS 84 geographic, and the first of its UTM zones, north and
-// south (zone z is the base + z).
-constexpr int kEpsgWgs84 = 4326;
-constexpr int kEpsgUtmNorthBase = 32600;
-constexpr int kEpsgUtmSouthBase = 32700;
+namespace elvhost {
 
 struct Crs {
   int epsg = 0;

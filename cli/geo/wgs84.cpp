@@ -10,7 +10,7 @@ namespace elvhost {
 bool toLonLat(int epsg, std::vector<std::pair<double, double>> *points, std::string *error) {
   const ProjContext context = newProjContext();
   const std::string source = "EPSG:" + std::to_string(epsg);
-  const std::string target = "EPSG:" + std::to_string(kEpsgWgs84);
+  const std::string target = "EPSG:" + std::to_string(DED_EPSG_GEOGRAPHIC);
   const ProjObject raw =
       projObject(proj_create_crs_to_crs(context.get(), source.c_str(), target.c_str(), nullptr));
   // Longitude first, as GIS tools order WGS 84 extents.
