@@ -400,11 +400,13 @@ MUTANTS = [
       "stored samples mapped unswapped"),
     M("image/place.cpp", "if (coversRow(r, row) && r.firstColumn <= column && column < r.endColumn) {",
       "if (coversRow(r, row) && r.firstColumn < column && column < r.endColumn) {",
-      "a rectangle's first column filled over"),
+      "a rectangle's first column filled over",
+      "equivalent: the pixels filled over are the cell's own, which placing it writes again"),
     M("image/place.cpp", "if (edge > row && edge < endRow) {", "if (edge > row + 1 && edge < endRow) {",
       "a rectangle's edge one row after another missed"),
     M("image/place.cpp", "          gapEnd = std::min(gapEnd, covered[i].firstColumn);\n", "",
-      "gaps filled over the rectangles right of them"),
+      "gaps filled over the rectangles right of them",
+      "equivalent: the pixels filled over are cells' own, which placing them writes again"),
     # Survives: each of the rows is a memset of no bytes, so only time shows (seconds for
     # the billion rows of tests/crashers/inverted_bounds_no_pixels.ded), and no test times.
     M("image/place.cpp", "  if (image.width <= 0) {\n    return; // no pixels, however many rows",

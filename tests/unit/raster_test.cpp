@@ -7,9 +7,9 @@
 #include <limits>
 #include <vector>
 
-#include "plugin/describe.h"
 #include "ded/open_files.h"
 #include "host/status.h"
+#include "plugin/describe.h"
 #include "plugin/get_image.h"
 #include "plugin/open_close.h"
 #include "qvapilib/stand_in.h"
@@ -361,21 +361,28 @@ TEST_F(GetImage, AnImageWithoutPixelsCostsNothing) {
             static_cast<std::ptrdiff_t>(d.pixels.size()));
 }
 
-// Positions no cell covers take the minimum elevation, grey 0.
+// Positions no cell covers take the minimum elevation, grey 0, whether only
+// they are filled (a few cells) or the whole image first (many cells).
 TEST_F(GetImage, UncoveredPositionsAreGreyZero) {
-  File file = mosaic({geographicCell(0, 0, 1, 1, 36000, [](int, int) { return int16_t{900}; }),
-                      geographicCell(2, 2, 1, 1, 36000, [](int, int) { return int16_t{400}; })});
-  file.minElevation = -100;
-  file.maxElevation = 900;
-  const Delivery d = deliver(file);
-  ASSERT_EQ(d.width, 3);
-  ASSERT_EQ(d.height, 3);
-  expectImage(d, [](int c, int r) -> uint8_t {
-    if (c == 0 && r == 0) {
-      return 255;
-    }
-    return c == 2 && r == 2 ? 127 : 0;
-  });
+  for (const size_t copies : {size_t{0}, size_t{64}}) {
+    SCOPED_TRACE(copies);
+    const Cell corner = geographicCell(0, 0, 1, 1, 36000, [](int, int) { return int16_t{900}; });
+    File file =
+        mosaic({corner, geographicCell(2, 2, 1, 1, 36000, [](int, int) { return int16_t{400}; })});
+    file.cells.insert(file.cells.end(), copies, corner);
+    file.cellCount = static_cast<int32_t>(file.cells.size());
+    file.minElevation = -100;
+    file.maxElevation = 900;
+    const Delivery d = deliver(file);
+    ASSERT_EQ(d.width, 3);
+    ASSERT_EQ(d.height, 3);
+    expectImage(d, [](int c, int r) -> uint8_t {
+      if (c == 0 && r == 0) {
+        return 255;
+      }
+      return c == 2 && r == 2 ? 127 : 0;
+    });
+  }
 }
 
 // A single cell taller than one band is read and converted band by band; a
