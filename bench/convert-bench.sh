@@ -12,21 +12,16 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 size=${2:-7169}
 runs=${RUNS:-5}
-tool="$build/cli/elvarin-host"
-if [ ! -x "$tool" ]; then
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j 2 --target elvarin-host
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/elvarin-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+work_name=elvarin-bench
+source bench/common.sh
+bench_built elvarin-host
+bench_work
 ded="$work/mosaic.ded"
 
 echo "generating a ${size} x ${size} mosaic ..."
-calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 start=$(date +%s.%N)
 "$tool" sample "$ded" --kind mosaic --size "$size"
-echo "  $(stat -c %s "$ded") bytes in $(calc "$(date +%s.%N) - $start") s"
+echo "  $(stat -c %s "$ded") bytes in $(calc "$(date +%s.%N) - $start" 6) s"
 "$tool" info "$ded" | sed -n 's/^size *//p' | sed 's/^/  image /'
 
 # Best of $runs wall-clock seconds for a shell command ($1), with an untimed
@@ -40,8 +35,8 @@ best() {
     t0=$(date +%s.%N)
     eval "$1"
     t1=$(date +%s.%N)
-    elapsed=$(calc "$t1 - $t0")
-    if [ -z "$best_time" ] || [ "$(calc "$elapsed < $best_time")" != 0.000000 ]; then
+    elapsed=$(calc "$t1 - $t0" 6)
+    if [ -z "$best_time" ] || [ "$(verdict "$elapsed < $best_time")" = PASS ]; then
       best_time=$elapsed
     fi
   done
@@ -67,8 +62,7 @@ echo "image: ${pixels} pixels; raster $((pixels * 2 / 1024)) KiB + host buffer $
   "+ one cell $((1025 * 1025 * 2 / 1024)) KiB"
 for out in out.pgm out.png; do
   if [ -x /usr/bin/time ]; then
-    rss=$( { /usr/bin/time -v "$tool" convert "$ded" "$work/$out" >/dev/null; } 2>&1 |
-          sed -n 's/.*Maximum resident set size (kbytes): //p')
+    rss=$(peak_kib "$tool" convert "$ded" "$work/$out")
   else
     rss=$("$tool" convert "$ded" "$work/$out" --stats 2>&1 | sed -n 's/.*peak RSS \([0-9]*\) KiB.*/\1/p')
   fi

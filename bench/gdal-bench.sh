@@ -17,19 +17,12 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 size=${2:-7169}
 runs=${RUNS:-5}
-tool="$build/cli/elvarin-host"
-driver_dir="$build/gdal"
-for program in gdal_translate gdalinfo; do
-  command -v "$program" >/dev/null || { echo "gdal-bench: needs $program" >&2; exit 1; }
-done
-if [ ! -x "$tool" ] || [ ! -f "$driver_dir/gdal_DED.so" ]; then
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j 2 --target elvarin-host gdal_DED
-fi
-export GDAL_DRIVER_PATH="$driver_dir"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/elvarin-gdal.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+work_name=elvarin-gdal
+source bench/common.sh
+bench_needs gdal_translate gdalinfo
+bench_built elvarin-host gdal_DED
+export GDAL_DRIVER_PATH="$build/gdal"
+bench_work
 echo "generating a ${size} x ${size} cell and a 7 x 7 mosaic of such cells' size ..."
 "$tool" sample "$work/cell.ded" --size "$size" -q
 "$tool" sample "$work/mosaic.ded" --kind mosaic --size "$size" -q
@@ -37,8 +30,6 @@ for name in cell mosaic; do
   gdal_translate -q -of EHdr "$work/$name.ded" "$work/$name.bil"
 done
 
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 checksum() { gdalinfo -checksum "$1" | sed -n 's/.*Checksum=//p'; }
 
 cat "$work"/*.ded "$work"/*.bil >/dev/null # all in the page cache before the first run
@@ -56,7 +47,6 @@ for run in $(seq "$runs"); do
   echo "  run $run of $runs done"
 done
 
-verdict() { awk "BEGIN { exit !($1) }" && echo PASS || echo FAIL; }
 printf '\n%-8s %12s %12s %8s  %s\n' "" "DED s" ".bil s" "ratio" "samples"
 lines=()
 for name in cell mosaic; do

@@ -32,20 +32,11 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 size=${2:-7169}
 runs=${RUNS:-5}
-tool="$build/cli/elvarin-host"
-for program in gdal_translate python3 /usr/bin/time; do
-  command -v "$program" >/dev/null || { echo "outputs-bench: needs $program" >&2; exit 1; }
-done
-if [ ! -x "$tool" ]; then
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j 2 --target elvarin-host
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/elvarin-outputs.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-verdict() { awk "BEGIN { exit !($1) }" && echo PASS || echo FAIL; }
+work_name=elvarin-outputs
+source bench/common.sh
+bench_needs gdal_translate python3 /usr/bin/time
+bench_built elvarin-host
+bench_work
 # The deflate level cli/formats/tiff_writer.cpp uses, for the report.
 tiff_level=$(sed -n 's/^constexpr int kDeflateLevel = \([0-9]*\);/\1/p' cli/formats/tiff_writer.cpp)
 names=(elvarin-png gdal-png elvarin-pgm gdal-pgm elvarin-tif gdal-tif)

@@ -20,3 +20,16 @@ function(elvarin_plugin_code target)
       -fsanitize-ignorelist=${PROJECT_SOURCE_DIR}/fuzz/plugin_checks_ignore.txt)
   endif()
 endfunction()
+
+# A Linux shared library that exports only the names its version script
+# lists and, outside sanitizer builds, leaves nothing undefined that its own
+# links do not supply (clang leaves the sanitizer runtimes out of shared
+# libraries, to be found in the executable that loads them). Relinked when
+# the script changes.
+function(elvarin_exports_only target script)
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
+  if(NOT ELVARIN_SANITIZE)
+    target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+  endif()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+endfunction()

@@ -48,7 +48,7 @@
 #include "qvapilib/stand_in.h"
 #include "tests/support/reference_image.h"
 
-extern "C" int32_t qvpInit(QvPlugin plugin);
+extern "C" int32_t qvpInit(QvPlugin plugin) noexcept;
 extern "C" void qvpExit(QvPlugin plugin);
 
 namespace {

@@ -20,6 +20,14 @@
 #define QVAPI_PLUGIN_EXPORT __attribute__((visibility("default")))
 #endif
 
+/* The host's functions never throw: an exception cannot cross into the
+ * plug-in, whose callers are C. */
+#ifdef __cplusplus
+#define QVAPI_NOTHROW noexcept
+#else
+#define QVAPI_NOTHROW
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -42,39 +50,41 @@ typedef int32_t (*QvGetGeoInfoFunc)(void *host0, void *host1, int32_t handle, Qv
 QVAPI_HOST_FN QvImporter qvRegisterImageImporter(QvPlugin plugin, const char *name, int32_t format,
                                                  QvOpenImageFunc open, QvCloseImageFunc close,
                                                  QvGetImageInfoFunc getInfo,
-                                                 QvGetImageDataFunc getImage, void *reserved, ...);
+                                                 QvGetImageDataFunc getImage, void *reserved,
+                                                 ...) QVAPI_NOTHROW;
 QVAPI_HOST_FN int32_t qvSetReadImageGeoInfoFunc(QvPlugin plugin, QvImporter importer,
-                                                QvGetGeoInfoFunc geoInfo, void *reserved);
-QVAPI_HOST_FN int32_t qvUnregisterAllTools(QvPlugin plugin);
+                                                QvGetGeoInfoFunc geoInfo,
+                                                void *reserved) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvUnregisterAllTools(QvPlugin plugin) QVAPI_NOTHROW;
 
 /* Memory. */
-QVAPI_HOST_FN void *qvMalloc(size_t bytes);
-QVAPI_HOST_FN void qvFree(void *block);
+QVAPI_HOST_FN void *qvMalloc(size_t bytes) QVAPI_NOTHROW;
+QVAPI_HOST_FN void qvFree(void *block) QVAPI_NOTHROW;
 
 /* Bytes from one pixel row of the host's buffer to the next, at least width. */
 QVAPI_HOST_FN int32_t qvGetImageRowWidth(int32_t width, int32_t bitsPerSample, int32_t textureType,
-                                         int32_t *extra);
+                                         int32_t *extra) QVAPI_NOTHROW;
 
 /* Texture attribute setters: non-zero on success. */
-QVAPI_HOST_FN int32_t qvSetTextureWidth(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureHeight(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureType(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureSampleSize(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureTransparentValue(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureTiledFlag(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureSignedFlag(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureMinMax(QvImageRec image, float min, float max);
+QVAPI_HOST_FN int32_t qvSetTextureWidth(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureHeight(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureType(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureSampleSize(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureTransparentValue(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureTiledFlag(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureSignedFlag(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureMinMax(QvImageRec image, float min, float max) QVAPI_NOTHROW;
 
 /* Geo-reference setters: non-zero on success. */
-QVAPI_HOST_FN int32_t qvSetTextureGeoType(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoImageOrigin(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoProjection(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoEarthModel(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoUTMZone(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoUTMHemisphere(QvImageRec image, int32_t value);
-QVAPI_HOST_FN int32_t qvSetTextureGeoNumCtlPts(QvImageRec image, int32_t value);
+QVAPI_HOST_FN int32_t qvSetTextureGeoType(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoImageOrigin(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoProjection(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoEarthModel(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoUTMZone(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoUTMHemisphere(QvImageRec image, int32_t value) QVAPI_NOTHROW;
+QVAPI_HOST_FN int32_t qvSetTextureGeoNumCtlPts(QvImageRec image, int32_t value) QVAPI_NOTHROW;
 QVAPI_HOST_FN int32_t qvSetTextureGeoCtlPt(QvImageRec image, int32_t index, double imageX,
-                                           double imageY, double fileX, double fileY);
+                                           double imageY, double fileX, double fileY) QVAPI_NOTHROW;
 
 /* What a plug-in library exports, and nothing else. */
 typedef int32_t (*QvpInitFunc)(QvPlugin plugin);

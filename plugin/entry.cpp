@@ -20,11 +20,11 @@ QVAPI_PLUGIN_EXPORT const char *qvpVersion = "3.2.0";
 // the host registered it, 0 when it did not. The geo-info callback is
 // attached either way; the host decides what a null importer means. Further
 // arguments a host passes are not used.
-QVAPI_PLUGIN_EXPORT int32_t qvpInit(QvPlugin plugin);
+QVAPI_PLUGIN_EXPORT int32_t qvpInit(QvPlugin plugin) noexcept;
 
 // Unregisters everything the plug-in registered. Files the host left open
 // stay open.
-QVAPI_PLUGIN_EXPORT void qvpExit(QvPlugin plugin);
+QVAPI_PLUGIN_EXPORT void qvpExit(QvPlugin plugin) noexcept;
 
 } // extern "C"
 
@@ -36,9 +36,16 @@ constexpr const char *kImporterName = "Elvarin";
 constexpr int32_t kImporterFormat = 65;
 constexpr const char *kEndOfPairs = nullptr;
 
+// The host is C: nothing the plug-in registers may let an exception out.
+static_assert(noexcept(dedOpenImage(nullptr, nullptr, nullptr, nullptr, nullptr)));
+static_assert(noexcept(dedCloseImage(nullptr, nullptr, 0)));
+static_assert(noexcept(dedGetImageInfo(nullptr, nullptr, 0, nullptr)));
+static_assert(noexcept(dedGetImageData(nullptr, nullptr, 0, nullptr, nullptr)));
+static_assert(noexcept(dedGetGeoInfo(nullptr, nullptr, 0, nullptr)));
+
 } // namespace
 
-extern "C" int32_t qvpInit(QvPlugin plugin) {
+extern "C" int32_t qvpInit(QvPlugin plugin) noexcept {
   const QvImporter importer =
       qvRegisterImageImporter(plugin, kImporterName, kImporterFormat, dedOpenImage, dedCloseImage,
                               dedGetImageInfo, dedGetImageData, nullptr, "Version", "1.0", "Filter",
@@ -47,4 +54,4 @@ extern "C" int32_t qvpInit(QvPlugin plugin) {
   return importer != nullptr ? 1 : 0;
 }
 
-extern "C" void qvpExit(QvPlugin plugin) { qvUnregisterAllTools(plugin); }
+extern "C" void qvpExit(QvPlugin plugin) noexcept { qvUnregisterAllTools(plugin); }

@@ -239,7 +239,7 @@ int32_t checkSizes(const DedImageInfo &info, int32_t rowStride) {
 } // namespace
 
 extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t handle,
-                                   void * /*unused*/, uint8_t *pixels) {
+                                   void * /*unused*/, uint8_t *pixels) noexcept {
   std::FILE *stream = dedStreamFor(handle);
   if (stream == nullptr || pixels == nullptr) {
     return DED_ERR_BADARG;

@@ -21,4 +21,4 @@
 // samples and a staging area of grey levels of at most about 2.6 MiB (2.2 MiB
 // for 7169 rows). Starts no thread.
 extern "C" int32_t dedGetImageData(void *host0, void *host1, int32_t handle, void *unused,
-                                   uint8_t *pixels);
+                                   uint8_t *pixels) noexcept;

@@ -21,7 +21,7 @@ bool setAttributes(QvImageRec image, const DedImageInfo &info) {
 } // namespace
 
 extern "C" int32_t dedGetImageInfo(void * /*host0*/, void * /*host1*/, int32_t handle,
-                                   QvImageRec image) {
+                                   QvImageRec image) noexcept {
   DedImageInfo info{};
   const int32_t status = dedDescribe(handle, &info); // -8 for a bad handle
   if (status != DED_OK) {

@@ -8,7 +8,7 @@
 // or does not open; -6 when the magic is missing; -1 when the host has no
 // memory for a very long mode; -8 for a null argument (see dedTableOpen).
 extern "C" int32_t dedOpenImage(void *host0, void *host1, const char *path, const char *mode,
-                                int32_t *handle);
+                                int32_t *handle) noexcept;
 
 // Closes a handle; DED_OK, or -8 for a bad handle.
-extern "C" int32_t dedCloseImage(void *host0, void *host1, int32_t handle);
+extern "C" int32_t dedCloseImage(void *host0, void *host1, int32_t handle) noexcept;

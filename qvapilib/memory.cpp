@@ -1,6 +1,7 @@
 // qvMalloc and qvFree, counting blocks so a leak on any path shows up, and
 // able to fail a chosen allocation.
 #include <cstdlib>
+#include <new>
 #include <unordered_set>
 
 #include "qvapilib/stand_in.h"
@@ -19,10 +20,16 @@ void refuseBlocksOver(size_t bytes) { state().largestBlock = bytes; }
 
 } // namespace qvstandin
 
-extern "C" QVAPI_HOST_FN void *qvMalloc(size_t bytes) {
+// A block, or null when refused as told, or when the bookkeeping itself
+// has no memory (nothing is handed out that could not be counted).
+extern "C" QVAPI_HOST_FN void *qvMalloc(size_t bytes) noexcept {
   auto &s = qvstandin::state();
   ++s.allocations;
-  s.sizes.push_back(bytes);
+  try {
+    s.sizes.push_back(bytes);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
   if (s.failAll || s.allocations == s.failAt) {
     return nullptr;
   }
@@ -34,12 +41,17 @@ extern "C" QVAPI_HOST_FN void *qvMalloc(size_t bytes) {
   }
   void *block = std::malloc(bytes == 0 ? 1 : bytes);
   if (block != nullptr) {
-    s.liveBlocks.insert(block);
+    try {
+      s.liveBlocks.insert(block);
+    } catch (const std::bad_alloc &) {
+      std::free(block);
+      return nullptr;
+    }
   }
   return block;
 }
 
-extern "C" QVAPI_HOST_FN void qvFree(void *block) {
+extern "C" QVAPI_HOST_FN void qvFree(void *block) noexcept {
   if (block == nullptr) {
     return;
   }

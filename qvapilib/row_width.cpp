@@ -15,12 +15,16 @@ int32_t rowWidthFor(int32_t width) {
 
 void overrideRowWidth(int32_t rowWidth) { state().rowWidthOverride = rowWidth < 0 ? -1 : rowWidth; }
 int rowWidthCalls() { return state().rowWidthCalls; }
-std::vector<int32_t> lastRowWidthArgs() { return state().lastRowWidthArgs; }
+std::vector<int32_t> lastRowWidthArgs() {
+  const auto &args = state().lastRowWidthArgs;
+  return state().rowWidthCalls == 0 ? std::vector<int32_t>{}
+                                    : std::vector<int32_t>(args.begin(), args.end());
+}
 
 } // namespace qvstandin
 
 extern "C" QVAPI_HOST_FN int32_t qvGetImageRowWidth(int32_t width, int32_t bitsPerSample,
-                                                    int32_t textureType, int32_t *extra) {
+                                                    int32_t textureType, int32_t *extra) noexcept {
   auto &s = qvstandin::state();
   ++s.rowWidthCalls;
   s.lastRowWidthArgs = {width, bitsPerSample, textureType};

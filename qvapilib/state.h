@@ -1,6 +1,7 @@
 // The stand-in host's whole state, one instance per process.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -24,7 +25,7 @@ struct HostState {
 
   int32_t rowWidthOverride = -1;
   int rowWidthCalls = 0;
-  std::vector<int32_t> lastRowWidthArgs;
+  std::array<int32_t, 3> lastRowWidthArgs{}; // kept without allocating
 
   int openStreams = 0; // opens minus closes through the loader's host calls
 };

@@ -98,8 +98,13 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
 }
 
 LossCount::LossCount(const std::string &name, const FileFacts &facts, bool samples) {
-  const auto count = [this, &name, &facts, samples] {
-    counted_ = countLosses(name, facts, samples, &losses_, &error_);
+  // What the count throws (no memory) waits for the thread that asks.
+  const auto count = [this, &name, &facts, samples]() noexcept {
+    try {
+      counted_ = countLosses(name, facts, samples, &losses_, &error_);
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
   };
   try {
     thread_ = std::jthread(count);
@@ -111,6 +116,9 @@ LossCount::LossCount(const std::string &name, const FileFacts &facts, bool sampl
 bool LossCount::wait(Losses *losses, std::string *error) {
   if (thread_.joinable()) {
     thread_.join();
+  }
+  if (failure_) {
+    std::rethrow_exception(failure_);
   }
   *losses = losses_;
   *error = error_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,13 +39,15 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
 class LossCount {
 public:
   LossCount(const std::string &name, const FileFacts &facts, bool samples);
-  // Waits for the count: countLosses's result.
+  // Waits for the count: countLosses's result; what the count threw is
+  // thrown here, on the caller's thread.
   bool wait(Losses *losses, std::string *error);
 
 private:
   Losses losses_;
   std::string error_;
   bool counted_ = false;
+  std::exception_ptr failure_;
   std::jthread thread_; // last: joined before the results go
 };
 

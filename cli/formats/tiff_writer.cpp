@@ -7,8 +7,10 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -143,12 +145,21 @@ int mapProc(thandle_t, void **, toff_t *) { return 0; }
 void unmapProc(thandle_t, void *, toff_t) {}
 
 // The first error libtiff reports for this file; warnings are dropped.
+// libtiff's first error, kept in a buffer of its own: the handler runs
+// inside libtiff's C code, where nothing may allocate or throw.
+struct TiffError {
+  std::array<char, 512> text{};
+};
+
 int keepFirstError(TIFF *, void *userData, const char *module, const char *format, va_list args) {
-  auto *error = static_cast<std::string *>(userData);
-  if (error->empty()) {
-    char message[512];
-    (void)std::vsnprintf(message, sizeof message, format, args);
-    *error = std::string(module != nullptr ? module : "libtiff") + ": " + message;
+  auto &text = static_cast<TiffError *>(userData)->text;
+  if (text[0] == '\0') {
+    const int used =
+        std::snprintf(text.data(), text.size(), "%s: ", module != nullptr ? module : "libtiff");
+    if (used > 0 && static_cast<size_t>(used) < text.size()) {
+      (void)std::vsnprintf(text.data() + used, text.size() - static_cast<size_t>(used), format,
+                           args);
+    }
   }
   return 1;
 }
@@ -290,6 +301,10 @@ struct FreeCompressor {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, FreeCompressor>;
 
+struct CloseTiff {
+  void operator()(TIFF *tif) const { TIFFClose(tif); }
+};
+
 // Every tile in order, compressed kTilesPerRound at a time on up to one
 // thread a core, each round written before the next starts. Returns false,
 // with the reason in error unless libtiff reported one.
@@ -359,39 +374,39 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
   const bool big =
       tilesAcross * tilesDown * kTileSide * kTileSide * sampleBytes > kClassicTiffLimit;
 
-  std::string failure;
+  TiffError tiffError;
   TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
   if (options == nullptr) {
     *error = "out of memory";
     return false;
   }
-  TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &failure);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &tiffError);
   TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
   TiffStream file{stream};
-  TIFF *tif = TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", &file, readProc, writeProc, seekProc,
-                                closeProc, sizeProc, mapProc, unmapProc, options);
+  std::unique_ptr<TIFF, CloseTiff> tif(TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", &file,
+                                                         readProc, writeProc, seekProc, closeProc,
+                                                         sizeProc, mapProc, unmapProc, options));
   TIFFOpenOptionsFree(options);
-  bool ok = tif != nullptr;
-  ok = ok && setImageTags(tif, image) && setTransformTags(tif, geo.transform) &&
-       setGeoKeys(tif, geo.crs);
+  std::string failure;
+  bool ok = tif && setImageTags(tif.get(), image) && setTransformTags(tif.get(), geo.transform) &&
+            setGeoKeys(tif.get(), geo.crs);
   if (ok && !gdalMetadata.empty()) {
-    ok = TIFFSetField(tif, kGdalMetadataTag, gdalMetadata.c_str()) != 0;
+    ok = TIFFSetField(tif.get(), kGdalMetadataTag, gdalMetadata.c_str()) != 0;
   }
   if (ok && noData != nullptr) {
-    ok = TIFFSetField(tif, kGdalNoDataTag, noData) != 0;
+    ok = TIFFSetField(tif.get(), kGdalNoDataTag, noData) != 0;
   }
-  ok = ok && writeTiles(tif, image, predict, progress, &failure) && TIFFFlush(tif) != 0;
-  if (tif != nullptr) {
-    TIFFClose(tif);
-  }
+  ok = ok && writeTiles(tif.get(), image, predict, progress, &failure) && TIFFFlush(tif.get()) != 0;
+  tif.reset();
   if (ok && std::ferror(stream) != 0) {
     ok = false;
     noteFailure(&file);
   }
   if (!ok) {
-    *error = file.failure != 0 ? std::strerror(file.failure)
-             : failure.empty() ? "libtiff failed"
-                               : failure;
+    *error = file.failure != 0           ? std::strerror(file.failure)
+             : !failure.empty()          ? failure
+             : tiffError.text[0] != '\0' ? tiffError.text.data()
+                                         : "libtiff failed";
   }
   return ok;
 }
