@@ -494,8 +494,8 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
       {"g.ded", "fifo.png", "cannot write " + at("fifo.png") + ": it is not a regular file", 1},
       {"g.ded", "side.png", "cannot write " + at("side.pgw") + ": it is not a regular file", 1},
       {"g.ded", "null.png", "cannot write " + at("null.png") + ": it is not a regular file", 1},
-      {"g.ded", longName + ".png", "cannot write " + at(longName + ".png") + ": File name too long",
-       1},
+      {"missing.ded", longName + ".png",
+       "cannot write " + at(longName + ".png") + ": File name too long", 1},
   };
   const auto before = namesIn(work.path());
   for (const Case &c : cases) {
