@@ -325,7 +325,7 @@ int main(int argc, char **argv) {
     return kExitFailure; // nowhere to say so
   }
   try {
-    return run(argc, argv);
+    return flushedOutput(run(argc, argv));
   } catch (const std::bad_alloc &) {
     reportFailure("out of memory");
   } catch (const std::exception &e) {

@@ -1,10 +1,17 @@
 // Runs the fuzz target over inputs without libFuzzer, so a finding reproduces
 // under any compiler and debugger: each argument is an input file or a folder
 // of them (read in name order). Exits non-zero when no input was found; a
-// failing input aborts inside the target.
+// failing input aborts inside the target. With -timeout=N first (libFuzzer's
+// spelling), an input that takes more than N seconds fails the replay too:
+// an input that makes reading slow is a finding as much as a crash.
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,20 +21,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
 
-void replay(const std::filesystem::path &path) {
+extern "C" void tookTooLong(int /*signal*/) {
+  static const char kMessage[] = "replay: the input took longer than its time limit\n";
+  (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  std::abort();
+}
+
+void replay(const std::filesystem::path &path, unsigned seconds) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
   std::printf("%s (%zu bytes)\n", path.string().c_str(), bytes.size());
   (void)std::fflush(stdout); // the name first, should the input abort
+  (void)alarm(seconds);      // 0: no limit
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  (void)alarm(0);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
   size_t inputs = 0;
-  for (int i = 1; i < argc; ++i) {
+  unsigned seconds = 0;
+  int first = 1;
+  if (argc > 1 && std::strncmp(argv[1], "-timeout=", 9) == 0) {
+    seconds = static_cast<unsigned>(std::strtoul(argv[1] + 9, nullptr, 10));
+    (void)std::signal(SIGALRM, tookTooLong);
+    first = 2;
+  }
+  for (int i = first; i < argc; ++i) {
     const std::filesystem::path arg = argv[i];
     std::vector<std::filesystem::path> files;
     if (std::filesystem::is_directory(arg)) {
@@ -41,7 +63,7 @@ int main(int argc, char **argv) {
       files.push_back(arg);
     }
     for (const auto &file : files) {
-      replay(file);
+      replay(file, seconds);
       ++inputs;
     }
   }

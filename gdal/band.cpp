@@ -16,16 +16,26 @@ constexpr int64_t kBlockSamples = int64_t{1} << 20;
 
 // Reads samples [first, first + count) of a cell's block as stored; those
 // past the samples the file holds become NoData. False after a CPLError
-// when the file no longer gives the samples it held at opening.
+// when the file cannot seek to them or no longer gives the samples it held
+// at opening.
 bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
                 uint16_t *dest) {
   const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
   std::fill(dest + readable, dest + count, dedEncodeSample(DED_GDAL_NODATA));
   const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
   const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
+  CPLErrorReset();
   if (bytes > 0 && (VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
                     VSIFReadL(dest, 1, bytes, file) != bytes)) {
-    CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
+    // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
+    // it passed; the file itself has not changed then.
+    if (CPLGetLastErrorNo() == CPLE_NotSupported) {
+      CPLError(CE_Failure, CPLE_FileIO,
+               "DED: the stream cannot seek back to the samples at byte %lld",
+               static_cast<long long>(offset));
+    } else {
+      CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
+    }
     return false;
   }
   return true;

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Mutation testing of the plug-in's own code (host/, ded/, image/, plugin/).
+"""Mutation testing of the plug-in's own code (host/, ded/, image/, plugin/), and of
+elvarin-host's and the GDAL driver's (cli/, gdal/) against their own suites.
 
 Applies one hand-picked fault at a time to a source file, rebuilds the
 plug-in's test binaries in a build directory of their own, runs the plug-in's
@@ -580,7 +581,87 @@ MUTANTS = [
     # ded/area.cpp: geotransform
     M("ded/area.cpp", "geoTransform[3] = grid.north + grid.yStep / 2;",
       "geoTransform[3] = grid.north - grid.yStep / 2;", "top edge half a pixel inside"),
+
+    # ---- The command-line host and the GDAL driver (cli/, gdal/) ----
+    # Run against elvarin-host's and the driver's suites (CLI_SUITES), not the plug-in's.
+    # cli/output/output_files.cpp: what may be replaced, and what is left
+    M("cli/output/output_files.cpp", "return S_ISREG(status.st_mode)   ? \"\"",
+      "return !S_ISDIR(status.st_mode) ? \"\"", "a FIFO or a device replaced by an output"),
+    M("cli/output/output_files.cpp", "return errno == ENOENT || errno == ENOTDIR",
+      "return errno != EACCES", "a name too long found only after the work"),
+    M("cli/output/output_files.cpp", ": !left.path.empty() && left.path == right.path;",
+      ": left.path == right.path;", "two unresolvable names taken for one file"),
+    M("cli/output/output_files.cpp", "(void)::chmod(entry.tempPath.c_str(), existing.st_mode & 0777);",
+      "", "a replaced output loses its permissions"),
+    M("cli/output/output_files.cpp", "if (S_ISREG(existing.st_mode)) {\n        (void)::chmod",
+      "if (!S_ISREG(existing.st_mode)) {\n        (void)::chmod", "permissions taken from the wrong files"),
+    M("cli/output/output_files.cpp", "const size_t length = prefix.size() + sizeof kTemporarySuffix - 2;",
+      "const size_t length = prefix.size() + sizeof kTemporarySuffix - 1;",
+      "a killed child's temporaries not recognised"),
+    M("cli/output/output_files.cpp", "      (void)::unlink(it->path().c_str());\n", "",
+      "a killed child's temporaries kept"),
+    M("cli/output/output_files.cpp", "if (std::string problem = outputProblem(finalPath); !problem.empty()) {",
+      "if (std::string problem = outputProblem(finalPath); false) {",
+      "sample replaces a FIFO with its output"),
+    M("cli/output/output_files.cpp", "(void)fchmod(fd, static_cast<mode_t>(0666) & ~mask);",
+      "(void)fchmod(fd, static_cast<mode_t>(0600));", "new outputs ignore the umask"),
+    # cli/commands: batch, errors, main
+    M("cli/commands/batch.cpp", "removeTemporariesOf(file.path);", "(void)file;",
+      "a killed child's temporaries left in the folder"),
+    M("cli/commands/batch.cpp", "lines.append(kStats).append(shownName(input)).append(\": \")",
+      "lines.append(kStats).append(shownName(input).substr(0, 0))",
+      "a batch's --stats line does not name its file"),
+    M("cli/commands/batch.cpp", "if (const std::string problem = outputProblem(file.path); !problem.empty()) {\n        reportFailure(problem);",
+      "if (const std::string problem = outputProblem(file.path); false) {\n        reportFailure(problem);",
+      "a batch's outputs that are not files only found by each child"),
+    M("cli/commands/convert.cpp", "if (const std::string problem = outputProblem(file.path); !problem.empty()) {",
+      "if (const std::string problem = outputProblem(file.path); false) {",
+      "convert's side files that are not files found only after the work"),
+    M("cli/main.cpp", "return flushedOutput(run(argc, argv));", "return run(argc, argv);",
+      "lost standard output reported as success"),
+    M("cli/commands/errors.cpp", "if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {",
+      "if (std::fflush(stdout) == 0) {", "an earlier lost write to standard output forgotten"),
+    # cli/host: the one-file check
+    M("cli/host/pinned_file.cpp", "    if (written()) {\n      return false;\n    }\n", "",
+      "writes reported by inotify ignored"),
+    M("cli/host/pinned_file.cpp", "now.changedNs = atPath.changedNs = identity_.changedNs;",
+      "(void)atPath;", "a rename over the path fails the run"),
+    M("cli/host/pinned_file.cpp", "int64_t{status.st_ctim.tv_sec} * kNsPerSecond + status.st_ctim.tv_nsec};",
+      "0};", "the change time never compared where inotify cannot be had"),
+    M("cli/host/pinned_file.cpp", "O_RDONLY | O_NONBLOCK | O_CLOEXEC", "O_RDONLY | O_CLOEXEC",
+      "a FIFO input blocks the run"),
+    M("cli/host/pinned_file.cpp", "IN_MODIFY) < 0) {", "IN_ATTRIB) < 0) {",
+      "the watch misses writes and fails renames over the path"),
+    M("cli/host/same_file.cpp", "if (t.width != image.width || t.height != image.height) {",
+      "if (t.width != image.width) {", "a plug-in's wrong height unnoticed"),
+    M("cli/host/same_file.cpp", "if (!sameBytes(a[i].header, b[i].header) || a[i].offset != b[i].offset ||",
+      "if (a[i].offset != b[i].offset ||", "a rewritten cell header unnoticed"),
+    # cli/elevation/losses.cpp: long runs and the void warning
+    M("cli/elevation/losses.cpp", "constexpr size_t kRun = UINT16_MAX;", "constexpr size_t kRun = size_t{1} << 16;",
+      "16-bit run counters wrap at 65,536"),
+    M("cli/elevation/losses.cpp", "int64_t{losses.lowest} - low > (int64_t{high} - low) / 2;",
+      "int64_t{losses.lowest} - low >= (int64_t{high} - low) / 2;", "void warning at exactly half the range"),
+    M("cli/elevation/losses.cpp", "int64_t{losses.lowest} - low > (int64_t{high} - low) / 2;",
+      "static_cast<int16_t>(losses.lowest - low) > (int64_t{high} - low) / 2;",
+      "the lowest elevation's height above the range's bottom wraps"),
+    # cli/geo/georef.cpp
+    M("cli/geo/georef.cpp", "*error = \"the control points do not span the image\";",
+      "*error = \"unusable control points\";", "the control points' message says nothing"),
+    # gdal/band.cpp
+    M("gdal/band.cpp", "if (CPLGetLastErrorNo() == CPLE_NotSupported) {", "if (false) {",
+      "a stream that cannot seek back blamed on the file"),
+    M("gdal/band.cpp", "CPLErrorReset();\n  if (bytes > 0", "if (bytes > 0",
+      "an earlier unsupported operation taken for the stream's",
+      "equivalent where no earlier error of that number is pending when a block is read"),
 ]
+
+# The command-line host's and the driver's binaries and suites.
+CLI_TARGETS = ["elvarin-host", "elvarin", "cli_unit_tests", "cli_e2e_tests", "closes_badly_plugin",
+               "swap_shim", "gdal_DED", "gdal_driver_tests", "gdal_fuzz_replay"]
+
+
+def is_cli(m):
+    return m["path"].startswith(("cli/", "gdal/"))
 
 
 def mutant_ids():
@@ -625,17 +706,24 @@ def run(cmd, log, timeout, cwd=ROOT):
         raise
 
 
-def build(build_dir, log, timeout):
-    return run(["cmake", "--build", build_dir, "-j2", "--target", *TARGETS], log, timeout)
+def build(build_dir, log, timeout, cli=False):
+    return run(["cmake", "--build", build_dir, "-j2", "--target", *(CLI_TARGETS if cli else TARGETS)],
+               log, timeout)
 
 
-def run_suites(build_dir, log, timeout):
-    """The plug-in's suites, first failure ends them. 'killed', 'timeout' or 'survived'."""
+def run_suites(build_dir, log, timeout, cli=False):
+    """The plug-in's suites (with cli, elvarin-host's and the driver's), first failure ends
+    them. 'killed', 'timeout' or 'survived'."""
     deadline = time.monotonic() + timeout
     seeds = build_dir / "mutation-seeds"
     tests = build_dir / "tests"
     gtest = ["--gtest_brief=1", "--gtest_fail_fast"]
     commands = [
+        [tests / "cli" / "cli_unit_tests", *gtest],
+        [tests / "cli" / "cli_e2e_tests", *gtest],
+        [tests / "gdal" / "gdal_driver_tests", *gtest],
+        [tests / "fuzz" / "gdal_fuzz_replay", ROOT / "tests" / "crashers"],
+    ] if cli else [
         [tests / "unit_tests", *gtest],
         [tests / "read_fault_tests", *gtest],
         [tests / "e2e" / "e2e_tests", *gtest],
@@ -702,7 +790,8 @@ def main():
     logs.mkdir(exist_ok=True)
 
     with open(logs / "baseline.log", "w") as log:
-        if build(build_dir, log, 1800) != 0 or run_suites(build_dir, log, 600) != "survived":
+        cli = any(is_cli(m) for _, m in chosen)
+        if build(build_dir, log, 1800, cli) != 0 or run_suites(build_dir, log, 600, cli) != "survived":
             print(f"the unmutated code does not build or pass: see {logs / 'baseline.log'}",
                   file=sys.stderr)
             return 2
@@ -717,11 +806,11 @@ def main():
                 try:
                     path.write_bytes(original.replace(m["original"].encode(),
                                                       m["replacement"].encode(), 1))
-                    code = build(build_dir, log, 1800)
+                    code = build(build_dir, log, 1800, is_cli(m))
                     if code != 0:
                         outcome = "not compiling"
                     else:
-                        outcome = run_suites(build_dir, log, args.timeout)
+                        outcome = run_suites(build_dir, log, args.timeout, is_cli(m))
                         outcome = "killed" if outcome == "timeout" else outcome
                 finally:
                     path.write_bytes(original)

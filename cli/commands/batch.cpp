@@ -144,8 +144,9 @@ bool startChild(const ConvertOptions &options, const std::string &output, size_t
 }
 
 // The child's outcome once its standard error has closed: true when it
-// converted its file; says so when a signal stopped it.
-bool reapChild(const Child &child, const std::string &input) {
+// converted its file; says so when a signal stopped it, and removes the
+// temporary files of output that a signal it could not catch left.
+bool reapChild(const Child &child, const std::string &input, const std::string &output) {
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0) {
     if (errno != EINTR) {
@@ -156,6 +157,9 @@ bool reapChild(const Child &child, const std::string &input) {
   }
   trackChild(child.pid, false);
   if (WIFSIGNALED(status)) {
+    for (const NamedOutput &file : convertOutputs(output)) {
+      removeTemporariesOf(file.path);
+    }
     reportFailure(input + ": the conversion was stopped by signal " +
                   std::to_string(WTERMSIG(status)));
     return false;
@@ -221,6 +225,14 @@ int runBatch(const ConvertOptions &options) {
                                          " would both be written to " + outputs.back());
     }
   }
+  for (const std::string &image : outputs) {
+    for (const NamedOutput &file : convertOutputs(image)) {
+      if (const std::string problem = outputProblem(file.path); !problem.empty()) {
+        reportFailure(problem);
+        return kExitFailure;
+      }
+    }
+  }
   if (const std::string clash = overwrittenInput(options.inputs, outputs); !clash.empty()) {
     return usageFailure("convert", clash);
   }
@@ -275,7 +287,7 @@ int runBatch(const ConvertOptions &options) {
       reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
       for (const Child &child : running) {
         close(child.err); // a child still writing gets SIGPIPE and removes its files
-        (void)reapChild(child, options.inputs[child.file]);
+        (void)reapChild(child, options.inputs[child.file], outputs[child.file]);
       }
       return kExitFailure;
     }
@@ -298,7 +310,7 @@ int runBatch(const ConvertOptions &options) {
       // is waited for (a child still writing gets SIGPIPE and ends).
       relayLines(&child, options.inputs[child.file], &line, true);
       close(child.err);
-      if (reapChild(child, options.inputs[child.file])) {
+      if (reapChild(child, options.inputs[child.file], outputs[child.file])) {
         ++converted;
       } else {
         ++failed;

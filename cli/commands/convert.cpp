@@ -153,6 +153,12 @@ int runConvert(const ConvertOptions &options) {
   if (options.int16 && format != ImageFormat::Tiff) {
     return usageFailure("convert", kInt16OnlyTiff);
   }
+  for (const NamedOutput &file : convertOutputs(output)) {
+    if (const std::string problem = outputProblem(file.path); !problem.empty()) {
+      reportFailure(problem);
+      return kExitFailure;
+    }
+  }
   if (const std::string clash = collision(input, output); !clash.empty()) {
     return usageFailure("convert", clash);
   }

@@ -1,6 +1,8 @@
 #include "cli/commands/errors.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace elvhost {
 
@@ -38,6 +40,16 @@ void reportFailure(const std::string &message) {
   const std::string line = "elvarin-host: " + shownName(joined) + "\n";
   (void)std::fputs(line.c_str(), stderr);
   (void)std::fflush(stderr);
+}
+
+int flushedOutput(int code) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+    return code;
+  }
+  reportFailure(std::string("cannot write the standard output: ") +
+                std::strerror(errno != 0 ? errno : EIO));
+  return kExitFailure;
 }
 
 int usageFailure(const std::string &command, const std::string &message) {

@@ -20,6 +20,10 @@ std::string shownName(const std::string &text);
 // shownName shows it, so a file name in it cannot drive the terminal.
 void reportFailure(const std::string &message);
 
+// code, once everything printed on standard output has reached it; when it
+// has not (a full disk, a closed pipe), says so and returns kExitFailure.
+int flushedOutput(int code);
+
 // Prints "elvarin-host: <message>" and a pointer to the command's --help (the
 // tool's own for an empty command); returns kExitUsage.
 int usageFailure(const std::string &command, const std::string &message);

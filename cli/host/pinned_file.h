@@ -10,12 +10,13 @@
 namespace elvhost {
 
 // What tells one version of a file from another: device and inode, length,
-// and the time its contents last changed. (Not the inode's change time: a
-// rename over the path changes it on the file replaced, whose bytes stay.)
+// the time its contents last changed, and the inode's change time, which no
+// user can set back (but which a rename over the path also moves, on the
+// file replaced, whose bytes stay).
 struct FileVersion {
   uint64_t device = 0, inode = 0;
   int64_t bytes = 0;
-  int64_t modifiedNs = 0;
+  int64_t modifiedNs = 0, changedNs = 0;
   bool operator==(const FileVersion &) const = default;
 };
 
@@ -34,12 +35,18 @@ public:
   // ("/proc/self/fd/N"), or the path when it is not pinned.
   const std::string &name() const { return name_; }
   // The file is still as it was pinned: same device, inode, length and
-  // modification time (and, read by its path, still at the path). False when it
-  // is not pinned.
+  // modification time (and, read by its path, still at the path), and no
+  // write to it since it was pinned. Every write the kernel reports is seen
+  // (watched with inotify, or where that cannot be had, by the change time);
+  // stores through another process's shared mapping of the file are not.
+  // False when it is not pinned.
   bool unchanged() const;
 
 private:
+  bool written() const;
+
   int fd_ = -1;
+  int watch_ = -1; // an inotify descriptor told of every write to the file
   std::string path_, name_;
   FileVersion identity_;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace elvhost {
 
@@ -143,7 +144,35 @@ FileIdentity identityOf(const std::string &name) {
 bool sameFile(const std::string &a, const std::string &b) {
   const FileIdentity left = identityOf(a), right = identityOf(b);
   return left.exists && right.exists ? left.device == right.device && left.inode == right.inode
-                                     : left.path == right.path;
+                                     : !left.path.empty() && left.path == right.path;
+}
+
+std::string outputProblem(const std::string &path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    // A missing folder is said by the first write, as it always was.
+    return errno == ENOENT || errno == ENOTDIR
+               ? ""
+               : "cannot write " + path + ": " + std::strerror(errno);
+  }
+  return S_ISREG(status.st_mode)   ? ""
+         : S_ISDIR(status.st_mode) ? "cannot write " + path + ": it is a folder"
+                                   : "cannot write " + path + ": it is not a regular file";
+}
+
+void removeTemporariesOf(const std::string &finalPath) {
+  const fs::path path(finalPath);
+  std::string prefix(1, '.'); // built piece by piece: GCC 12 misreads "." + ... (-Wrestrict)
+  prefix.append(path.filename().string().substr(0, kMaxFinalPart)).push_back('.');
+  const size_t length = prefix.size() + sizeof kTemporarySuffix - 2;
+  std::error_code ec;
+  for (fs::directory_iterator it(path.parent_path().empty() ? "." : path.parent_path(), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() == length && name.starts_with(prefix) && it->is_regular_file(ec)) {
+      (void)::unlink(it->path().c_str());
+    }
+  }
 }
 
 OutputSet::~OutputSet() { discard(); }
@@ -153,9 +182,8 @@ std::FILE *OutputSet::create(const std::string &finalPath, std::string *error) {
     *error = finalPath + ": not a file name";
     return nullptr;
   }
-  std::error_code ec;
-  if (fs::is_directory(finalPath, ec)) {
-    *error = "cannot write " + finalPath + ": it is a folder";
+  if (std::string problem = outputProblem(finalPath); !problem.empty()) {
+    *error = std::move(problem);
     return nullptr;
   }
   installCleanup();
@@ -218,6 +246,9 @@ bool OutputSet::commit(std::string *error) {
   for (Entry &entry : entries_) {
     struct stat existing {};
     if (::lstat(entry.finalPath.c_str(), &existing) == 0) {
+      if (S_ISREG(existing.st_mode)) {
+        (void)::chmod(entry.tempPath.c_str(), existing.st_mode & 0777);
+      }
       // Moved aside where the file system has no hard links; a folder never.
       entry.backupPath = entry.tempPath + kBackupSuffix;
       const char *from = entry.finalPath.c_str(), *to = entry.backupPath.c_str();

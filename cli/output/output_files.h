@@ -24,7 +24,20 @@ FileIdentity identityOf(const std::string &name);
 
 // Whether two names are one file: by device and inode when both exist,
 // otherwise by their normalised absolute paths, links resolved.
+// A name whose normalised path cannot be made (a component too long, say)
+// is one file with no other name.
 bool sameFile(const std::string &a, const std::string &b);
+
+// Empty when an output may be written at path: nothing is there, or a
+// regular file (through links). Otherwise why not, naming path: a device,
+// a FIFO, a folder or a socket is never replaced by an output, and a name
+// the system refuses (too long, say) is refused before any work.
+std::string outputProblem(const std::string &path);
+
+// Removes what a process writing finalPath left when it was killed before
+// it could clean up (SIGKILL): the temporary files beside finalPath that
+// bear its name.
+void removeTemporariesOf(const std::string &finalPath);
 
 class OutputSet {
 public:
@@ -42,7 +55,8 @@ public:
   // Creates a file with exactly this text.
   bool writeText(const std::string &finalPath, const std::string &text, std::string *error);
 
-  // Flushes and closes every file, then renames each into place. On failure
+  // Flushes and closes every file, then renames each into place; a file that
+  // replaces another takes its permission bits. On failure
   // (a write or close error, a rename refused) removes the temporary files,
   // puts back what the renamed ones replaced, and says why in error.
   bool commit(std::string *error);

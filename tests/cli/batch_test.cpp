@@ -74,6 +74,9 @@ TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(namesIn(at("out/png")).size(), 8u);
+  // Each --stats line names its file.
+  r = run({"convert", at("a.ded"), "--output-dir", at("out/stats"), "--stats"});
+  EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": load ", 0), 0u) << r.err;
 }
 
 TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -329,6 +330,8 @@ TEST_P(BadInput, FailsNamingTheFileAndWhatIsWrongAndWritesNothing) {
   std::string ded = at(label + ".ded");
   if (label == "folder") {
     fs::create_directory(ded);
+  } else if (label == "fifo") {
+    ASSERT_EQ(mkfifo(ded.c_str(), 0600), 0); // no writer: an open that waited would never end
   } else if (label != "missing") {
     ded = work.write("bad.ded", c.bytes);
   }
@@ -365,6 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"missing", {}, "cannot open: No such file or directory", -2},
         BadCase{"folder", {}, "is a folder, not a DED file", -2},
+        BadCase{"fifo", {}, "is not a regular file", -2},
         BadCase{"empty", truncatedIn(0), "is empty", -6},
         BadCase{"wrongMagic", badMagic(), "not a DED file (no KVTR magic at byte 4)", -6},
         BadCase{"shorterThanTheMagic", truncatedIn(6), "not a DED file", -6},
@@ -473,22 +477,44 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
   work.write("g.ded", ded);
   fs::create_symlink(at("g.ded"), at("link.png"));
   fs::create_hard_link(at("g.ded"), at("hard.prj"));
+  // Outputs that are not files are never replaced by one, through links
+  // neither; a name too long is said to be.
+  ASSERT_EQ(mkfifo(at("fifo.png").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(at("side.pgw").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", at("null.png"));
+  const std::string longName(256, 'n');
   struct Case {
-    const char *input, *output, *says;
+    std::string input, output, says;
+    int code = 2;
   } const cases[] = {
       {"in.png", "in.png", "in.png: the image would overwrite the input"},
       {"a.pgw", "a.png", "a.pgw: the world file would overwrite the input"},
       {"g.ded", "link.png", "link.png: the image would overwrite the input"},
       {"g.ded", "hard.png", "hard.prj: the .prj file would overwrite the input"},
+      {"g.ded", "fifo.png", "cannot write " + at("fifo.png") + ": it is not a regular file", 1},
+      {"missing.ded", "side.png", "cannot write " + at("side.pgw") + ": it is not a regular file",
+       1},
+      {"g.ded", "null.png", "cannot write " + at("null.png") + ": it is not a regular file", 1},
+      {"missing.ded", longName + ".png",
+       "cannot write " + at(longName + ".png") + ": File name too long", 1},
   };
   const auto before = namesIn(work.path());
   for (const Case &c : cases) {
     SCOPED_TRACE(c.output);
     const ToolRun r = run({"convert", at(c.input), at(c.output)});
-    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.exitCode, c.code);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"sample", at("fifo.png")},
+        std::vector<std::string>{"convert", at("g.ded"), at("side.ded"), "--output-dir",
+                                 work.path().string()}}) {
+    const ToolRun r = run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("it is not a regular file"), std::string::npos) << r.err;
+  }
   EXPECT_EQ(namesIn(work.path()), before);
+  EXPECT_TRUE(fs::is_fifo(at("fifo.png")));
   EXPECT_TRUE(slurp(at("in.png")) == slurp(at("g.ded"))) << "the inputs are untouched";
   EXPECT_TRUE(slurp(at("a.pgw")) == slurp(at("g.ded")));
 }
@@ -594,6 +620,24 @@ TEST_F(HostTool, ConvertingTwiceLeavesJustTheOutputs) {
   for (const std::string &name : outputs) {
     EXPECT_EQ(fs::status(at(name)).permissions(), fs::perms(0644)) << name;
   }
+  // A replaced output keeps its permissions.
+  fs::permissions(at("up.PNG"), fs::perms(0600));
+  ASSERT_EQ(shellRun("umask 022;", "convert " + ded + " " + quoted(at("up.PNG")), ""), 0);
+  EXPECT_EQ(fs::status(at("up.PNG")).permissions(), fs::perms(0600));
+  EXPECT_EQ(fs::status(at("up.prj")).permissions(), fs::perms(0644));
+}
+
+// Output that does not reach standard output fails the run.
+TEST_F(HostTool, LostStandardOutputFailsTheRun) {
+  const std::string ded =
+      quoted(work.write("g.ded", dedtest::encode(dedtest::geographicFile(11, 11))));
+  const std::string err = (logs.path() / "full.err").string();
+  for (const std::string &args : {"info " + ded, "info --json " + ded, std::string("--version")}) {
+    SCOPED_TRACE(args);
+    EXPECT_EQ(shellRun("", args, ">/dev/full 2>" + err), 1);
+    EXPECT_EQ(slurp(err).rfind("elvarin-host: cannot write the standard output: ", 0), 0u)
+        << slurp(err);
+  }
 }
 
 // A close that fails after get-image fails the conversion; in a batch the
@@ -610,6 +654,15 @@ TEST_F(HostTool, AFailedCloseAfterGetImageFailsTheConversion) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, failed + "\ncloses-badly: unloaded\nelvarin-host: 0 converted, 1 failed\n");
   EXPECT_TRUE(namesIn(at("out")).empty());
+  // A plug-in whose image is not the file's is caught before its pixels.
+  setenv("ELVARIN_STUB_HEIGHT", "5", 1);
+  r = run({"convert", ded, at("g.png"), "--plugin", ELVARIN_STUB_PLUGIN_PATH});
+  unsetenv("ELVARIN_STUB_HEIGHT");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find(ded + ": changed while it was read (the plug-in's image size is not the "
+                             "file's)"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST_F(HostTool, AFailedCommitKeepsTheEarlierOutputs) {

@@ -149,6 +149,7 @@ TEST(Affine, RefusesPointsOnOneLineOrMissing) {
   std::string error;
   EXPECT_FALSE(
       elvhost::affineFromControlPoints({0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 5, 5}, &m, &error));
+  EXPECT_EQ(error, "the control points do not span the image");
   GeoView view = hostView(10, 45, 12, 46, 0, 121); // zero width: the points collapse
   EXPECT_FALSE(elvhost::hostAffine(view, &m, &error));
   view = hostView(10, 45, 12, 46, 241, 121);

@@ -39,6 +39,18 @@ int16_t voids(int column, int row) {
   return at < 3 ? int16_t(-32768) : int16_t(100 + at - 3);
 }
 
+// On a 400 x 400 cell: 70,000 voids, then 70,000 samples above 255 and
+// 20,000 below 0, runs longer than 16-bit counters hold.
+int16_t longRuns(int column, int row) {
+  const int at = column * 400 + row;
+  return at < 70000 ? int16_t(-32768) : at < 140000 ? int16_t(300) : int16_t(-5);
+}
+// 3 voids among elevations 30003..30019.
+int16_t highVoids(int column, int row) {
+  const int at = column * 4 + row;
+  return at < 3 ? int16_t(-32768) : int16_t(30000 + at);
+}
+
 dedtest::File utmCells() {
   dedtest::File file = dedtest::utmFile("33", 'N', 4, 3);
   file.cells = {dedtest::utmCell(500000, 4000000, 4, 3, 30.0f),
@@ -114,6 +126,33 @@ INSTANTIATE_TEST_SUITE_P(
                      "voidSamples":3,"missingSamples":0,"greyOverVoids":true})",
                  {"3 samples are voids (-32768), shown as grey 0",
                   "the grey levels spread over the void marker -32768 (elevations -20000..200 "
+                  "m): --type int16 keeps the elevations themselves"},
+                 {}},
+        LossCase{"longRuns",
+                 dedtest::geographicFile(400, 400, longRuns),
+                 0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":20000,
+                     "samplesAboveRange":70000,"voidSamples":70000,"missingSamples":0,
+                     "greyOverVoids":false})",
+                 {"90000 samples lie outside the header's elevations 0..255 m (20000 below, "
+                  "shown as grey 0; 70000 above, shown as grey 255)",
+                  "70000 samples are voids (-32768), shown as grey 0"},
+                 {}},
+        // The lowest elevation exactly half way up the range: not over the voids.
+        LossCase{"voidsAtHalf",
+                 ranged(dedtest::geographicFile(5, 4, voids), 0, 200),
+                 0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+                     "voidSamples":3,"missingSamples":0,"greyOverVoids":false})",
+                 {"3 samples are voids (-32768), shown as grey 0"},
+                 {}},
+        LossCase{"voidsFarBelowHighGround",
+                 ranged(dedtest::geographicFile(5, 4, highVoids), -30000, 32000),
+                 0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+                     "voidSamples":3,"missingSamples":0,"greyOverVoids":true})",
+                 {"3 samples are voids (-32768), shown as grey 0",
+                  "the grey levels spread over the void marker -32768 (elevations -30000..32000 "
                   "m): --type int16 keeps the elevations themselves"},
                  {}}),
     [](const auto &param) { return std::string(param.param.label); });

@@ -90,6 +90,9 @@ TEST(OutputSet, UnwritablePlacesAreRefusedNamingTheFile) {
   fs::create_directory(dir.path() / "folder.png");
   EXPECT_EQ(outputs.create((dir.path() / "folder.png").string(), &error), nullptr);
   EXPECT_NE(error.find("folder.png"), std::string::npos) << error;
+  // Two names too long to resolve are not one file for it.
+  const std::string tooLong = (dir.path() / std::string(256, 'n')).string();
+  EXPECT_FALSE(elvhost::sameFile(tooLong + ".png", tooLong + ".wld"));
 }
 
 TEST(OutputSet, AWriteErrorFailsTheCommitAndRemovesEverything) {

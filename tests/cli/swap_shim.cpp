@@ -8,14 +8,24 @@
 // ELVARIN_SWAP_MODE    "rename": the event is an open() of the input (by its path or a
 //                      /proc/self/fd name), and a copy is renamed over the path;
 //                      "rewrite": the event is an fseeko to the start of any stream,
-//                      and the input is overwritten in place
+//                      and the input is overwritten in place;
+//                      "tail": the event is a read of samples (an fread of 2-byte
+//                      items), the back half of the input is overwritten in place
+//                      and its modification time put back; "mmap": the same event,
+//                      the whole input stored through a shared mapping, the time put
+//                      back; "kill": the event is an open, and the process is killed
+// ELVARIN_SWAP_NO_INOTIFY  set: inotify cannot be had, as when its limits are reached
 // ELVARIN_SWAP_AT      n: only the n-th event (from 1); 0: every event, alternating
 //                      between WITH and BACK
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +37,7 @@ namespace {
 
 using OpenFn = int (*)(const char *, int, ...);
 using SeekFn = int (*)(std::FILE *, off_t, int);
+using ReadFn = size_t (*)(void *, size_t, size_t, std::FILE *);
 
 int eventCount = 0;
 thread_local bool busy = false;
@@ -59,6 +70,26 @@ void put(const char *path, const std::vector<char> &bytes, int flags) {
   }
 }
 
+// Puts bytes from `from` on in place, through a shared mapping or by
+// writing, and the file's times back as they were.
+void putInPlace(const char *path, const std::vector<char> &bytes, size_t from, bool mapped) {
+  struct stat before {};
+  const int fd = realOpen("open")(path, O_RDWR);
+  if (fd < 0 || ::fstat(fd, &before) != 0 || bytes.size() != static_cast<size_t>(before.st_size)) {
+    std::abort();
+  }
+  if (mapped) {
+    void *map = ::mmap(nullptr, bytes.size(), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    std::memcpy(static_cast<char *>(map) + from, bytes.data() + from, bytes.size() - from);
+    (void)::munmap(map, bytes.size());
+  } else {
+    (void)!::pwrite(fd, bytes.data() + from, bytes.size() - from, static_cast<off_t>(from));
+  }
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  (void)::futimens(fd, times);
+  (void)::close(fd);
+}
+
 // One event of the mode's kind happened: swaps when it is the chosen one.
 void event(const char *mode) {
   if (busy || std::strcmp(variable("ELVARIN_SWAP_MODE"), mode) != 0) {
@@ -72,7 +103,12 @@ void event(const char *mode) {
     const std::vector<char> bytes =
         bytesOf(variable(back ? "ELVARIN_SWAP_BACK" : "ELVARIN_SWAP_WITH"));
     const std::string target = variable("ELVARIN_SWAP_TARGET");
-    if (std::strcmp(mode, "rename") == 0) {
+    if (std::strcmp(mode, "kill") == 0) {
+      (void)std::raise(SIGKILL);
+    } else if (std::strcmp(mode, "tail") == 0 || std::strcmp(mode, "mmap") == 0) {
+      const bool mapped = std::strcmp(mode, "mmap") == 0;
+      putInPlace(target.c_str(), bytes, mapped ? 0 : bytes.size() / 2, mapped);
+    } else if (std::strcmp(mode, "rename") == 0) {
       const std::string fresh = target + ".swap";
       put(fresh.c_str(), bytes, O_WRONLY | O_CREAT | O_TRUNC);
       (void)std::rename(fresh.c_str(), target.c_str());
@@ -87,6 +123,7 @@ void opening(const char *path) {
   if (path != nullptr && (std::strcmp(path, variable("ELVARIN_SWAP_TARGET")) == 0 ||
                           std::strncmp(path, "/proc/self/fd/", 14) == 0)) {
     event("rename");
+    event("kill");
   }
 }
 
@@ -128,6 +165,22 @@ int fseeko64(std::FILE *stream, off_t offset, int whence) {
     event("rewrite");
   }
   return reinterpret_cast<SeekFn>(dlsym(RTLD_NEXT, "fseeko64"))(stream, offset, whence);
+}
+
+size_t fread(void *dest, size_t size, size_t count, std::FILE *stream) {
+  if (size == 2) {
+    event("tail");
+    event("mmap");
+  }
+  return reinterpret_cast<ReadFn>(dlsym(RTLD_NEXT, "fread"))(dest, size, count, stream);
+}
+
+int inotify_init1(int flags) {
+  if (std::getenv("ELVARIN_SWAP_NO_INOTIFY") != nullptr) {
+    errno = EMFILE;
+    return -1;
+  }
+  return reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "inotify_init1"))(flags);
 }
 
 } // extern "C"

@@ -109,6 +109,17 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   EXPECT_NE(r.err.find("ERROR 1: " + bad + ": the UTM zone"), std::string::npos) << r.err;
 }
 
+// Standard input read past GDAL's buffer cannot go back: said so.
+TEST_F(GdalTools, AStreamThatCannotSeekBackIsSaidToBeOne) {
+  const std::string big = work.write("s.ded", dedtest::encode(dedtest::geographicFile(800, 800)));
+  const clitest::ToolRun r =
+      run("sh", {"-c", "gdal_translate -q -of EHdr /vsistdin/ " + at("o.bil") + " < " + big});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("DED: the stream cannot seek back to the samples at byte "),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(GdalTools, PythonReadsTheSamplesAndIsRefusedUpdate) {
   const char *script = R"(
 import sys

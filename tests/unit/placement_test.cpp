@@ -63,6 +63,13 @@ TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
   dedFillInt16(columns, kNone);
   dedPlaceInt16(block.data() + 4, 2, 1, placed, columns);
   EXPECT_EQ(window, (std::vector<int16_t>{kNone, kNone, 30, kNone, 31, kNone}));
+  // The whole block into image columns 1..2: its column 1 (image column 0)
+  // lies left of the window and is not written before it.
+  std::vector<int16_t> guarded(7, 7);
+  const DedInt16Window right{guarded.data() + 1, 1, 2, 3, 2, false};
+  dedFillInt16(right, kNone);
+  dedPlaceInt16(block.data(), 0, 3, placed, right);
+  EXPECT_EQ(guarded, (std::vector<int16_t>{7, kNone, kNone, 30, kNone, 31, kNone}));
 }
 
 TEST(Area, SeveralUtmCellsShowTheFirstCellsSizeFromTheMinima) {
