@@ -1,8 +1,8 @@
 #include "ded/writer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "ded/encode.h"
@@ -11,9 +11,6 @@ namespace {
 
 // Samples a source window holds at most: 32 MiB of doubles.
 constexpr int64_t kWindowSamples = int64_t{1} << 22;
-// Rows converted at a time, so the window's rows stay in cache while each
-// column takes its share of them.
-constexpr int32_t kRowBand = 64;
 
 struct Range {
   int16_t lowest = std::numeric_limits<int16_t>::max();
@@ -51,17 +48,24 @@ bool writeRecords(const DedOutput &output, const DedLayout &layout) {
   return true;
 }
 
-// The window's values (rows x columns, north first) as the block's columns,
-// each south first, into samples.
-void toColumns(const DedValueRule &rule, const double *values, int32_t columns, int32_t rows,
+// The window's values (columns of rows, each north first) as the block's
+// columns, each south first, into samples.
+template <typename Value>
+void toColumns(const DedValueRule &rule, const Value *values, int32_t columns, int32_t rows,
                int16_t *samples, DedWriteReport *report) {
-  for (int32_t band = 0; band < rows; band += kRowBand) {
-    const int32_t end = std::min(rows, band + kRowBand);
-    for (int32_t j = 0; j < columns; ++j) {
-      int16_t *column = samples + static_cast<size_t>(j) * static_cast<size_t>(rows);
-      for (int32_t r = band; r < end; ++r) {
-        column[rows - 1 - r] =
-            dedSampleFor(rule, values[static_cast<size_t>(r) * columns + j], &report->clamped);
+  const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+  for (size_t start = 0; start < count; start += static_cast<size_t>(rows)) {
+    const Value *north = values + start;
+    int16_t *south = samples + start + static_cast<size_t>(rows) - 1;
+    if constexpr (std::is_same_v<Value, int16_t>) {
+      // Exact, but for the no-data value, which becomes the void.
+      const auto noData = rule.hasNoData ? static_cast<int32_t>(rule.noData) : int32_t{DED_VOID};
+      for (int32_t r = 0; r < rows; ++r) {
+        *(south - r) = north[r] == noData ? DED_VOID : north[r];
+      }
+    } else {
+      for (int32_t r = 0; r < rows; ++r) {
+        *(south - r) = dedSampleFor(rule, north[r], &report->clamped);
       }
     }
   }
@@ -81,21 +85,6 @@ void fold(const int16_t *samples, size_t count, Range *range, DedWriteReport *re
 
 } // namespace
 
-int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *clamped) {
-  if (std::isnan(value) || (rule.hasNoData && value == rule.noData)) {
-    return DED_VOID;
-  }
-  const double rounded = std::round(value);
-  if (rounded == static_cast<double>(DED_VOID)) {
-    return DED_VOID;
-  }
-  if (rounded < -32767.0 || rounded > 32767.0) {
-    ++*clamped;
-    return rounded < 0 ? -32767 : 32767;
-  }
-  return static_cast<int16_t>(rounded);
-}
-
 bool dedWriteFile(const DedOutput &output, const DedLayout &layout, const DedValueRule &rule,
                   const DedWindowSource &source, const DedWriteProgress &progress,
                   DedWriteReport *report, std::string *error) {
@@ -110,6 +99,7 @@ bool dedWriteFile(const DedOutput &output, const DedLayout &layout, const DedVal
     total += int64_t{cell.columns} * cell.rows;
   }
   std::vector<double> values;
+  std::vector<int16_t> whole; // the values of an int16 source
   std::vector<int16_t> samples;
   std::vector<uint8_t> bytes;
   Range range;
@@ -120,13 +110,22 @@ bool dedWriteFile(const DedOutput &output, const DedLayout &layout, const DedVal
     for (int32_t first = 0; first < cell.columns; first += stripColumns) {
       const int32_t columns = std::min(stripColumns, cell.columns - first);
       const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(cell.rows);
-      values.resize(count);
+      if (rule.int16Values) {
+        whole.resize(count);
+      } else {
+        values.resize(count);
+      }
       samples.resize(count);
       bytes.resize(count * DED_SAMPLE_SIZE);
-      if (!source(cell.column + first, cell.row, columns, cell.rows, values.data())) {
+      if (!source(cell.column + first, cell.row, columns, cell.rows,
+                  rule.int16Values ? static_cast<void *>(whole.data()) : values.data())) {
         return false;
       }
-      toColumns(rule, values.data(), columns, cell.rows, samples.data(), report);
+      if (rule.int16Values) {
+        toColumns(rule, whole.data(), columns, cell.rows, samples.data(), report);
+      } else {
+        toColumns(rule, values.data(), columns, cell.rows, samples.data(), report);
+      }
       fold(samples.data(), count, &range, report);
       dedEncodeSamples(samples.data(), count, bytes.data());
       if (!output.write(output.context, bytes.data(), bytes.size())) {

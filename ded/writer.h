@@ -18,19 +18,35 @@
 struct DedValueRule {
   bool hasNoData = false;
   double noData = 0;
+  bool int16Values = false; // the source gives int16_t values, not double
 };
 
 constexpr int16_t DED_VOID = -32768;
 
 // Returns the file's sample for a source value, counting clamped values in
-// *clamped.
-int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *clamped);
+// *clamped. Inline: it runs once for every sample written.
+inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *clamped) {
+  if (value != value || (rule.hasNoData && value == rule.noData)) { // NaN, or NoData
+    return DED_VOID;
+  }
+  if (!(value > -32768.5 && value < 32767.5)) {
+    ++*clamped;
+    return value < 0 ? -32767 : 32767;
+  }
+  // Nearest, halves away from zero, without a library call: the fraction
+  // left by truncation is exact at these magnitudes.
+  auto whole = static_cast<int32_t>(value);
+  const double fraction = value - static_cast<double>(whole);
+  whole += fraction >= 0.5 ? 1 : fraction <= -0.5 ? -1 : 0;
+  return static_cast<int16_t>(whole);
+}
 
-// Fills dest with the raster's columns [column, column + columns) of rows
-// [row, row + rows) (row 0 the northern), row-major, the northern row first.
+// Fills dest, double or int16_t values as the rule says, with the raster's
+// columns [column, column + columns) of rows [row, row + rows) (row 0 the
+// northern), column after column, each column's northern sample first.
 // False, having said why its own way, when it cannot.
 using DedWindowSource =
-    std::function<bool(int64_t column, int64_t row, int32_t columns, int32_t rows, double *dest)>;
+    std::function<bool(int64_t column, int64_t row, int32_t columns, int32_t rows, void *dest)>;
 
 // Hears the fraction (0..1) of the samples written; false stops the write.
 using DedWriteProgress = std::function<bool(double fraction)>;

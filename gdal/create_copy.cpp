@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <exception>
 #include <limits>
 
@@ -107,18 +108,26 @@ bool dedPlanCopy(GDALDataset *source, int32_t cellSide, DedCopyPlan *plan, std::
   int hasNoData = 0;
   plan->rule.noData = plan->band->GetNoDataValue(&hasNoData);
   plan->rule.hasNoData = hasNoData != 0;
+  // An Int16 band's values are the samples already, but for its NoData,
+  // which a whole number in range names exactly.
+  plan->rule.int16Values =
+      plan->band->GetRasterDataType() == GDT_Int16 &&
+      (!plan->rule.hasNoData || (plan->rule.noData == std::trunc(plan->rule.noData) &&
+                                 plan->rule.noData >= -32768 && plan->rule.noData <= 32767));
   return true;
 }
 
 bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
                   void *progressData, DedWriteReport *report, std::string *error) {
   bool stopped = false;
+  const GDALDataType type = plan.rule.int16Values ? GDT_Int16 : GDT_Float64;
+  const int size = GDALGetDataTypeSizeBytes(type);
   const DedWindowSource read = [&](int64_t column, int64_t row, int32_t columns, int32_t rows,
-                                   double *dest) {
-    const CPLErr e =
-        plan.band->RasterIO(GF_Read, static_cast<int>(column), static_cast<int>(row), columns, rows,
-                            dest, columns, rows, GDT_Float64, 0, 0, nullptr);
-    return e == CE_None;
+                                   void *dest) {
+    // Column after column, as the file holds them.
+    return plan.band->RasterIO(GF_Read, static_cast<int>(column), static_cast<int>(row), columns,
+                               rows, dest, columns, rows, type, static_cast<GSpacing>(size) * rows,
+                               size, nullptr) == CE_None;
   };
   const DedWriteProgress tell = [&](double fraction) {
     stopped = progress != nullptr && progress(fraction, nullptr, progressData) == 0;
