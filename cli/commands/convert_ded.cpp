@@ -70,7 +70,7 @@ void printStats(std::chrono::steady_clock::time_point start) {
   rusage usage{};
   const long peakKiB = getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
   const std::chrono::duration<double> span = std::chrono::steady_clock::now() - start;
-  std::fprintf(stderr, "total %.3f s, peak RSS %ld KiB\n", span.count(), peakKiB);
+  (void)std::fprintf(stderr, "total %.3f s, peak RSS %ld KiB\n", span.count(), peakKiB);
 }
 
 } // namespace
