@@ -39,7 +39,7 @@ void GDALRegister_DED() {
   // range and cells are settled only by all of its samples.
   driver->SetMetadataItem(GDAL_DCAP_CREATECOPY, "YES");
   driver->SetMetadataItem(GDAL_DMD_CREATIONDATATYPES,
-                          "Byte Int8 UInt16 Int16 UInt32 Int32 UInt64 Int64 Float32 Float64");
+                          "Byte UInt16 Int16 UInt32 Int32 UInt64 Int64 Float32 Float64");
   driver->SetMetadataItem(
       GDAL_DMD_CREATIONOPTIONLIST,
       "<CreationOptionList>"

@@ -11,6 +11,7 @@
 #include "cli/commands/errors.h"
 
 #ifdef ELVARIN_HOST_GDAL
+#include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal_priv.h>
 
@@ -38,6 +39,8 @@ bool dedOutputChosen(const ConvertOptions &options) {
 
 namespace {
 
+constexpr int64_t kBlockCacheBytes = int64_t{64} << 20;
+
 int tellLine(double fraction, const char * /*message*/, void *line) {
   static_cast<ProgressLine *>(line)->update(fraction);
   return 1;
@@ -57,6 +60,11 @@ public:
 GDALDatasetUniquePtr openSource(const std::string &input, std::string *error) {
   GDALRegister_DED(); // before the others, so .ded inputs are read by this build's driver
   GDALAllRegister();
+  // GDAL's block cache would take 5 % of the machine's memory by default,
+  // where the writer rereads no more than a cell window's blocks.
+  if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr) {
+    GDALSetCacheMax64(kBlockCacheBytes);
+  }
   CPLErrorReset();
   GDALDatasetUniquePtr source(GDALDataset::Open(input.c_str(), GDAL_OF_RASTER));
   if (!source) {

@@ -5,6 +5,7 @@
 // 1e-6 of a coordinate's size (here below half a float step).
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -88,7 +89,7 @@ TEST_P(WriteDed, BothWaysWriteTheSourceAsThePluginImportsIt) {
   const std::string tif = makeSource(s);
   const clitest::ToolRun viaGdal = run("gdal_translate", {"-q", "-of", "DED", tif, at("g.ded")});
   ASSERT_EQ(viaGdal.exitCode, 0) << viaGdal.err;
-  const clitest::ToolRun viaHost = run(ELVARIN_HOST_EXE, {"convert", tif, at("h.ded"), "-q"});
+  const clitest::ToolRun viaHost = run(ELVARIN_HOST_EXE, {"convert", tif, at("h.ded")});
   ASSERT_EQ(viaHost.exitCode, 0) << viaHost.err;
   const std::string bytes = clitest::slurp(at("g.ded"));
   ASSERT_EQ(clitest::slurp(at("h.ded")), bytes) << "both ways write the same file";
@@ -98,15 +99,23 @@ TEST_P(WriteDed, BothWaysWriteTheSourceAsThePluginImportsIt) {
   ASSERT_EQ(e.width, s.width);
   ASSERT_EQ(e.height, s.height);
   int16_t low = INT16_MAX, high = INT16_MIN;
+  int clamped = 0;
   for (int r = 0; r < s.height; ++r) {
     for (int c = 0; c < s.width; ++c) {
-      const int16_t want = sampleFor(valueAt(s, c, r));
+      const float value = valueAt(s, c, r);
+      clamped += std::fabs(value) > 32767.5f && value != kNoDataIn ? 1 : 0;
+      const int16_t want = sampleFor(value);
       ASSERT_EQ(e.samples[static_cast<size_t>(r * s.width + c)], want) << c << ", " << r;
       if (want != gdaltest::kNoData) {
         low = std::min(low, want);
         high = std::max(high, want);
       }
     }
+  }
+  for (const clitest::ToolRun &r : {viaGdal, viaHost}) {
+    const std::string warning = " values outside -32767..32767 were clamped";
+    EXPECT_EQ(r.err.find(std::to_string(clamped) + warning) != std::string::npos, clamped > 0)
+        << r.err;
   }
   const json source = info({tif});
   const json written = info({at("g.ded")});
@@ -179,6 +188,31 @@ TEST_F(WriteDed, SourcesWithoutElevationsOrInAnotherSystemLeaveNothing) {
       EXPECT_NE(r.err.find(refusal.says), std::string::npos) << r.err;
     }
     EXPECT_EQ(clitest::namesIn(work.path()), before) << "nothing left behind";
+  }
+}
+
+TEST_F(WriteDed, CellSizeCutsTheCellsAndIsAWholeNumberFromTwo) {
+  const std::string tif = makeSource(
+      Source{"cells", "EPSG:4326", "Int16", 30, 20, 7.0, 47.0, 1 / 120.0, "", false, 0, 0});
+  for (const auto &[option, cells] :
+       {std::pair{"CELL_SIZE=11", "6"}, std::pair{"CELL_SIZE=2", "551"}}) {
+    SCOPED_TRACE(option);
+    const clitest::ToolRun r =
+        run("gdal_translate", {"-q", "-of", "DED", "-co", option, tif, at("c.ded")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(info({at("c.ded")})["metadata"][""]["CELL_COUNT"], cells);
+    EXPECT_EQ(run("gdal_translate", {"-q", "-of", "EHdr", at("c.ded"), at("c.bil")}).exitCode, 0);
+    EXPECT_EQ(run("gdal_translate", {"-q", "-of", "EHdr", tif, at("t.bil")}).exitCode, 0);
+    EXPECT_EQ(gdaltest::readSamples(at("c.bil")), gdaltest::readSamples(at("t.bil")));
+  }
+  for (const char *option : {"CELL_SIZE=1", "CELL_SIZE=x", "CELL_SIZE=3000000000"}) {
+    const clitest::ToolRun r =
+        run("gdal_translate", {"-q", "-of", "DED", "-co", option, tif, at("x.ded")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find(std::string(option) + ": give the samples a side of a cell"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(at("x.ded")));
   }
 }
 
