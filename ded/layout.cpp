@@ -11,6 +11,10 @@
 
 namespace {
 
+// Cells a file is cut into at most: 40 MiB of cell headers, planned and
+// checked in memory before a byte is written.
+constexpr int64_t kMaxCells = int64_t{1} << 20;
+
 // The reader over the planned records in memory.
 struct Records {
   std::vector<uint8_t> bytes;
@@ -185,9 +189,8 @@ bool dedPlanLayout(const DedRasterGrid &grid, int32_t asked, DedLayout *layout,
   }
   const int64_t sideX = cellSide(grid, asked, grid.xStep, grid.width);
   const int64_t sideY = cellSide(grid, asked, grid.yStep, grid.height);
-  if (cellsAlong(grid.width, sideX) * cellsAlong(grid.height, sideY) >
-      INT32_MAX / DED_CELL_HEADER_SIZE) {
-    *error = "too many cells: use larger cells";
+  if (cellsAlong(grid.width, sideX) * cellsAlong(grid.height, sideY) > kMaxCells) {
+    *error = "more than " + std::to_string(kMaxCells) + " cells: use larger cells";
     return false;
   }
   layout->header = headerFor(grid);
