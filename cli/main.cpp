@@ -129,7 +129,9 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
       "coordinate system (.prj) and a GDAL auxiliary file (.aux.xml). All are written\n"
       "under temporary names and renamed at the end, so a failed run leaves nothing.\n"
       "With --output-dir, each file's outputs are written so, several files at once;\n"
-      "the exit status is 1 when any file failed, the others being written all the same.");
+      "the exit status is 1 when any file failed, the others being written all the same.\n"
+      "OUT.ded (or --format ded) writes any raster GDAL reads, WGS 84 geographic or UTM,\n"
+      "as a DED file the plug-in imports.");
   command
       ->add_option("FILE.ded", *paths,
                    "the DED file and the image to write (OUT.png, OUT.pgm or OUT.tif);\n"
@@ -146,8 +148,8 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
                    "the image format, whatever the output's extension\n"
                    "(with --output-dir, png unless given)")
       ->type_name("FORMAT")
-      ->check(saying(CLI::IsMember({"png", "pgm", "tif"}), [](const std::string &format) {
-        return "--format must be png, pgm or tif, not " + format;
+      ->check(saying(CLI::IsMember({"png", "pgm", "tif", "ded"}), [](const std::string &format) {
+        return "--format must be png, pgm, tif or ded, not " + format;
       }));
   command
       ->add_option("-j,--jobs", convert->jobs,

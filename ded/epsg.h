@@ -19,3 +19,22 @@ inline int32_t dedEpsgCode(const DedImageInfo &info) {
                                                      : DED_EPSG_UTM_SOUTH_BASE) +
          info.utmZone;
 }
+
+// The projection, UTM zone and hemisphere dedEpsgCode gives code: 4326,
+// 326zz or 327zz with zz in 1..60. False for any other code.
+inline bool dedProjectionOfEpsg(int32_t code, int32_t *projection, int32_t *zone,
+                                int32_t *hemisphere) {
+  if (code == DED_EPSG_GEOGRAPHIC) {
+    *projection = PROJ_GEOGRAPHIC;
+    return true;
+  }
+  for (const int32_t base : {DED_EPSG_UTM_NORTH_BASE, DED_EPSG_UTM_SOUTH_BASE}) {
+    if (code > base && code <= base + DED_MAX_UTM_ZONE) {
+      *projection = PROJ_UTM;
+      *zone = code - base;
+      *hemisphere = base == DED_EPSG_UTM_NORTH_BASE ? DED_HEMISPHERE_NORTH : DED_HEMISPHERE_SOUTH;
+      return true;
+    }
+  }
+  return false;
+}

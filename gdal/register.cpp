@@ -4,6 +4,7 @@
 
 #include <gdal_priv.h>
 
+#include "gdal/create_copy.h"
 #include "gdal/dataset.h"
 
 extern "C" {
@@ -32,9 +33,21 @@ void GDALRegister_DED() {
   driver->SetMetadataItem(GDAL_DMD_LONGNAME, "DED elevation file");
   driver->SetMetadataItem(GDAL_DMD_EXTENSION, "ded");
   driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
-  // Read-only: no Create or CreateCopy, so GDAL offers no writing.
   driver->pfnIdentify = DedDataset::Identify;
   driver->pfnOpen = DedDataset::Open;
+  // Written whole from another raster: no Create, since a file's elevation
+  // range and cells are settled only by all of its samples.
+  driver->SetMetadataItem(GDAL_DCAP_CREATECOPY, "YES");
+  driver->SetMetadataItem(GDAL_DMD_CREATIONDATATYPES,
+                          "Byte UInt16 Int16 UInt32 Int32 UInt64 Int64 Float32 Float64");
+  driver->SetMetadataItem(
+      GDAL_DMD_CREATIONOPTIONLIST,
+      "<CreationOptionList>"
+      "<Option name='CELL_SIZE' type='int' min='2' description='Samples a side of each cell of a "
+      "geographic file, neighbouring cells sharing their edge samples (default: one degree of "
+      "samples and the shared edge, at most 3601). A UTM file is always one cell.'/>"
+      "</CreationOptionList>");
+  driver->pfnCreateCopy = DedCreateCopy;
   GetGDALDriverManager()->RegisterDriver(driver);
 }
 

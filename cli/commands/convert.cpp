@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands/commands.h"
+#include "cli/commands/convert_ded.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/elevation_raster.h"
 #include "cli/elevation/losses.h"
@@ -143,6 +144,9 @@ std::string collision(const std::string &input, const std::string &output) {
 } // namespace
 
 int runConvert(const ConvertOptions &options) {
+  if (dedOutputChosen(options)) {
+    return runConvertToDed(options);
+  }
   const std::string &input = options.input;
   const std::string &output = options.output;
   ImageFormat format = ImageFormat::Png;

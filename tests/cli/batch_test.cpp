@@ -47,7 +47,8 @@ TEST_F(Batch, FormatOverridesTheExtension) {
   }
   const ToolRun r = run({"convert", at("a.ded"), at("a.png"), "--format", "jpg"});
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find("--format must be png, pgm or tif, not jpg"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--format must be png, pgm, tif or ded, not jpg"), std::string::npos)
+      << r.err;
 }
 
 TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {

@@ -757,6 +757,14 @@ TEST_F(HostTool, AReadOnlyOutputFolderFailsAndStaysEmpty) {
   EXPECT_TRUE(namesIn(at("ro")).empty());
 }
 
+// A 2 x 2 raster in srs (none when empty) at geoTransform, as GDAL opens it
+// from the text itself.
+std::string rasterIn(const std::string &srs, const std::string &geoTransform) {
+  return "<VRTDataset rasterXSize='2' rasterYSize='2'>" +
+         (srs.empty() ? std::string() : "<SRS>" + srs + "</SRS>") + "<GeoTransform>" +
+         geoTransform + "</GeoTransform><VRTRasterBand dataType='Int16' band='1'/></VRTDataset>";
+}
+
 TEST_F(HostTool, CommandLineMistakesAndHelp) {
   struct Case {
     std::vector<std::string> args;
@@ -811,6 +819,25 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
       {{"sample", "x.ded", "--plugin", "p.so"},
        "unknown option --plugin (see elvarin-host sample --help)",
        2,
+       false},
+      {{"convert", at("absent.tif"), at("o.ded")},
+       "absent.tif: cannot be read as a raster",
+       1,
+       false},
+      // Sources GDAL reads from their text alone: nothing to write, nothing left.
+      {{"convert", rasterIn("EPSG:3857", "0,10,0,0,0,-10"), at("o.ded")},
+       "(EPSG:3857) is neither WGS 84 (EPSG:4326) nor WGS 84 / UTM (EPSG:326zz, 327zz); "
+       "reproject it first: gdalwarp -t_srs EPSG:4326",
+       1,
+       false},
+      {{"convert", rasterIn("EPSG:4326", "8,0.01,0.002,46,0,-0.01"), at("o.ded"), "--format",
+        "ded"},
+       "its geotransform is rotated or sheared; make it north-up first: gdalwarp -t_srs EPSG:4326",
+       1,
+       false},
+      {{"convert", rasterIn("", "8,0.01,0,46,0,-0.01"), at("o.ded")},
+       "it has no coordinate system",
+       1,
        false},
   };
   for (const Case &c : cases) {

@@ -1,0 +1,20 @@
+// Where a DED writer puts a file's bytes: a C stream, or any other byte sink
+// a program has (GDAL's virtual files), through two calls, as DedInput reads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct DedOutput {
+  void *context;
+  // Writes bytes bytes from data at the position and advances past them;
+  // false when not all of them were written.
+  bool (*write)(void *context, const void *data, size_t bytes);
+  // Moves to offset bytes from the file's start; false when it cannot.
+  bool (*seek)(void *context, int64_t offset);
+};
+
+// The output over a C stream open for writing in binary mode; the stream
+// stays the caller's.
+DedOutput dedStdioOutput(std::FILE *stream);
