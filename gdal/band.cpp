@@ -4,6 +4,7 @@
 
 #include "ded/records.h"
 #include "gdal/dataset.h"
+#include "gdal/vsi_input.h"
 #include "image/place.h"
 
 namespace {
@@ -16,14 +17,17 @@ constexpr int64_t kBlockSamples = int64_t{1} << 20;
 
 // Reads samples [first, first + count) of a cell's block as stored; those
 // past the samples the file holds become NoData. False after a CPLError
-// when the file no longer gives the samples it held at opening.
+// when the file no longer gives the samples it held at opening: it is
+// measured first, so a file cut shorter since is never read from a buffer.
 bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
                 uint16_t *dest) {
   const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
   std::fill(dest + readable, dest + count, dedEncodeSample(DED_GDAL_NODATA));
   const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
   const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
-  if (bytes > 0 && (VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
+  const DedInput input = dedVsiInput(file);
+  if (bytes > 0 && (input.size(input.context) < offset + readable * DED_SAMPLE_SIZE ||
+                    VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
                     VSIFReadL(dest, 1, bytes, file) != bytes)) {
     CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
     return false;
@@ -34,6 +38,8 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
 } // namespace
 
 DedRasterBand::DedRasterBand(DedDataset *dataset) {
+  // GDALMajorObject's, not PAM's: a description PAM would mark as changed.
+  GDALMajorObject::SetDescription("Elevation");
   poDS = dataset;
   nBand = 1;
   eDataType = GDT_Int16;
@@ -58,7 +64,7 @@ CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
   try {
     std::vector<uint16_t> run;
     for (size_t i = 0; i < dataset->cells_.size(); ++i) {
-      const DedPlacement &p = dataset->placements_[i];
+      const DedPlacement &p = dataset->frame_.placements[i];
       // The cell's placed columns and rows that land in the block.
       const int64_t j0 = std::max(p.firstColumn, int64_t{left} - p.imageColumn);
       const int64_t j1 = std::min(p.endColumn, int64_t{left} + columns - p.imageColumn);
@@ -99,3 +105,10 @@ double DedRasterBand::GetNoDataValue(int *success) {
 }
 
 const char *DedRasterBand::GetUnitType() { return "m"; }
+
+CPLErr DedRasterBand::SetNoDataValue(double /*value*/) {
+  CPLError(CE_Failure, CPLE_NotSupported, "DED: NoData is the file format's and cannot be set");
+  return CE_Failure;
+}
+
+CPLErr DedRasterBand::DeleteNoDataValue() { return SetNoDataValue(DED_GDAL_NODATA); }

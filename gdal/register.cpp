@@ -32,6 +32,13 @@ void GDALRegister_DED() {
   driver->SetMetadataItem(GDAL_DMD_LONGNAME, "DED elevation file");
   driver->SetMetadataItem(GDAL_DMD_EXTENSION, "ded");
   driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
+  driver->SetMetadataItem(GDAL_DMD_OPENOPTIONLIST,
+                          "<OpenOptionList>"
+                          "<Option name='FRAME' type='string-select' default='DATA' "
+                          "description='DATA: every sample the file holds; HOST: the "
+                          "plug-in image only'>"
+                          "<Value>DATA</Value><Value>HOST</Value></Option>"
+                          "</OpenOptionList>");
   // Read-only: no Create or CreateCopy, so GDAL offers no writing.
   driver->pfnIdentify = DedDataset::Identify;
   driver->pfnOpen = DedDataset::Open;
