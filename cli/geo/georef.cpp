@@ -47,12 +47,20 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
 
 Affine sampleAffine(const DedImageInfo &image) {
   const DedSampleGrid grid = dedSampleGrid(image);
+  const double units = dedSpacingUnits(image.projection);
   DedGisFrame frame;
   frame.height = image.height;
-  frame.xStep = grid.xStep;
-  frame.yStep = grid.yStep;
-  frame.west = dedSnapToGrid(grid.west, grid.xStep);
-  frame.north = dedSnapToGrid(grid.north, grid.yStep);
+  // An unusable spacing is replaced as the GIS frame replaces it.
+  frame.xStep =
+      dedAxisSpacing(image.xSpacing, image.xMin, image.xMax, static_cast<float>(image.width), units)
+          .used /
+      units;
+  frame.yStep = dedAxisSpacing(image.ySpacing, image.yMin, image.yMax,
+                               static_cast<float>(image.height), units)
+                    .used /
+                units;
+  frame.west = dedSnapToGrid(grid.west, frame.xStep);
+  frame.north = dedSnapToGrid(grid.north, frame.yStep);
   return frameAffine(frame);
 }
 

@@ -53,6 +53,9 @@ Elevations decodeElevations(const std::vector<uint8_t> &file) {
     c.xSpacing = headers.real() / units;
     c.rows = static_cast<int>(headers.real());
     c.columns = static_cast<int>(headers.real());
+    // A spacing of 0 or below: the bounds spread the samples.
+    c.xSpacing = c.xSpacing > 0 ? c.xSpacing : (c.east - c.west) / (c.columns - 1);
+    c.ySpacing = c.ySpacing > 0 ? c.ySpacing : (c.north - c.south) / (c.rows - 1);
     headers.at += 8;
     cells.push_back(c);
   }
@@ -112,6 +115,9 @@ Elevations decodeElevations(const std::vector<uint8_t> &file) {
   for (const CellBox &c : cells) {
     const long column0 = std::lround((c.west - west) / (whole ? c.xSpacing : out.xStep));
     const long row0 = std::lround((c.south - south) / (whole ? c.ySpacing : out.yStep));
+    if (at + 2 > file.size()) {
+      break; // cells the file holds no sample of place nothing
+    }
     for (long j = 0; j < c.columns; ++j) {
       for (long r = 0; r < c.rows; ++r, at += 2) {
         const long x = column0 + j, y = row0 + r;

@@ -65,6 +65,13 @@ dedtest::File unequalSpacing() {
   return file;
 }
 
+// 6 x 4 samples whose spacing field is 0: the bounds spread them.
+dedtest::File zeroSpacing() {
+  dedtest::File file = dedtest::geographicFile(6, 4, elevationAt);
+  file.cells[0].xSpacing = file.cells[0].ySpacing = 0.0f;
+  return file;
+}
+
 bool northEast(int i, int k) { return i == 1 && k == 1; }
 
 class DriverFiles : public gdaltest::GdalFolder, public ::testing::WithParamInterface<DriverCase> {
@@ -136,6 +143,10 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   EXPECT_EQ(metadata["SPACING_UNIT"], utm ? "metre" : "1/36000 degree");
   EXPECT_EQ(numbersIn(metadata["X_SPACING"]), std::vector<double>{first.xSpacing});
   EXPECT_EQ(numbersIn(metadata["Y_SPACING"]), std::vector<double>{first.ySpacing});
+  if (!utm) { // info's arc-seconds: a tenth of the 1/36000 degree units
+    EXPECT_EQ(ours["sampleSpacing"]["arcSeconds"],
+              json({first.xSpacing / 10.0, first.ySpacing / 10.0}));
+  }
   EXPECT_EQ(metadata["CELL_COUNT"], std::to_string(c.file.cellCount));
   EXPECT_EQ(metadata["ELEVATION_MINIMUM"], std::to_string(c.file.minElevation));
   EXPECT_EQ(metadata["ELEVATION_MAXIMUM"], std::to_string(c.file.maxElevation));
@@ -170,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"utmSeveralCells", utmTwoCells(), 0, false, "", true},
         DriverCase{"utmCutAtTheNorth", utmCutAtTheNorth(), 0, false, "", true},
         DriverCase{"unequalSpacing", unequalSpacing()},
+        DriverCase{"zeroSpacing", zeroSpacing(), 0, false,
+                   "spacing 0 x 0 (1/36000 degree) is not above 0"},
         DriverCase{"oneSampleShort", dedtest::geographicFile(6, 5, elevationAt), 2, false,
                    "ends 1 sample short"},
         DriverCase{"severalBlocks", dedtest::geographicFile(700, 2000, elevationAt)},
