@@ -115,6 +115,7 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   }
   EXPECT_EQ(theirs["stac"]["proj:epsg"], ours["coordinateSystem"]["epsg"]);
   EXPECT_EQ(theirs["size"] == ours["size"], !c.grows);
+  EXPECT_EQ(GdalFolder::info({"-oo", "FRAME=HOST", plain})["size"], ours["size"]); // host frame
   for (size_t i = 0; i < 6 && !c.grows; ++i) {
     const double mine = ours["geoTransform"][i];
     EXPECT_NEAR(theirs["geoTransform"][i].get<double>(), mine, 1e-12 * (1 + std::fabs(mine)));
