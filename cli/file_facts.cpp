@@ -12,6 +12,7 @@
 #include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
+#include "ded/finding_message.h"
 #include "ded/header.h"
 #include "ded/open_files.h"
 
@@ -21,48 +22,15 @@ namespace {
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
-// A header byte as the user can read it: the letter, or its value in hex.
-std::string shownByte(char byte) {
-  const auto value = static_cast<unsigned char>(byte);
-  if (value > ' ' && value < 0x7f) {
-    return std::string("'") + byte + "'";
-  }
-  static const char kHex[] = "0123456789abcdef";
-  return std::string("byte 0x") + kHex[value >> 4] + kHex[value & 0xf];
-}
-
-// The zone as the reader took it; a zone beyond the int32 range is only
-// known to be at least that large.
-std::string shownZone(const DedHeader &header) {
-  int32_t zone = 0;
-  (void)dedParseZone(header, &zone);
-  const bool beyond = zone == INT32_MAX || zone == -INT32_MAX;
-  return std::to_string(zone) + (!beyond ? "" : zone > 0 ? " or more" : " or less");
-}
-
 // The reader's finding in the user's words, with the numbers that say how
 // far the file falls short. needed is the length the finding asks for.
 std::string problemText(DedFinding finding, const FileFacts &facts, int32_t cell, int64_t needed) {
-  std::string text = dedFindingText(finding);
-  switch (finding) {
-  case DedFinding::HeaderShort:
-  case DedFinding::StatisticsShort:
-  case DedFinding::CellHeaderShort:
-  case DedFinding::BlockPastEnd:
-    return text + ": the file has " + std::to_string(facts.bytes) + " bytes, " +
-           std::to_string(needed) + " needed";
-  case DedFinding::BadHemisphere:
-    return "UTM hemisphere " + shownByte(facts.header.hemisphere) + " is neither N nor S";
-  case DedFinding::ZoneOutOfRange:
-    return "UTM zone " + shownZone(facts.header) + " is outside 1.." +
-           std::to_string(DED_MAX_UTM_ZONE);
-  case DedFinding::CellUnusable:
-  case DedFinding::CellTooLarge:
-  case DedFinding::CellEmpty:
-    return text + " (cell " + std::to_string(cell + 1) + ")";
-  default:
-    return text;
-  }
+  DedFindingFacts told;
+  told.fileBytes = facts.bytes;
+  told.neededBytes = needed;
+  told.cell = cell;
+  told.header = &facts.header;
+  return dedFindingMessage(finding, told);
 }
 
 // Reads the records and walks the blocks after the magic check; sets problem

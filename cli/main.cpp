@@ -186,6 +186,15 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
       ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
         return "--type must be grey or int16, not " + type;
       }));
+  command
+      ->add_option_function<std::string>(
+          "--frame", [convert](const std::string &frame) { convert->hostFrame = frame == "host"; },
+          "with --type int16: data (default) shows every sample the file holds\n"
+          "at its place; host: the plug-in's image only")
+      ->type_name("data|host")
+      ->check(saying(CLI::IsMember({"data", "host"}), [](const std::string &frame) {
+        return "--frame must be data or host, not " + frame;
+      }));
   command->add_flag("--stats", convert->stats,
                     "print the time of each phase and the peak memory on stderr");
   command->add_option("--plugin", convert->plugin, kPluginHelp)->type_name("PATH");

@@ -4,6 +4,7 @@
 
 #include "ded/records.h"
 #include "gdal/dataset.h"
+#include "gdal/vsi_input.h"
 #include "image/place.h"
 
 namespace {
@@ -17,7 +18,8 @@ constexpr int64_t kBlockSamples = int64_t{1} << 20;
 // Reads samples [first, first + count) of a cell's block as stored; those
 // past the samples the file holds become NoData. False after a CPLError
 // when the file cannot seek to them or no longer gives the samples it held
-// at opening.
+// at opening: it is measured first, so a file cut shorter since is never
+// read from a buffer.
 bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
                 uint16_t *dest) {
   const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
@@ -25,7 +27,9 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
   const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
   const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
   CPLErrorReset();
-  if (bytes > 0 && (VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
+  const DedInput input = dedVsiInput(file);
+  if (bytes > 0 && (input.size(input.context) < offset + readable * DED_SAMPLE_SIZE ||
+                    VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
                     VSIFReadL(dest, 1, bytes, file) != bytes)) {
     // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
     // it passed; the file itself has not changed then.
@@ -44,6 +48,8 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
 } // namespace
 
 DedRasterBand::DedRasterBand(DedDataset *dataset) {
+  // GDALMajorObject's, not PAM's: a description PAM would mark as changed.
+  GDALMajorObject::SetDescription("Elevation");
   poDS = dataset;
   nBand = 1;
   eDataType = GDT_Int16;
@@ -68,7 +74,7 @@ CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
   try {
     std::vector<uint16_t> run;
     for (size_t i = 0; i < dataset->cells_.size(); ++i) {
-      const DedPlacement &p = dataset->placements_[i];
+      const DedPlacement &p = dataset->frame_.placements[i];
       // The cell's placed columns and rows that land in the block.
       const int64_t j0 = std::max(p.firstColumn, int64_t{left} - p.imageColumn);
       const int64_t j1 = std::min(p.endColumn, int64_t{left} + columns - p.imageColumn);
@@ -109,3 +115,10 @@ double DedRasterBand::GetNoDataValue(int *success) {
 }
 
 const char *DedRasterBand::GetUnitType() { return "m"; }
+
+CPLErr DedRasterBand::SetNoDataValue(double /*value*/) {
+  CPLError(CE_Failure, CPLE_NotSupported, "DED: NoData is the file format's and cannot be set");
+  return CE_Failure;
+}
+
+CPLErr DedRasterBand::DeleteNoDataValue() { return SetNoDataValue(DED_GDAL_NODATA); }

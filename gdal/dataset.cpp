@@ -11,6 +11,7 @@
 
 #include "ded/area.h"
 #include "ded/epsg.h"
+#include "ded/finding_message.h"
 #include "gdal/vsi_input.h"
 
 namespace {
@@ -19,23 +20,30 @@ void *allocate(size_t bytes) { return VSI_MALLOC_VERBOSE(bytes); }
 void release(void *block) { VSIFree(block); }
 constexpr DedAllocator kGdalAllocator{allocate, release};
 
+const char *spacingUnit(const DedImageInfo &info) {
+  return info.projection == PROJ_UTM ? "metre" : "1/36000 degree";
+}
+
 // A float as the shortest text that reads back as the same float.
 std::string floatText(float value) { return CPLSPrintf("%.9g", static_cast<double>(value)); }
 
-// What keeps the driver from showing a file whose description succeeded: a
-// size GDAL cannot have, a cell the plug-in would refuse for its size. A
-// file that ends early, or a cell without samples, only leaves NoData.
-DedFinding blocksUnusable(const DedImageInfo &info, const std::vector<DedCellBlock> &blocks) {
-  const DedFinding scratch = dedCheckScratch(info);
-  if (scratch != DedFinding::None) {
-    return scratch;
+// The frame the FRAME open option asks for: DATA (the default) shows every
+// sample the file holds, HOST the plug-in's image. False after a CPLError
+// for another value.
+bool frameOption(GDALOpenInfo *openInfo, bool *hostFrame) {
+  const char *frame = CSLFetchNameValueDef(openInfo->papszOpenOptions, "FRAME", "DATA");
+  *hostFrame = EQUAL(frame, "HOST");
+  if (!*hostFrame && !EQUAL(frame, "DATA")) {
+    CPLError(CE_Failure, CPLE_IllegalArg, "%s: FRAME must be DATA or HOST, not %s",
+             openInfo->pszFilename, frame);
+    return false;
   }
-  for (const DedCellBlock &block : blocks) {
-    if (block.finding == DedFinding::CellTooLarge) {
-      return block.finding;
-    }
-  }
-  return DedFinding::None;
+  return true;
+}
+
+CPLErr notSupported(const char *what) {
+  CPLError(CE_Failure, CPLE_NotSupported, "DED: %s is the file's own and cannot be set", what);
+  return CE_Failure;
 }
 
 } // namespace
@@ -54,18 +62,26 @@ GDALDataset *DedDataset::Open(GDALOpenInfo *openInfo) {
              "%s: the DED driver is read-only; open DED files for reading", openInfo->pszFilename);
     return nullptr;
   }
+  bool hostFrame = false;
+  if (!frameOption(openInfo, &hostFrame)) {
+    return nullptr;
+  }
   try {
     auto dataset = std::make_unique<DedDataset>();
     std::swap(dataset->file_, openInfo->fpL);
     dataset->SetDescription(openInfo->pszFilename);
-    if (!dataset->describe()) {
+    if (!dataset->describe(hostFrame)) {
       return nullptr;
     }
-    dataset->nRasterXSize = dataset->info_.width;
-    dataset->nRasterYSize = dataset->info_.height;
+    dataset->nRasterXSize = dataset->frame_.width;
+    dataset->nRasterYSize = dataset->frame_.height;
     dataset->SetBand(1, new DedRasterBand(dataset.get()));
     dataset->publishMetadata();
     dataset->TryLoadXML(openInfo->GetSiblingFiles());
+    // Facts an older .aux.xml may hold are not this file's; they are
+    // neither shown nor saved again.
+    dataset->oMDMD.SetMetadata(nullptr, "");
+    dataset->oMDMD.SetMetadata(nullptr, "CELLS");
     dataset->oOvManager.Initialize(dataset.get(), openInfo->pszFilename,
                                    openInfo->GetSiblingFiles());
     return dataset.release();
@@ -82,46 +98,57 @@ DedDataset::~DedDataset() {
   }
 }
 
-bool DedDataset::describe() {
+bool DedDataset::describe(bool hostFrame) {
   const char *name = GetDescription();
   const DedInput input = dedVsiInput(file_);
-  DedFinding finding = dedDescribeInput(input, kGdalAllocator, &info_);
+  DedRecords records;
+  DedFindingFacts facts;
+  facts.header = &records.header;
+  facts.fileBytes = input.size(input.context);
+  DedFinding finding = dedDescribeInput(input, kGdalAllocator, &info_, &records);
+  facts.cell = records.cell;
+  facts.neededBytes = finding == DedFinding::CellHeaderShort
+                          ? dedFirstBlockOffset(dedCellHeaderCount(records.statistics.cellCount))
+                          : DED_FIRST_CELL_HEADER;
   if (finding == DedFinding::None) {
     cells_.resize(static_cast<size_t>(dedCellHeaderCount(info_.cellCount)));
     finding = input.seek(input.context, DED_FIRST_CELL_HEADER)
                   ? dedReadCellHeaders(input, static_cast<int32_t>(cells_.size()), cells_.data())
                   : DedFinding::CellHeaderShort;
   }
+  const auto count = static_cast<int32_t>(cells_.size());
   if (finding == DedFinding::None) {
-    DedBlockWalk walk = dedStartBlockWalk(cells_.data(), static_cast<int32_t>(cells_.size()),
-                                          input.size(input.context), dedBlockLimit(info_));
+    DedBlockWalk walk =
+        dedStartBlockWalk(cells_.data(), count, facts.fileBytes, dedBlockLimit(info_));
     blocks_.resize(cells_.size());
     for (DedCellBlock &block : blocks_) {
       (void)dedNextBlock(&walk, &block);
     }
-    finding = walk.fileSize < 0 ? DedFinding::SizeUnknown : blocksUnusable(info_, blocks_);
+    finding = facts.fileBytes < 0 ? DedFinding::SizeUnknown
+                                  : dedGisCheckBlocks(info_, blocks_.data(), count, &facts.cell);
+  }
+  if (finding == DedFinding::None) {
+    int32_t apart[2] = {};
+    finding =
+        dedMakeGisFrame(info_, cells_.data(), blocks_.data(), count, hostFrame, &frame_, apart);
+    facts.cell = apart[0];
+    facts.otherCell = apart[1];
+    facts.cellHeader = cells_.data();
   }
   if (finding != DedFinding::None) {
-    CPLError(CE_Failure, CPLE_AppDefined, "%s: %s", name, dedFindingText(finding));
+    CPLError(CE_Failure, CPLE_AppDefined, "%s: %s", name,
+             dedFindingMessage(finding, facts).c_str());
     return false;
   }
-  if (info_.width <= 0 || info_.height <= 0) {
+  if (frame_.width <= 0 || frame_.height <= 0) {
     CPLError(CE_Failure, CPLE_AppDefined, "%s: an image of %d x %d samples has none to show", name,
-             info_.width, info_.height);
+             frame_.width, frame_.height);
     return false;
   }
-  int64_t missing = 0;
-  placements_.reserve(cells_.size());
-  for (size_t i = 0; i < cells_.size(); ++i) {
-    missing += blocks_[i].missing;
-    placements_.push_back(dedPlaceCell(info_, cells_[i]));
+  for (const std::string &warning : dedGisWarnings(frame_.notes, spacingUnit(info_))) {
+    CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", name, warning.c_str());
   }
-  if (missing > 0) {
-    CPLError(CE_Warning, CPLE_FileIO,
-             "%s: the file ends %" PRId64 " samples short of its cells; they read as NoData", name,
-             missing);
-  }
-  dedGeoTransform(info_, transform_);
+  dedGisGeoTransform(frame_, transform_);
   srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   const int epsg = dedEpsgCode(info_);
   if (srs_.importFromEPSG(epsg) != OGRERR_NONE) {
@@ -133,36 +160,75 @@ bool DedDataset::describe() {
 
 void DedDataset::publishMetadata() {
   const bool utm = info_.projection == PROJ_UTM;
-  CPLStringList items;
-  items.SetNameValue("CELL_COUNT", CPLSPrintf("%d", info_.cellCount));
-  items.SetNameValue("ELEVATION_MINIMUM", CPLSPrintf("%.0f", info_.minElevation));
-  items.SetNameValue("ELEVATION_MAXIMUM", CPLSPrintf("%.0f", info_.maxElevation));
-  items.SetNameValue("X_SPACING", floatText(info_.xSpacing).c_str());
-  items.SetNameValue("Y_SPACING", floatText(info_.ySpacing).c_str());
-  items.SetNameValue("SPACING_UNIT", utm ? "metre" : "1/36000 degree");
+  metadata_.SetNameValue("AREA_OR_POINT", "Point");
+  metadata_.SetNameValue("CELL_COUNT", CPLSPrintf("%d", info_.cellCount));
+  metadata_.SetNameValue("ELEVATION_MINIMUM", CPLSPrintf("%.0f", info_.minElevation));
+  metadata_.SetNameValue("ELEVATION_MAXIMUM", CPLSPrintf("%.0f", info_.maxElevation));
+  metadata_.SetNameValue("X_SPACING", floatText(info_.xSpacing).c_str());
+  metadata_.SetNameValue("Y_SPACING", floatText(info_.ySpacing).c_str());
+  metadata_.SetNameValue("SPACING_UNIT", spacingUnit(info_));
+  metadata_.SetNameValue("FRAME", frame_.host ? "HOST" : "DATA");
   if (utm) {
-    items.SetNameValue("UTM_ZONE", CPLSPrintf("%d", info_.utmZone));
-    items.SetNameValue("UTM_HEMISPHERE", info_.utmHemisphere == DED_HEMISPHERE_NORTH ? "N" : "S");
+    metadata_.SetNameValue("UTM_ZONE", CPLSPrintf("%d", info_.utmZone));
+    metadata_.SetNameValue("UTM_HEMISPHERE",
+                           info_.utmHemisphere == DED_HEMISPHERE_NORTH ? "N" : "S");
   }
-  SetMetadata(items.List());
 
-  // Cells in file order, numbered from 1: bounds west,south,east,north in
-  // coordinate units; spacing x,y in file units.
-  CPLStringList cells;
-  for (size_t i = 0; i < cells_.size(); ++i) {
+  // Cells in file order, numbered from 1, the first DED_GIS_LISTED_CELLS of
+  // them: bounds west,south,east,north in coordinate units; spacing x,y in
+  // file units.
+  const size_t listed = std::min(cells_.size(), static_cast<size_t>(DED_GIS_LISTED_CELLS));
+  for (size_t i = 0; i < listed; ++i) {
     const DedCellHeader &c = cells_[i];
     const std::string key = "CELL_" + std::to_string(i + 1) + "_";
-    cells.AddNameValue((key + "BOUNDS").c_str(), (floatText(c.xMin) + "," + floatText(c.yMin) +
-                                                  "," + floatText(c.xMax) + "," + floatText(c.yMax))
-                                                     .c_str());
-    cells.AddNameValue((key + "SPACING").c_str(),
-                       (floatText(c.xSpacing) + "," + floatText(c.ySpacing)).c_str());
-    cells.AddNameValue((key + "SIZE").c_str(),
-                       (floatText(c.columnCount) + "x" + floatText(c.rowCount)).c_str());
-    cells.AddNameValue((key + "SAMPLES_MISSING").c_str(),
-                       CPLSPrintf("%" PRId64, blocks_[i].missing));
+    cellsMetadata_.AddNameValue((key + "BOUNDS").c_str(),
+                                (floatText(c.xMin) + "," + floatText(c.yMin) + "," +
+                                 floatText(c.xMax) + "," + floatText(c.yMax))
+                                    .c_str());
+    cellsMetadata_.AddNameValue((key + "SPACING").c_str(),
+                                (floatText(c.xSpacing) + "," + floatText(c.ySpacing)).c_str());
+    cellsMetadata_.AddNameValue((key + "SIZE").c_str(),
+                                (floatText(c.columnCount) + "x" + floatText(c.rowCount)).c_str());
+    cellsMetadata_.AddNameValue((key + "SAMPLES_MISSING").c_str(),
+                                CPLSPrintf("%" PRId64, blocks_[i].missing));
   }
-  SetMetadata(cells.List(), "CELLS");
+  if (listed < cells_.size()) {
+    cellsMetadata_.AddNameValue(
+        "CELLS_NOT_LISTED", CPLSPrintf("%" PRIu64, static_cast<uint64_t>(cells_.size() - listed)));
+  }
+}
+
+CPLStringList *DedDataset::fileDomain(const char *domain) {
+  if (domain == nullptr || *domain == '\0') {
+    return &metadata_;
+  }
+  return EQUAL(domain, "CELLS") ? &cellsMetadata_ : nullptr;
+}
+
+char **DedDataset::GetMetadataDomainList() {
+  return BuildMetadataDomainList(GDALPamDataset::GetMetadataDomainList(), TRUE, "", "CELLS",
+                                 nullptr);
+}
+
+char **DedDataset::GetMetadata(const char *domain) {
+  CPLStringList *list = fileDomain(domain);
+  return list != nullptr ? list->List() : GDALPamDataset::GetMetadata(domain);
+}
+
+const char *DedDataset::GetMetadataItem(const char *name, const char *domain) {
+  CPLStringList *list = fileDomain(domain);
+  return list != nullptr ? list->FetchNameValue(name)
+                         : GDALPamDataset::GetMetadataItem(name, domain);
+}
+
+CPLErr DedDataset::SetMetadata(char **metadata, const char *domain) {
+  return fileDomain(domain) != nullptr ? notSupported("the metadata of this domain")
+                                       : GDALPamDataset::SetMetadata(metadata, domain);
+}
+
+CPLErr DedDataset::SetMetadataItem(const char *name, const char *value, const char *domain) {
+  return fileDomain(domain) != nullptr ? notSupported("the metadata of this domain")
+                                       : GDALPamDataset::SetMetadataItem(name, value, domain);
 }
 
 CPLErr DedDataset::GetGeoTransform(double *transform) {
@@ -170,4 +236,11 @@ CPLErr DedDataset::GetGeoTransform(double *transform) {
   return CE_None;
 }
 
-const OGRSpatialReference *DedDataset::GetSpatialRef() const { return &srs_; }
+CPLErr DedDataset::SetGeoTransform(double * /*transform*/) {
+  return notSupported("the geotransform");
+}
+
+const OGRSpatialReference *DedDataset::GetSpatialRef() const {
+  const OGRSpatialReference *user = GDALPamDataset::GetSpatialRef();
+  return user != nullptr ? user : &srs_;
+}

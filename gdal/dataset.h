@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include <cpl_string.h>
 #include <gdal_pam.h>
 #include <ogr_spatialref.h>
 
 #include "ded/blocks.h"
 #include "ded/describe.h"
-#include "ded/placement.h"
+#include "ded/gis_frame.h"
 
 // NoData: positions no cell covers, samples past the end of the file, and
 // the file's own voids alike.
@@ -28,20 +29,37 @@ public:
 
   ~DedDataset() override;
   CPLErr GetGeoTransform(double *transform) override;
+  // A user's override kept by PAM (the .aux.xml), else the file's own.
   const OGRSpatialReference *GetSpatialRef() const override;
+  // The georeference is the file's: CE_Failure after a CPLError.
+  CPLErr SetGeoTransform(double *transform) override;
+
+  // The default and CELLS domains are the file's own facts, made at opening
+  // and never taken from nor saved into the .aux.xml; other domains are
+  // PAM's. Setting the file's domains fails with a CPLError.
+  char **GetMetadataDomainList() override;
+  char **GetMetadata(const char *domain = "") override;
+  const char *GetMetadataItem(const char *name, const char *domain = "") override;
+  CPLErr SetMetadata(char **metadata, const char *domain = "") override;
+  CPLErr SetMetadataItem(const char *name, const char *value, const char *domain = "") override;
 
 private:
   friend class DedRasterBand;
-  bool describe(); // fills the members below from file_; false after a CPLError
+  // Fills the members below from file_, in the frame the open options ask
+  // for; false after a CPLError.
+  bool describe(bool hostFrame);
   void publishMetadata();
+  // The list serving domain, or null for PAM's.
+  CPLStringList *fileDomain(const char *domain);
 
   VSILFILE *file_ = nullptr;
   DedImageInfo info_{};
   std::vector<DedCellHeader> cells_;
-  std::vector<DedCellBlock> blocks_;     // where each cell's samples lie in the file
-  std::vector<DedPlacement> placements_; // where each cell's block lands in the image
+  std::vector<DedCellBlock> blocks_; // where each cell's samples lie in the file
+  DedGisFrame frame_;                // where each cell's block lands in the image
   double transform_[6] = {};
   OGRSpatialReference srs_;
+  CPLStringList metadata_, cellsMetadata_;
 };
 
 class DedRasterBand final : public GDALPamRasterBand {
@@ -52,4 +70,7 @@ public:
   CPLErr IReadBlock(int blockX, int blockY, void *block) override;
   double GetNoDataValue(int *success) override;
   const char *GetUnitType() override;
+  // NoData is the file format's: CE_Failure after a CPLError.
+  CPLErr SetNoDataValue(double value) override;
+  CPLErr DeleteNoDataValue() override;
 };

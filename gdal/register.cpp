@@ -33,6 +33,13 @@ void GDALRegister_DED() {
   driver->SetMetadataItem(GDAL_DMD_LONGNAME, "DED elevation file");
   driver->SetMetadataItem(GDAL_DMD_EXTENSION, "ded");
   driver->SetMetadataItem(GDAL_DCAP_VIRTUALIO, "YES");
+  driver->SetMetadataItem(GDAL_DMD_OPENOPTIONLIST,
+                          "<OpenOptionList>"
+                          "<Option name='FRAME' type='string-select' default='DATA' "
+                          "description='DATA: every sample the file holds; HOST: the "
+                          "plug-in image only'>"
+                          "<Value>DATA</Value><Value>HOST</Value></Option>"
+                          "</OpenOptionList>");
   driver->pfnIdentify = DedDataset::Identify;
   driver->pfnOpen = DedDataset::Open;
   // Written whole from another raster: no Create, since a file's elevation

@@ -213,23 +213,32 @@ int runConvert(const ConvertOptions &options) {
   // What the image loses, counted from the same file beside the import, and
   // checked with it.
   std::optional<LossCount> counting;
-  if (!options.quiet) {
-    counting.emplace(pin.name(), facts, !options.int16); // elevations lose no samples
+  if (!options.quiet && !options.int16) { // the elevations' frame says what they show
+    counting.emplace(pin.name(), facts, true);
   }
   GreyImage image;
   image.width = *texture.width;
   image.height = *texture.height;
   PixelBuffer buffer;
   ElevationRaster elevations;
+  std::vector<std::string> warnings;
   if (options.int16) {
-    // The samples themselves, read by the host from the file the plug-in read.
+    // The samples themselves, read by the host from the file the plug-in
+    // read, in the frame the GDAL driver shows.
     timer.mark("describe");
-    if (!facts.problem.empty() ||
-        !readElevations(pin.name(), facts, northUp, &elevations, &error)) {
+    DedGisFrame frame;
+    if (!elevationFrame(facts, options.hostFrame || options.hostGeoref, &frame, &error) ||
+        !readElevations(pin.name(), facts, frame, northUp, &elevations, &error)) {
       line.breakLine();
-      reportFailure(input + ": " + (facts.problem.empty() ? error : facts.problem));
+      reportFailure(input + ": " + error);
       return kExitFailure;
     }
+    image.height = frame.height;
+    if (!options.hostGeoref) {
+      affine = frameAffine(frame);
+    }
+    warnings = dedGisWarnings(frame.notes,
+                              facts.image.projection == PROJ_UTM ? "metre" : "1/36000 degree");
   } else {
     if (!hostImage(texture, &image, &buffer, &error)) {
       reportFailure(input + ": " + error);
@@ -260,8 +269,10 @@ int runConvert(const ConvertOptions &options) {
   }
   timer.mark(options.int16 ? "read" : "get-image");
   progress.at(1, 0);
-  for (const std::string &warning :
-       options.quiet ? std::vector<std::string>{} : lossWarnings(facts, losses, options.int16)) {
+  if (!options.int16) {
+    warnings = lossWarnings(facts, losses, false);
+  }
+  for (const std::string &warning : options.quiet ? std::vector<std::string>{} : warnings) {
     line.breakLine();
     reportFailure(std::string("warning: ").append(input).append(": ").append(warning));
   }

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "ded/blocks.h"
+#include "ded/finding_message.h"
 #include "ded/open_files.h"
 #include "ded/placement.h"
 #include "image/place.h"
@@ -59,31 +61,65 @@ void placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement 
 
 } // namespace
 
-bool readElevations(const std::string &name, const FileFacts &facts, bool northUp,
-                    ElevationRaster *raster, std::string *error) {
-  const DedImageInfo &info = facts.image;
+bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
+                    std::string *error) {
+  if (!facts.described) {
+    *error = facts.problem;
+    return false;
+  }
+  std::vector<DedCellHeader> headers;
+  std::vector<DedCellBlock> blocks;
+  for (const CellFacts &cell : facts.cells) {
+    headers.push_back(cell.header);
+  }
+  DedBlockWalk walk = dedStartBlockWalk(headers.data(), static_cast<int32_t>(headers.size()),
+                                        facts.bytes, dedBlockLimit(facts.image));
+  for (DedCellBlock block{}; dedNextBlock(&walk, &block);) {
+    blocks.push_back(block);
+  }
+  const auto count = static_cast<int32_t>(headers.size());
+  DedFindingFacts told;
+  told.header = &facts.header;
+  told.cellHeader = headers.data();
+  DedFinding finding = dedGisCheckBlocks(facts.image, blocks.data(), count, &told.cell);
+  if (finding == DedFinding::None) {
+    int32_t apart[2] = {};
+    finding =
+        dedMakeGisFrame(facts.image, headers.data(), blocks.data(), count, hostFrame, frame, apart);
+    told.cell = apart[0];
+    told.otherCell = apart[1];
+  }
+  if (finding != DedFinding::None) {
+    *error = dedFindingMessage(finding, told);
+    return false;
+  }
+  return true;
+}
+
+bool readElevations(const std::string &name, const FileFacts &facts, const DedGisFrame &frame,
+                    bool northUp, ElevationRaster *raster, std::string *error) {
   const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
   if (!stream) {
     *error = "cannot open it again";
     return false;
   }
-  const size_t pixels = static_cast<size_t>(info.width) * static_cast<size_t>(info.height);
+  const size_t pixels = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
   raster->samples.reset(new (std::nothrow) int16_t[pixels]);
   if (!raster->samples) {
     *error = "out of memory for the elevations";
     return false;
   }
-  raster->width = info.width;
-  raster->height = info.height;
-  const DedInt16Window window{raster->samples.get(), 0,          info.width,
-                              info.height,           info.width, northUp};
+  raster->width = frame.width;
+  raster->height = frame.height;
+  const DedInt16Window window{raster->samples.get(), 0,           frame.width,
+                              frame.height,          frame.width, northUp};
   dedFillInt16(window, kInt16NoData);
   const DedInput input = dedStdioInput(stream.get());
   std::vector<uint16_t> chunk;
-  for (const CellFacts &cell : facts.cells) {
-    const DedPlacement placement = dedPlaceCell(info, cell.header);
+  for (size_t i = 0; i < facts.cells.size(); ++i) {
+    const DedPlacement &placement = frame.placements[i];
     if (placement.shown) {
-      placeCell(input, cell, placement, window, &chunk);
+      placeCell(input, facts.cells[i], placement, window, &chunk);
     }
   }
   return true;

@@ -9,6 +9,7 @@
 
 #include "cli/file_facts.h"
 #include "cli/formats/int16_image.h"
+#include "ded/gis_frame.h"
 
 namespace elvhost {
 
@@ -18,13 +19,19 @@ struct ElevationRaster {
   Int16Image image() const { return {samples.get(), width, height}; }
 };
 
+// The GIS frame of a file the facts describe (hostFrame: the plug-in's
+// image), as the GDAL driver shows it. False, with ded/'s reason and its
+// values in error, when the file is not described or the GIS outputs refuse
+// it.
+bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame, std::string *error);
+
 // Reads every cell's samples, exactly as stored, from name (the file facts
-// were read from, and described), later cells over earlier ones;
-// kInt16NoData where no cell covers and where the file ends early (the
-// file's own voids are that value already). Rows north-up, or in the host's
-// order (row 0 at the southern edge). False, with the reason in error, when
-// the file does not open or there is no memory.
-bool readElevations(const std::string &name, const FileFacts &facts, bool northUp,
-                    ElevationRaster *raster, std::string *error);
+// were read from, and described) into the frame, later cells over earlier
+// ones; kInt16NoData where no cell covers and where the file ends early
+// (the file's own voids are that value already). Rows north-up, or in the
+// host's order (row 0 at the southern edge). False, with the reason in
+// error, when the file does not open or there is no memory.
+bool readElevations(const std::string &name, const FileFacts &facts, const DedGisFrame &frame,
+                    bool northUp, ElevationRaster *raster, std::string *error);
 
 } // namespace elvhost

@@ -5,6 +5,7 @@
 #include "ded/area.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
+#include "ded/gis_frame.h"
 
 namespace elvhost {
 
@@ -45,16 +46,34 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
 }
 
 Affine sampleAffine(const DedImageInfo &image) {
+  const DedSampleGrid grid = dedSampleGrid(image);
+  const double units = dedSpacingUnits(image.projection);
+  DedGisFrame frame;
+  frame.height = image.height;
+  // An unusable spacing is replaced as the GIS frame replaces it.
+  frame.xStep =
+      dedAxisSpacing(image.xSpacing, image.xMin, image.xMax, static_cast<float>(image.width), units)
+          .used /
+      units;
+  frame.yStep = dedAxisSpacing(image.ySpacing, image.yMin, image.yMax,
+                               static_cast<float>(image.height), units)
+                    .used /
+                units;
+  frame.west = dedSnapToGrid(grid.west, frame.xStep);
+  frame.north = dedSnapToGrid(grid.north, frame.yStep);
+  return frameAffine(frame);
+}
+
+Affine frameAffine(const DedGisFrame &frame) {
   double gt[6];
-  dedGeoTransform(image, gt);
+  dedGisGeoTransform(frame, gt);
   // The host's rows run northwards from the southern edge, the grid's last
   // row; its north-west sample is the anchor.
-  const DedSampleGrid grid = dedSampleGrid(image);
   Affine m;
   m.a = gt[1];
   m.c = gt[0];
   m.e = -gt[5];
-  m.f = grid.north - (static_cast<double>(image.height) - 0.5) * grid.yStep;
+  m.f = frame.north - (static_cast<double>(frame.height) - 0.5) * frame.yStep;
   return m;
 }
 

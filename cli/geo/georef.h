@@ -9,9 +9,10 @@
 
 #include "cli/host/setter_views.h"
 
-// Declared only (ded/describe.h has it): the image writers that include
-// this header need nothing of the file.
+// Declared only (ded/describe.h, ded/gis_frame.h have them): the image
+// writers that include this header need nothing of the file.
 struct DedImageInfo;
+struct DedGisFrame;
 
 namespace elvhost {
 
@@ -26,8 +27,13 @@ struct Affine {
 // spacings apart (degrees or metres), the north-west sample at the top-left
 // pixel's centre. A UTM file of several cells has an image of its first
 // cell's size, anchored at the south-west: its bottom-left pixel's centre is
-// the overall (xMin, yMin).
+// the overall (xMin, yMin). The anchor is snapped to the spacing grid as the
+// GIS frame's is (dedSnapToGrid).
 Affine sampleAffine(const DedImageInfo &image);
+
+// The same map for a GIS frame: its north-west sample at the centre of the
+// host's top row's first pixel (the host's rows run northwards).
+Affine frameAffine(const DedGisFrame &frame);
 
 // Solves the affine map through three control points. False, with the
 // reason in error, when they lie on one line in the image.

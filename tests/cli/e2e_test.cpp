@@ -257,7 +257,7 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   EXPECT_EQ(doc["coordinateSystem"]["description"], "UTM zone 56 south");
   EXPECT_EQ(doc["geoTransform"], json::parse("[499985, 30, 0, 4001515, 0, -30]"));
   EXPECT_EQ(doc["elevation"],
-            json::parse(R"({"minimum":0,"maximum":255,"unit":"metre","metresPerGreyLevel":1})"));
+            json::parse(R"({"minimum":0,"maximum":255,"unit":"m","metresPerGreyLevel":1})"));
   EXPECT_EQ(doc["sampleSpacing"]["metres"], json::parse("[30, 30]"));
   EXPECT_EQ(doc["cells"][0]["offset"], 200);
   EXPECT_EQ(doc["cells"][0]["bytes"], 101 * 51 * 2);

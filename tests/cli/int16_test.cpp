@@ -8,48 +8,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <sstream>
 
 #include "tests/cli/gdal_info.h"
 #include "tests/cli/run_tool.h"
+#include "tests/gdal/elevations.h"
 #include "tests/support/ded_writer.h"
 
 namespace {
 
 constexpr int16_t kNoData = -32768;
-
-// The elevations a GIS tool expects, north-up: cell sample (j, i) at column
-// (cell xMin - xMin) / xStep + j, row i up from the southern edge likewise;
-// later cells over earlier; NoData where no cell lands or past `kept` bytes.
-std::vector<int16_t> expected(const dedtest::File &file, size_t kept) {
-  const bool utm = file.projection == "UTM";
-  const double units = utm ? 1.0 : 36000.0;
-  const dedtest::Cell &first = file.cells[0];
-  double xMin = first.xMin, yMin = first.yMin, xMax = first.xMax, yMax = first.yMax;
-  for (const dedtest::Cell &c : file.cells) {
-    xMin = std::min<double>(xMin, c.xMin), yMin = std::min<double>(yMin, c.yMin);
-    xMax = std::max<double>(xMax, c.xMax), yMax = std::max<double>(yMax, c.yMax);
-  }
-  const bool mosaic = !utm && file.cells.size() > 1;
-  const long width =
-      mosaic ? std::lround((xMax - xMin) / (first.xSpacing / units)) + 1 : long(first.columnCount);
-  const long height =
-      mosaic ? std::lround((yMax - yMin) / (first.ySpacing / units)) + 1 : long(first.rowCount);
-  std::vector<int16_t> out(size_t(width * height), kNoData);
-  size_t at = dedtest::samplesOffset(file.cells.size());
-  for (const dedtest::Cell &c : file.cells) {
-    const long c0 = std::lround((c.xMin - xMin) / (c.xSpacing / units));
-    const long r0 = std::lround((c.yMin - yMin) / (c.ySpacing / units));
-    for (long j = 0; j < long(c.columnCount); ++j) {
-      for (long i = 0; i < long(c.rowCount); ++i, at += 2) {
-        if (c0 + j < width && r0 + i < height) {
-          out[size_t((height - 1 - r0 - i) * width + c0 + j)] =
-              at + 2 <= kept ? c.samples[size_t(j * long(c.rowCount) + i)] : kNoData;
-        }
-      }
-    }
-  }
-  return out;
-}
 
 // The first band's samples as GDAL decodes them (raw, this machine's order).
 std::vector<int16_t> decoded(const std::string &image) {
@@ -81,8 +49,20 @@ dedtest::File withCells(dedtest::File file, std::vector<dedtest::Cell> cells) {
 struct Int16Case {
   const char *label;
   dedtest::File file;
-  size_t cut = 0; // bytes cut from the file's end
+  size_t cut = 0;           // bytes cut from the file's end
+  bool grows = false;       // the plug-in's image cannot hold every cell: the frame grows
+  bool greyRefused = false; // a cell holds no samples: the plug-in refuses the file
 };
+
+// The six numbers of a world file.
+std::vector<double> worldFile(const std::string &path) {
+  std::stringstream text(clitest::slurp(path));
+  std::vector<double> numbers;
+  for (double value = 0; text >> value;) {
+    numbers.push_back(value);
+  }
+  return numbers;
+}
 void PrintTo(const Int16Case &c, std::ostream *os) { *os << c.label; }
 
 class Int16Convert : public ::testing::TestWithParam<Int16Case> {
@@ -93,10 +73,13 @@ protected:
     }
   }
   std::string at(const std::string &name) const { return (work.path() / name).string(); }
-  int convert(const std::string &ded, const std::string &out, bool int16) {
+  int convert(const std::string &ded, const std::string &out, bool int16, bool hostFrame = false) {
     std::vector<std::string> args{"convert", ded, at(out), "-q"};
     if (int16) {
       args.insert(args.end(), {"--type", "int16"});
+    }
+    if (hostFrame) {
+      args.insert(args.end(), {"--frame", "host"});
     }
     return clitest::runTool(args, logs.path().string()).exitCode;
   }
@@ -109,16 +92,30 @@ TEST_P(Int16Convert, HoldsTheFilesSamplesAndNoDataElsewhere) {
   bytes.resize(bytes.size() - c.cut);
   const std::string ded = work.write("in.ded", bytes);
   ASSERT_EQ(convert(ded, "e.tif", true), 0);
-  ASSERT_EQ(convert(ded, "g.tif", false), 0);
-  EXPECT_EQ(decoded(at("e.tif")), expected(c.file, bytes.size()));
-  EXPECT_EQ(clitest::slurp(at("e.wld")), clitest::slurp(at("g.wld")));
-  EXPECT_EQ(clitest::slurp(at("e.prj")), clitest::slurp(at("g.prj")));
+  ASSERT_EQ(convert(ded, "g.tif", false) != 0, c.greyRefused);
+  const gdaltest::Elevations reference = gdaltest::decodeElevations(bytes);
+  EXPECT_EQ(decoded(at("e.tif")), reference.samples);
+  const std::vector<double> world = worldFile(at("e.wld"));
+  ASSERT_EQ(world.size(), 6u);
+  const double expected[6] = {reference.xStep, 0, 0, -reference.yStep, reference.west,
+                              reference.north};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_NEAR(world[i], expected[i], 1e-9 * (1 + std::fabs(expected[i]))) << i;
+  }
+  ASSERT_EQ(convert(ded, "h.tif", true, true), 0);
+  if (!c.greyRefused) {
+    EXPECT_EQ(clitest::slurp(at("e.wld")) == clitest::slurp(at("g.wld")), !c.grows);
+    EXPECT_EQ(clitest::slurp(at("h.wld")), clitest::slurp(at("g.wld"))); // the plug-in's frame
+    EXPECT_EQ(clitest::slurp(at("e.prj")), clitest::slurp(at("g.prj")));
+  }
   nlohmann::json info;
   std::string error;
   ASSERT_TRUE(clitest::gdalInfo(at("e.tif"), &info, &error)) << error;
   EXPECT_EQ(info["bands"][0]["type"], "Int16");
   EXPECT_EQ(info["bands"][0]["noDataValue"], kNoData);
   EXPECT_EQ(info["bands"][0]["unit"], "m");
+  EXPECT_FALSE(info["bands"][0].contains("scale")) << info["bands"][0];
+  EXPECT_FALSE(info["bands"][0].contains("offset")) << info["bands"][0];
 }
 
 const std::vector<dedtest::Cell> kQuads = {gridCell(0, 0), gridCell(3, 0), gridCell(0, 2),
@@ -133,12 +130,31 @@ dedtest::File utmCells() {
                     dedtest::utmCell(500000, 4003000, 2, 2, 30.0f, ramp)});
 }
 
+// A cell of no columns where the mosaic's south-east cell would be.
+dedtest::Cell emptyCell() {
+  dedtest::Cell cell = gridCell(3, 0);
+  cell.columnCount = 0;
+  cell.samples.clear();
+  return cell;
+}
+
+// A UTM cell running past the northern edge of the first cell's image.
+dedtest::File utmCutAtTheNorth() {
+  return withCells(dedtest::utmFile("33", 'N', 4, 3),
+                   {dedtest::utmCell(500000, 4000000, 4, 3, 30.0f, terrain),
+                    dedtest::utmCell(500030, 4000060, 2, 4, 30.0f, terrain)});
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, Int16Convert,
     ::testing::Values(Int16Case{"geographicCell", dedtest::geographicFile(300, 270, terrain)},
                       Int16Case{"geographicMosaic", withCells({}, kQuads)},
                       Int16Case{"utmCell", dedtest::utmFile("56", 'S', 101, 51, terrain)},
-                      Int16Case{"utmCells", utmCells()},
+                      Int16Case{"utmCells", utmCells(), 0, true},
+                      Int16Case{"utmCutAtTheNorth", utmCutAtTheNorth(), 0, true},
+                      Int16Case{"cellPastTheEnd", withCells({}, kQuads), 24, false, true},
+                      Int16Case{"emptyCell", withCells({}, {kQuads[0], emptyCell(), kQuads[3]}), 0,
+                                false, true},
                       Int16Case{"cutShort", dedtest::geographicFile(30, 20, terrain), 14},
                       Int16Case{"mosaicWithGap", withCells({}, {kQuads[0], kQuads[1], kQuads[3]})}),
     [](const auto &param) { return std::string(param.param.label); });

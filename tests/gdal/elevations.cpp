@@ -53,6 +53,9 @@ Elevations decodeElevations(const std::vector<uint8_t> &file) {
     c.xSpacing = headers.real() / units;
     c.rows = static_cast<int>(headers.real());
     c.columns = static_cast<int>(headers.real());
+    // A spacing of 0 or below: the bounds spread the samples.
+    c.xSpacing = c.xSpacing > 0 ? c.xSpacing : (c.east - c.west) / (c.columns - 1);
+    c.ySpacing = c.ySpacing > 0 ? c.ySpacing : (c.north - c.south) / (c.rows - 1);
     headers.at += 8;
     cells.push_back(c);
   }
@@ -66,18 +69,55 @@ Elevations decodeElevations(const std::vector<uint8_t> &file) {
   // One cell, or UTM: the first cell's size, from the south-west corner of
   // all cells; otherwise the mosaic of every cell at the first one's spacing.
   Elevations out;
+  out.xStep = cells[0].xSpacing;
+  out.yStep = cells[0].ySpacing;
   out.width = cells[0].columns;
   out.height = cells[0].rows;
   if (count > 1 && !utm) {
     out.width = static_cast<int>(std::lround((east - west) / cells[0].xSpacing)) + 1;
     out.height = static_cast<int>(std::lround((north - south) / cells[0].ySpacing)) + 1;
   }
+  long columnLow = 0, rowLow = 0;
+  bool whole = true;
+  for (const CellBox &c : cells) {
+    const long x = std::lround((c.west - west) / c.xSpacing);
+    const long y = std::lround((c.south - south) / c.ySpacing);
+    whole = whole && x + c.columns <= out.width && y + c.rows <= out.height;
+  }
+  if (!whole) { // every cell on the first one's grid
+    west = cells[0].west, south = cells[0].south;
+    long columnHigh = 0, rowHigh = 0;
+    for (const CellBox &c : cells) {
+      const long x = std::lround((c.west - west) / out.xStep);
+      const long y = std::lround((c.south - south) / out.yStep);
+      columnLow = std::min(columnLow, x), rowLow = std::min(rowLow, y);
+      columnHigh = std::max(columnHigh, x + c.columns), rowHigh = std::max(rowHigh, y + c.rows);
+    }
+    out.width = static_cast<int>(columnHigh - columnLow);
+    out.height = static_cast<int>(rowHigh - rowLow);
+    west += static_cast<double>(columnLow) * out.xStep;
+    south += static_cast<double>(rowLow) * out.yStep;
+    north = south + (out.height - 1) * out.yStep;
+  } else if (utm && count > 1) {
+    north = south + (out.height - 1) * out.yStep;
+  }
+  // Single-precision bounds are noise around the grid of the spacing: the
+  // north-west sample sits on it.
+  const auto onGrid = [](double at, double step) {
+    const double steps = std::round(at / step);
+    return std::fabs(at / step - steps) <= 1.0 / 16 ? steps * step : at;
+  };
+  out.west = onGrid(west, out.xStep);
+  out.north = onGrid(north, out.yStep);
   out.samples.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), kNoData);
 
   size_t at = 160 + 40 * count;
   for (const CellBox &c : cells) {
-    const long column0 = std::lround((c.west - west) / c.xSpacing);
-    const long row0 = std::lround((c.south - south) / c.ySpacing);
+    const long column0 = std::lround((c.west - west) / (whole ? c.xSpacing : out.xStep));
+    const long row0 = std::lround((c.south - south) / (whole ? c.ySpacing : out.yStep));
+    if (at + 2 > file.size()) {
+      break; // cells the file holds no sample of place nothing
+    }
     for (long j = 0; j < c.columns; ++j) {
       for (long r = 0; r < c.rows; ++r, at += 2) {
         const long x = column0 + j, y = row0 + r;

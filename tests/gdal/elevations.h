@@ -1,7 +1,9 @@
 // What the DED driver must deliver for a file, decoded from the file's bytes
 // by the tests alone: the image north-up, every sample where its cell puts
-// it, NoData where no cell covers and where the file ends. Written for the
-// tests' own files, whose cells lie on whole sample positions of the image.
+// it, NoData where no cell covers and where the file ends. The host's image
+// where it holds every cell whole, else the union of the cells on the first
+// cell's grid. Written for the tests' own files, whose cells lie on whole
+// sample positions of the image.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,8 @@ struct Elevations {
   int width = 0;
   int height = 0;
   std::vector<int16_t> samples; // row-major, north row first
+  double west = 0, north = 0;   // the north-west sample's place
+  double xStep = 0, yStep = 0;  // degrees or metres
 };
 
 Elevations decodeElevations(const std::vector<uint8_t> &file);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
+#include <sstream>
 
 #include "tests/gdal/elevations.h"
 #include "tests/gdal/harness.h"
@@ -19,9 +20,20 @@ struct DriverCase {
   size_t cutBytes = 0;      // taken off the end of the file
   bool zipped = false;      // read from a ZIP archive through /vsizip/
   const char *warning = ""; // what GDAL must warn of when it opens the file
+  bool grows = false;       // the plug-in's image cannot hold every cell: the frame grows
 };
 
 void PrintTo(const DriverCase &value, std::ostream *os) { *os << value.label; }
+
+// The numbers of a metadata item ("1,2.5,3"), each as the float it names.
+std::vector<double> numbersIn(const json &item) {
+  std::vector<double> out;
+  std::stringstream text(item.get<std::string>());
+  for (std::string number; std::getline(text, number, ',');) {
+    out.push_back(std::stof(number));
+  }
+  return out;
+}
 
 // A UTM file of two cells shows its first cell's size from the south-west
 // corner of both: there the second cell, the first lying outside.
@@ -31,6 +43,32 @@ dedtest::File utmTwoCells() {
   file.cells[0].xMin += 300;
   file.cells[0].xMax += 300;
   file.cells.push_back(dedtest::utmCell(500000.0, 4000000.0, 5, 4, 30.0f, elevationAt));
+  return file;
+}
+
+// A UTM file whose second cell runs past the northern edge of the first
+// cell's image: the plug-in clips it, the frame grows north to hold it.
+dedtest::File utmCutAtTheNorth() {
+  dedtest::File file = dedtest::utmFile("33", 'N', 4, 3, elevationAt);
+  file.cellCount = 2;
+  file.cells.push_back(dedtest::utmCell(500030.0, 4000060.0, 2, 4, 30.0f, elevationAt));
+  return file;
+}
+
+// Cells 1/120 degree apart east-west, 1/240 north-south.
+dedtest::File unequalSpacing() {
+  dedtest::File file = dedtest::geographicFile(5, 4, elevationAt);
+  dedtest::Cell &cell = file.cells[0];
+  cell = dedtest::geographicCell(10.0, 45.0, 5, 4, 300.0f, elevationAt);
+  cell.ySpacing = 150.0f;
+  cell.yMax = static_cast<float>(45.0 + 3 * 150.0 / 36000.0);
+  return file;
+}
+
+// 6 x 4 samples whose spacing field is 0: the bounds spread them.
+dedtest::File zeroSpacing() {
+  dedtest::File file = dedtest::geographicFile(6, 4, elevationAt);
+  file.cells[0].xSpacing = file.cells[0].ySpacing = 0.0f;
   return file;
 }
 
@@ -63,15 +101,31 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   ASSERT_EQ(info.exitCode, 0) << info.err;
   const json theirs = json::parse(gdal.out), ours = json::parse(info.out);
 
-  EXPECT_EQ(theirs["size"], ours["size"]);
-  EXPECT_EQ(theirs["stac"]["proj:epsg"], ours["coordinateSystem"]["epsg"]);
+  const gdaltest::Elevations reference = gdaltest::decodeElevations(bytes);
+  EXPECT_EQ(theirs["size"], json({reference.width, reference.height}));
+  const double expected[6] = {reference.west - reference.xStep / 2,
+                              reference.xStep,
+                              0,
+                              reference.north + reference.yStep / 2,
+                              0,
+                              -reference.yStep};
   for (size_t i = 0; i < 6; ++i) {
+    EXPECT_NEAR(theirs["geoTransform"][i].get<double>(), expected[i],
+                1e-9 * (1 + std::fabs(expected[i])));
+  }
+  EXPECT_EQ(theirs["stac"]["proj:epsg"], ours["coordinateSystem"]["epsg"]);
+  EXPECT_EQ(theirs["size"] == ours["size"], !c.grows);
+  EXPECT_EQ(GdalFolder::info({"-oo", "FRAME=HOST", plain})["size"], ours["size"]); // host frame
+  for (size_t i = 0; i < 6 && !c.grows; ++i) {
     const double mine = ours["geoTransform"][i];
     EXPECT_NEAR(theirs["geoTransform"][i].get<double>(), mine, 1e-12 * (1 + std::fabs(mine)));
   }
   // gdalinfo prints corners to 7 decimals of a degree, 3 of a metre.
   const double printed = ours["coordinateSystem"]["epsg"] == 4326 ? 5e-8 : 5e-4;
   for (const char *corner : {"upperLeft", "lowerLeft", "lowerRight", "upperRight", "center"}) {
+    if (c.grows) {
+      break;
+    }
     for (size_t axis = 0; axis < 2; ++axis) {
       EXPECT_NEAR(theirs["cornerCoordinates"][corner][axis].get<double>(),
                   ours["cornerCoordinates"][corner][axis].get<double>(), printed)
@@ -82,7 +136,18 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   EXPECT_EQ(band["type"], "Int16");
   EXPECT_EQ(band["noDataValue"], gdaltest::kNoData);
   EXPECT_EQ(band["unit"], "m");
+  EXPECT_EQ(band["description"], "Elevation");
   const json &metadata = theirs["metadata"][""];
+  const bool utm = c.file.projection == "UTM";
+  const dedtest::Cell &first = c.file.cells[0];
+  EXPECT_EQ(metadata["AREA_OR_POINT"], "Point");
+  EXPECT_EQ(metadata["SPACING_UNIT"], utm ? "metre" : "1/36000 degree");
+  EXPECT_EQ(numbersIn(metadata["X_SPACING"]), std::vector<double>{first.xSpacing});
+  EXPECT_EQ(numbersIn(metadata["Y_SPACING"]), std::vector<double>{first.ySpacing});
+  if (!utm) { // info's arc-seconds: a tenth of the 1/36000 degree units
+    EXPECT_EQ(ours["sampleSpacing"]["arcSeconds"],
+              json({first.xSpacing / 10.0, first.ySpacing / 10.0}));
+  }
   EXPECT_EQ(metadata["CELL_COUNT"], std::to_string(c.file.cellCount));
   EXPECT_EQ(metadata["ELEVATION_MINIMUM"], std::to_string(c.file.minElevation));
   EXPECT_EQ(metadata["ELEVATION_MAXIMUM"], std::to_string(c.file.maxElevation));
@@ -92,6 +157,11 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
     const json &cell = ours["cells"][i];
     const std::string key = "CELL_" + std::to_string(i + 1);
     EXPECT_EQ(cells[key + "_SIZE"], cell["columns"].dump() + "x" + cell["rows"].dump());
+    const dedtest::Cell &header = c.file.cells[i];
+    EXPECT_EQ(numbersIn(cells[key + "_BOUNDS"]),
+              (std::vector<double>{header.xMin, header.yMin, header.xMax, header.yMax}));
+    EXPECT_EQ(numbersIn(cells[key + "_SPACING"]),
+              (std::vector<double>{header.xSpacing, header.ySpacing}));
     EXPECT_EQ(cells[key + "_SAMPLES_MISSING"], cell["missingSamples"].dump());
   }
 }
@@ -109,7 +179,14 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"geographicCell", dedtest::geographicFile(5, 4, elevationAt)},
         DriverCase{"geographicMosaic", gdaltest::mosaicOf(gdaltest::tiles(3, 2))},
         DriverCase{"utmCell", dedtest::utmFile("33", 'N', 6, 5, elevationAt)},
-        DriverCase{"utmSeveralCells", utmTwoCells()},
+        DriverCase{"utmSeveralCells", utmTwoCells(), 0, false, "", true},
+        DriverCase{"utmCutAtTheNorth", utmCutAtTheNorth(), 0, false, "", true},
+        DriverCase{"unequalSpacing", unequalSpacing()},
+        DriverCase{"zeroSpacing", zeroSpacing(), 0, false,
+                   "spacing 0 x 0 (1/36000 degree) is not above 0"},
+        DriverCase{"oneSampleShort", dedtest::geographicFile(6, 5, elevationAt), 2, false,
+                   "ends 1 sample short"},
+        DriverCase{"severalBlocks", dedtest::geographicFile(700, 2000, elevationAt)},
         DriverCase{"cutShort", dedtest::geographicFile(6, 5, elevationAt), 7, false, "4 samples"},
         DriverCase{"mosaicWithGap", gdaltest::mosaicOf(gdaltest::tiles(2, 2, northEast))},
         DriverCase{"zippedMosaic", gdaltest::mosaicOf(gdaltest::tiles(2, 1)), 0, true}),

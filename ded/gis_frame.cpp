@@ -1,0 +1,237 @@
+#include "ded/gis_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "ded/area.h"
+
+namespace {
+
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+bool usableSpacing(double spacing) { return std::isfinite(spacing) && spacing > 0.0; }
+
+// A cell's block holds a sample the file stores.
+bool holdsSamples(const DedCellBlock &block) { return block.samples - block.missing > 0; }
+
+// The frame's column (or row) of a cell's first sample on the first cell's
+// grid: the nearest whole number of steps from origin. False when it is not
+// finite or leaves the int32 range. *offGrid when the cell's own first sample
+// lies more than DED_GIS_SNAP of a step from it.
+bool gridIndex(double low, double origin, double step, int64_t *index, bool *offGrid) {
+  const double quotient = (low - origin) / step;
+  const double nearest = std::nearbyint(quotient);
+  if (!std::isfinite(nearest) || std::fabs(nearest) > static_cast<double>(INT32_MAX)) {
+    return false;
+  }
+  *index = static_cast<int64_t>(nearest);
+  *offGrid = *offGrid || std::fabs(quotient - nearest) > DED_GIS_SNAP;
+  return true;
+}
+
+void noteSpacing(const DedCellHeader &cell, int32_t i, double units, DedGisNotes *notes) {
+  const DedAxisSpacing x =
+      dedAxisSpacing(cell.xSpacing, cell.xMin, cell.xMax, cell.columnCount, units);
+  const DedAxisSpacing y =
+      dedAxisSpacing(cell.ySpacing, cell.yMin, cell.yMax, cell.rowCount, units);
+  if ((x.replaced || y.replaced) && notes->replacedCell < 0) {
+    notes->replacedCell = i;
+    notes->replacedX = x;
+    notes->replacedY = y;
+  }
+  if (x.contradicts || y.contradicts) {
+    if (notes->contradictingCell < 0) {
+      notes->contradictingCell = i;
+      notes->contradictingX = x;
+      notes->contradictingY = y;
+    }
+    ++notes->contradictingCells;
+  }
+}
+
+// The first cell's steps, coordinate units. False when either is unusable.
+bool firstSteps(const DedImageInfo &info, const DedCellHeader &first, double *xStep,
+                double *yStep) {
+  const double units = dedSpacingUnits(info.projection);
+  *xStep =
+      dedAxisSpacing(first.xSpacing, first.xMin, first.xMax, first.columnCount, units).used / units;
+  *yStep =
+      dedAxisSpacing(first.ySpacing, first.yMin, first.yMax, first.rowCount, units).used / units;
+  return usableSpacing(*xStep) && usableSpacing(*yStep);
+}
+
+// The plug-in's frame, its geotransform's steps from the spacing rule.
+void hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
+               int32_t count, DedGisFrame *frame) {
+  frame->host = true;
+  frame->width = info.width;
+  frame->height = info.height;
+  const DedSampleGrid grid = dedSampleGrid(info);
+  frame->west = grid.west;
+  frame->north = grid.north;
+  if (info.projection == PROJ_UTM && info.cellCount > 1) {
+    frame->north = static_cast<double>(info.yMin) + (info.height - 1.0) * frame->yStep;
+  }
+  frame->placements.resize(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    DedPlacement &p = frame->placements[static_cast<size_t>(i)];
+    p = dedPlaceCell(info, headers[i]);
+    if (holdsSamples(blocks[i])) {
+      frame->notes.cellsNotShown += p.shown ? 0 : 1;
+      frame->notes.cellsClipped += p.clipped ? 1 : 0;
+    } else {
+      p.shown = false;
+    }
+  }
+}
+
+struct Extent {
+  int64_t low = INT64_MAX, high = INT64_MIN; // [low, high) of the frame's columns or rows
+  int32_t lowCell = 0, highCell = 0;
+  void cover(int64_t from, int64_t to, int32_t cell) {
+    if (from < low) {
+      low = from;
+      lowCell = cell;
+    }
+    if (to > high) {
+      high = to;
+      highCell = cell;
+    }
+  }
+};
+
+// The union of the cells holding samples on the first cell's grid; each
+// placed whole. ImageTooLarge, naming the cells farthest apart, when the
+// union passes the image size checks.
+DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, int32_t count,
+                      DedGisFrame *frame, int32_t cells[2]) {
+  const DedCellHeader &first = headers[0];
+  std::vector<int64_t> origins(static_cast<size_t>(count) * 2);
+  Extent columns, rows;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!holdsSamples(blocks[i])) {
+      continue;
+    }
+    const DedCellHeader &c = headers[i];
+    int64_t *at = &origins[static_cast<size_t>(i) * 2];
+    bool offGrid = c.xSpacing != first.xSpacing || c.ySpacing != first.ySpacing;
+    if (!gridIndex(c.xMin, first.xMin, frame->xStep, &at[0], &offGrid) ||
+        !gridIndex(c.yMin, first.yMin, frame->yStep, &at[1], &offGrid)) {
+      cells[0] = 0;
+      cells[1] = i;
+      return DedFinding::ImageTooLarge;
+    }
+    if (offGrid && frame->notes.offGridCells++ == 0) {
+      frame->notes.offGridCell = i;
+    }
+    columns.cover(at[0], at[0] + static_cast<int64_t>(c.columnCount), i);
+    rows.cover(at[1], at[1] + static_cast<int64_t>(c.rowCount), i);
+  }
+  const int64_t width = columns.high - columns.low, height = rows.high - rows.low;
+  if (width > INT32_MAX || height > INT32_MAX || width * height * DED_SAMPLE_SIZE > INT32_MAX) {
+    const bool wide = width > height;
+    cells[0] = wide ? columns.lowCell : rows.lowCell;
+    cells[1] = wide ? columns.highCell : rows.highCell;
+    return DedFinding::ImageTooLarge;
+  }
+  frame->width = static_cast<int32_t>(width);
+  frame->height = static_cast<int32_t>(height);
+  frame->west = static_cast<double>(first.xMin) + static_cast<double>(columns.low) * frame->xStep;
+  frame->north =
+      static_cast<double>(first.yMin) + static_cast<double>(rows.high - 1) * frame->yStep;
+  frame->placements.assign(static_cast<size_t>(count), DedPlacement{});
+  for (int32_t i = 0; i < count; ++i) {
+    if (holdsSamples(blocks[i])) {
+      const int64_t *at = &origins[static_cast<size_t>(i) * 2];
+      frame->placements[static_cast<size_t>(i)] = dedClipBlock(
+          static_cast<int64_t>(headers[i].columnCount), static_cast<int64_t>(headers[i].rowCount),
+          at[0] - columns.low, at[1] - rows.low, frame->width, frame->height);
+    }
+  }
+  return DedFinding::None;
+}
+
+} // namespace
+
+DedAxisSpacing dedAxisSpacing(float field, float low, float high, float count, double units) {
+  DedAxisSpacing s{};
+  s.field = static_cast<double>(field);
+  const double samples = std::trunc(static_cast<double>(count));
+  const double span = (static_cast<double>(high) - static_cast<double>(low)) * units;
+  s.bounds = samples >= 2.0 ? span / (samples - 1.0) : kNoValue;
+  if (!usableSpacing(s.bounds)) {
+    s.bounds = kNoValue;
+  }
+  if (usableSpacing(s.field)) {
+    s.used = s.field;
+    s.contradicts = std::isfinite(s.bounds) && samples >= 2.0 &&
+                    std::fabs(span / s.field - (samples - 1.0)) > DED_GIS_SNAP;
+  } else {
+    s.used = s.bounds;
+    s.replaced = true;
+  }
+  return s;
+}
+
+double dedSnapToGrid(double value, double step) {
+  const double quotient = value / step;
+  const double nearest = std::nearbyint(quotient);
+  if (!std::isfinite(quotient) || quotient == nearest ||
+      std::fabs(quotient - nearest) > DED_GIS_SNAP) {
+    return value;
+  }
+  return nearest * step;
+}
+
+DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *blocks, int32_t count,
+                             int32_t *cell) {
+  const DedFinding scratch = dedCheckScratch(info);
+  if (scratch != DedFinding::None) {
+    return scratch;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (blocks[i].finding == DedFinding::CellTooLarge) {
+      *cell = i;
+      return DedFinding::CellTooLarge;
+    }
+  }
+  return DedFinding::None;
+}
+
+DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *headers,
+                           const DedCellBlock *blocks, int32_t count, bool hostFrameOnly,
+                           DedGisFrame *frame, int32_t cells[2]) {
+  *frame = DedGisFrame{};
+  cells[0] = cells[1] = 0;
+  const double units = dedSpacingUnits(info.projection);
+  for (int32_t i = 0; i < count; ++i) {
+    noteSpacing(headers[i], i, units, &frame->notes);
+    frame->notes.missingSamples += blocks[i].missing;
+    frame->notes.emptyCells += holdsSamples(blocks[i]) ? 0 : 1;
+  }
+  if (!firstSteps(info, headers[0], &frame->xStep, &frame->yStep)) {
+    return DedFinding::SpacingUnusable;
+  }
+  hostFrame(info, headers, blocks, count, frame);
+  if (!hostFrameOnly && (frame->notes.cellsNotShown > 0 || frame->notes.cellsClipped > 0)) {
+    frame->host = false;
+    frame->notes.cellsNotShown = frame->notes.cellsClipped = 0;
+    const DedFinding finding = unionFrame(headers, blocks, count, frame, cells);
+    if (finding != DedFinding::None) {
+      return finding;
+    }
+  }
+  frame->west = dedSnapToGrid(frame->west, frame->xStep);
+  frame->north = dedSnapToGrid(frame->north, frame->yStep);
+  return DedFinding::None;
+}
+
+void dedGisGeoTransform(const DedGisFrame &frame, double geoTransform[6]) {
+  geoTransform[0] = frame.west - frame.xStep / 2;
+  geoTransform[1] = frame.xStep;
+  geoTransform[2] = 0.0;
+  geoTransform[3] = frame.north + frame.yStep / 2;
+  geoTransform[4] = 0.0;
+  geoTransform[5] = -frame.yStep;
+}
