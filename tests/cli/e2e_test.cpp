@@ -317,8 +317,10 @@ std::vector<uint8_t> truncatedIn(size_t bytes) {
   return all;
 }
 
-std::vector<uint8_t> noColumns() {
+// A cell of trunc(columns) = 0 columns of 4 rows, and 8 bytes more.
+std::vector<uint8_t> noColumns(float columns) {
   dedtest::File file = dedtest::geographicFile(0, 4);
+  file.cells[0].columnCount = columns;
   file.trailing.resize(8);
   return dedtest::encode(file);
 }
@@ -379,8 +381,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "the header is cut short: the file has 100 bytes, 160 needed", -3},
         BadCase{"truncatedCellHeader", truncatedIn(170),
                 "the cell headers are cut short: the file has 170 bytes, 200 needed", -3},
-        BadCase{"noColumns", noColumns(),
+        BadCase{"noColumns", noColumns(0),
                 "a cell holds no samples (cell 1): the plug-in's image is 0 x 4 pixels", 0},
+        BadCase{"halfAColumn", noColumns(0.5f),
+                "the image has no samples to show: the plug-in's image is 0 x 4 pixels", 0},
         BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
         BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
         BadCase{"utmZoneBeyondInt32", utm(std::string(116, '9').c_str()),
