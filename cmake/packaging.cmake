@@ -5,7 +5,8 @@
 #
 # Linux: everything the install rules install (the plug-in libelvarin.so,
 # the stand-in host library libqvapilib.so, elvarin-host, the GDAL driver
-# lib/gdalplugins/gdal_DED.so) and the README.
+# lib/gdalplugins/gdal_DED.so), the package's README (docs/README-package.md)
+# and the driver's page.
 # Windows: the plug-in DLL alone, stripped, with its debugging data in
 # elvarin.dll.debug beside it and INSTALL-WINDOWS.txt; the host brings its
 # own qvapilib.dll, so the stand-in is not shipped.
@@ -61,7 +62,10 @@ if(WIN32)
 else()
   set(CPACK_PACKAGE_FILE_NAME
       elvarin-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  # The package's README says how to use what it holds; the repository's
+  # says how to build it.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/README-package.md DESTINATION . RENAME README.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/gdal-driver.md DESTINATION .)
 endif()
 
 include(CPack)

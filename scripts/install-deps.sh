@@ -19,6 +19,7 @@ if ! $build_only; then
   packages+=(clang libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
              gdal-bin python3 python3-jsonschema # tests read outputs as GIS tools do
              libgdal-dev python3-gdal python3-rasterio # the GDAL driver and its tests
+             python3-dask python3-distributed python3-rioxarray # its scale-out test
              libclang-rt-14-dev lcov) # libFuzzer for scripts/fuzz.sh; scripts/coverage.sh
   # The Windows build: the 32-bit mingw-w64 cross compiler (its posix flavour)
   # and 32-bit Wine to run the test programs (wine32 is an i386 package).

@@ -14,6 +14,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/convert_ded.h"
+#include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/elevation_raster.h"
 #include "cli/elevation/losses.h"
@@ -193,6 +194,11 @@ int runConvert(const ConvertOptions &options) {
   if (!session.describe(input, pin.name())) {
     line.breakLine();
     reportFailure(session.failure(facts.problem));
+    return kExitFailure;
+  }
+  if (const std::string empty = emptyImageFailure(input, facts, session); !empty.empty()) {
+    line.breakLine();
+    reportFailure(empty);
     return kExitFailure;
   }
   if (const std::string why = oneFileProblem(pin, facts, session); !why.empty()) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/commands/commands.h"
+#include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/losses.h"
 #include "cli/file_facts.h"
@@ -151,6 +152,7 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
                {"losses",
                 {{"cellsNotShown", losses.cellsNotShown},
                  {"cellsClipped", losses.cellsClipped},
+                 {"uncoveredPositions", losses.uncovered},
                  {"samplesBelowRange", losses.samplesBelow},
                  {"samplesAboveRange", losses.samplesAbove},
                  {"voidSamples", losses.voids},
@@ -380,10 +382,10 @@ std::string textReport(const Json &doc) {
   const Json &lost = doc["losses"];
   line("grey losses",
        "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
-           " clipped; samples: " + shown(lost["samplesBelowRange"]) + " below and " +
-           shown(lost["samplesAboveRange"]) + " above the elevations, " +
-           shown(lost["voidSamples"]) + " voids (-32768), " + shown(lost["missingSamples"]) +
-           " missing" +
+           " clipped; " + shown(lost["uncoveredPositions"]) + " positions in no cell; samples: " +
+           shown(lost["samplesBelowRange"]) + " below and " + shown(lost["samplesAboveRange"]) +
+           " above the elevations, " + shown(lost["voidSamples"]) + " voids (-32768), " +
+           shown(lost["missingSamples"]) + " missing" +
            (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
   line("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -452,16 +454,22 @@ int runInfo(const InfoOptions &options) {
   if (described && failure.empty() && !countLosses(pin.name(), facts, true, &losses, &error)) {
     failure = options.file + ": " + error;
   }
+  if (described && failure.empty()) {
+    failure = emptyImageFailure(options.file, facts, session);
+  }
   if (const std::string why = described ? oneFileProblem(pin, facts, session) : "";
       failure.empty() && !why.empty()) {
     failure = changedFailure(options.file, why);
   }
   if (!failure.empty()) {
     if (options.json) {
+      // The plug-in's status where a callback failed; else the host's own
+      // finding failed the file, and the code is the exit status.
       int32_t code = 0;
       for (const Step step : {Step::Open, Step::GetInfo, Step::GeoInfo, Step::Close}) {
         code = code != 0 ? code : session.status(step).value_or(0);
       }
+      code = code != 0 ? code : kExitFailure;
       (void)std::fputs(
           jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}})
               .c_str(),

@@ -5,6 +5,7 @@
 #include <memory>
 #include <system_error>
 
+#include "cli/elevation/uncovered.h"
 #include "cli/formats/int16_image.h"
 #include "ded/open_files.h"
 #include "ded/placement.h"
@@ -72,6 +73,7 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
   }
   const DedInput input = dedStdioInput(stream.get());
   const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  losses->uncovered = facts.described ? uncoveredPositions(facts.image, facts.cells) : 0;
   std::vector<uint16_t> chunk;
   for (const CellFacts &cell : facts.cells) {
     const DedPlacement placement = dedPlaceCell(facts.image, cell.header);
@@ -155,6 +157,11 @@ std::vector<std::string> lossWarnings(const FileFacts &facts, const Losses &loss
         " outside the header's elevations " + std::to_string(low) + ".." + std::to_string(high) +
         " m (" + std::to_string(losses.samplesBelow) + " below, shown as grey 0; " +
         std::to_string(losses.samplesAbove) + " above, shown as grey 255)");
+  }
+  if (losses.uncovered > 0) {
+    lines.push_back(plural(losses.uncovered, "image position lies", "image positions lie") +
+                    " in no cell, shown as grey 0 (the header's minimum elevation, " +
+                    std::to_string(low) + " m)");
   }
   if (losses.voids > 0) {
     lines.push_back(plural(losses.voids, "sample is a void", "samples are voids") +

@@ -1,7 +1,8 @@
 // What the host's grey picture of a DED file loses, counted from the file
 // itself through ded/'s walk and placement: cells the image cannot show or
-// shows clipped, samples outside the header's elevation range (clamped to
-// grey 0 or 255), the file's voids, samples the file is too short to hold.
+// shows clipped, positions no cell covers (the minimum elevation, grey 0), samples outside the
+// header's elevation range (clamped to grey 0 or 255), the file's voids, samples the file is too
+// short to hold.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace elvhost {
 struct Losses {
   int64_t cellsNotShown = 0;       // cells no sample of which lands in the image
   int64_t cellsClipped = 0;        // cells shown in part
+  int64_t uncovered = 0;           // image positions no cell covers: grey 0
   int64_t samplesBelow = 0;        // below the header's minimum (not voids): grey 0
   int64_t samplesAbove = 0;        // above its maximum: grey 255
   int64_t voids = 0;               // samples holding the void marker -32768

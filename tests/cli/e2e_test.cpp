@@ -318,6 +318,14 @@ std::vector<uint8_t> truncatedIn(size_t bytes) {
   return all;
 }
 
+// A cell of trunc(columns) = 0 columns of 4 rows, and 8 bytes more.
+std::vector<uint8_t> noColumns(float columns) {
+  dedtest::File file = dedtest::geographicFile(0, 4);
+  file.cells[0].columnCount = columns;
+  file.trailing.resize(8);
+  return dedtest::encode(file);
+}
+
 std::vector<uint8_t> utm(const char *zone, char hemisphere = 'N') {
   return dedtest::encode(dedtest::utmFile(zone, hemisphere, 11, 11));
 }
@@ -355,7 +363,8 @@ TEST_P(BadInput, FailsNamingTheFileAndWhatIsWrongAndWritesNothing) {
     }
     if (args.back() == "--json") {
       const auto doc = nlohmann::json::parse(r.out, nullptr, false);
-      EXPECT_EQ(doc["error"]["code"], c.code) << r.out;
+      // The plug-in's failing status, else the exit status: never 0.
+      EXPECT_EQ(doc["error"]["code"], c.code != 0 ? c.code : 1) << r.out;
       EXPECT_EQ("elvarin-host: " + doc["error"].value("message", ""), lines.back());
     } else {
       EXPECT_EQ(r.out, "") << "no table of empty values";
@@ -376,6 +385,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "the header is cut short: the file has 100 bytes, 160 needed", -3},
         BadCase{"truncatedCellHeader", truncatedIn(170),
                 "the cell headers are cut short: the file has 170 bytes, 200 needed", -3},
+        BadCase{"noColumns", noColumns(0),
+                "a cell holds no samples (cell 1): the plug-in's image is 0 x 4 pixels", 0},
+        BadCase{"halfAColumn", noColumns(0.5f),
+                "the image has no samples to show: the plug-in's image is 0 x 4 pixels", 0},
         BadCase{"utmZone61", utm("61"), "UTM zone 61 is outside 1..60", -8},
         BadCase{"utmZone0", utm("0"), "UTM zone 0 is outside 1..60", -8},
         BadCase{"utmZoneBeyondInt32", utm(std::string(116, '9').c_str()),

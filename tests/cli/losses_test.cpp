@@ -60,6 +60,18 @@ dedtest::File utmCells() {
   return file;
 }
 
+// Three of a 2 x 2 grid of 22 x 18 cells sharing their edge samples: the
+// north-east 21 x 17 positions lie in no cell.
+dedtest::File gap() {
+  const double step = 300.0 / 36000;
+  dedtest::File file;
+  for (const auto &[x, y] : {std::pair{0, 0}, {21, 0}, {0, 17}}) {
+    file.cells.push_back(dedtest::geographicCell(10 + x * step, 45 + y * step, 22, 18, 300.0f));
+  }
+  file.cellCount = 3;
+  return file;
+}
+
 class Losses : public ::testing::TestWithParam<LossCase> {
 protected:
   std::string at(const std::string &name) const { return (work.path() / name).string(); }
@@ -97,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"outOfRange",
                  dedtest::geographicFile(5, 4, outliers),
                  0,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":2,"samplesAboveRange":3,
+                 R"({"cellsNotShown":0,"cellsClipped":0,
+                     "uncoveredPositions":0,"samplesBelowRange":2,"samplesAboveRange":3,
                      "voidSamples":0,"missingSamples":0,"greyOverVoids":false})",
                  {"5 samples lie outside the header's elevations 0..255 m (2 below, shown as "
                   "grey 0; 3 above, shown as grey 255)"},
@@ -105,14 +118,25 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"utmCells",
                  utmCells(),
                  0,
-                 R"({"cellsNotShown":1,"cellsClipped":1,"samplesBelowRange":0,"samplesAboveRange":0,
+                 R"({"cellsNotShown":1,"cellsClipped":1,
+                     "uncoveredPositions":0,"samplesBelowRange":0,"samplesAboveRange":0,
                      "voidSamples":0,"missingSamples":0,"greyOverVoids":false})",
                  {"of its 3 cells, the image cannot show 1 and shows 1 clipped"},
+                 {}},
+        LossCase{"gap",
+                 gap(),
+                 0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,"uncoveredPositions":357,
+                      "samplesBelowRange":0,"samplesAboveRange":0,"voidSamples":0,
+                      "missingSamples":0,"greyOverVoids":false})",
+                 {"357 image positions lie in no cell, shown as grey 0 (the header's minimum "
+                  "elevation, 0 m)"},
                  {}},
         LossCase{"voidMinimum",
                  ranged(dedtest::geographicFile(5, 4, voids), -32768, 200),
                  4,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,
+                     "uncoveredPositions":0,"samplesBelowRange":0,"samplesAboveRange":0,
                      "voidSamples":3,"missingSamples":2,"greyOverVoids":true})",
                  {"the file ends 2 samples short; they are shown as elevation 0",
                   "3 samples are voids (-32768), shown as grey 0",
@@ -122,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"voidsDominate",
                  ranged(dedtest::geographicFile(5, 4, voids), -20000, 200),
                  0,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+                 R"({"cellsNotShown":0,"cellsClipped":0,
+                     "uncoveredPositions":0,"samplesBelowRange":0,"samplesAboveRange":0,
                      "voidSamples":3,"missingSamples":0,"greyOverVoids":true})",
                  {"3 samples are voids (-32768), shown as grey 0",
                   "the grey levels spread over the void marker -32768 (elevations -20000..200 "
