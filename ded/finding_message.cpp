@@ -37,7 +37,7 @@ std::string spacingOf(const DedCellHeader &cell) {
 } // namespace
 
 std::string dedFindingMessage(DedFinding finding, const DedFindingFacts &facts) {
-  const std::string text = dedFindingText(finding);
+  std::string text = dedFindingText(finding);
   switch (finding) {
   case DedFinding::HeaderShort:
   case DedFinding::StatisticsShort:

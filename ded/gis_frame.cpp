@@ -129,7 +129,8 @@ DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, 
     rows.cover(at[1], at[1] + static_cast<int64_t>(c.rowCount), i);
   }
   const int64_t width = columns.high - columns.low, height = rows.high - rows.low;
-  if (width > INT32_MAX || height > INT32_MAX || width * height * DED_SAMPLE_SIZE > INT32_MAX) {
+  // Each side is below 2^32 when its product is taken, so it cannot overflow.
+  if (width > INT32_MAX || height > INT32_MAX || width * height > INT32_MAX / DED_SAMPLE_SIZE) {
     const bool wide = width > height;
     cells[0] = wide ? columns.lowCell : rows.lowCell;
     cells[1] = wide ? columns.highCell : rows.highCell;

@@ -48,8 +48,8 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
 } // namespace
 
 DedRasterBand::DedRasterBand(DedDataset *dataset) {
-  // GDALMajorObject's, not PAM's: a description PAM would mark as changed.
-  GDALMajorObject::SetDescription("Elevation");
+  // GDALMajorObject's, not PAM's: PAM would save it as a change of the user's.
+  GDALMajorObject::SetDescription("Elevation"); // NOLINT(bugprone-parent-virtual-call)
   poDS = dataset;
   nBand = 1;
   eDataType = GDT_Int16;

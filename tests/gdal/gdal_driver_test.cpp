@@ -65,6 +65,13 @@ dedtest::File unequalSpacing() {
   return file;
 }
 
+// Bounds twice as wide as the samples the spacing spreads: the spacing places them.
+dedtest::File stretched() {
+  dedtest::File file = dedtest::geographicFile(5, 4, elevationAt);
+  file.cells[0].xMax += 4 * 300.0f / 36000;
+  return file;
+}
+
 // 6 x 4 samples whose spacing field is 0: the bounds spread them.
 dedtest::File zeroSpacing() {
   dedtest::File file = dedtest::geographicFile(6, 4, elevationAt);
@@ -182,6 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"utmSeveralCells", utmTwoCells(), 0, false, "", true},
         DriverCase{"utmCutAtTheNorth", utmCutAtTheNorth(), 0, false, "", true},
         DriverCase{"unequalSpacing", unequalSpacing()},
+        DriverCase{"spacingAgainstBounds", stretched(), 0, false,
+                   "contradicts its bounds and counts, which give 600.0"},
         DriverCase{"zeroSpacing", zeroSpacing(), 0, false,
                    "spacing 0 x 0 (1/36000 degree) is not above 0"},
         DriverCase{"oneSampleShort", dedtest::geographicFile(6, 5, elevationAt), 2, false,
