@@ -178,8 +178,10 @@ DedAxisSpacing dedAxisSpacing(float field, float low, float high, float count, d
 double dedSnapToGrid(double value, double step) {
   const double quotient = value / step;
   const double nearest = std::nearbyint(quotient);
+  const auto size = static_cast<float>(std::fabs(value));
+  const double noise = std::nextafter(size, std::numeric_limits<float>::infinity()) - size;
   if (!std::isfinite(quotient) || quotient == nearest ||
-      std::fabs(quotient - nearest) > DED_GIS_SNAP) {
+      std::fabs(value - nearest * step) > noise) {
     return value;
   }
   return nearest * step;

@@ -15,9 +15,9 @@
 #include "ded/describe.h"
 #include "ded/placement.h"
 
-// A snapped origin lies within this share of a spacing of the grid's
-// multiple (the tolerance D13 gives the plug-in's quotients): the bounds are
-// single-precision, and tiles cut from one grid must meet on whole pixels.
+// A cell lies on the first cell's grid, and its bounds agree with its
+// counts and spacing, within this share of a spacing (the tolerance the
+// plug-in gives its quotients).
 constexpr double DED_GIS_SNAP = 1.0 / 16.0;
 
 // How many cells a GIS output lists one by one; the rest are counted.
@@ -38,9 +38,11 @@ struct DedAxisSpacing {
 
 DedAxisSpacing dedAxisSpacing(float field, float low, float high, float count, double units);
 
-// value moved onto the nearest multiple of step when it lies within
-// DED_GIS_SNAP x step of it; otherwise, or when it is a multiple already,
-// value itself.
+// value moved onto the nearest multiple of step when single precision's
+// rounding is all that separates them (within one float step at value's
+// size: the bounds are floats, and tiles cut from one grid must meet on
+// whole pixels); otherwise, or when it is a multiple already, value itself.
+// A real offset from the grid, however small, is kept.
 double dedSnapToGrid(double value, double step);
 
 // What a GIS output says about a frame it shows: one warning per kind, with

@@ -650,7 +650,7 @@ MUTANTS = [
     # gdal/band.cpp
     M("gdal/band.cpp", "if (CPLGetLastErrorNo() == CPLE_NotSupported) {", "if (false) {",
       "a stream that cannot seek back blamed on the file"),
-    M("gdal/band.cpp", "CPLErrorReset();\n  if (bytes > 0", "if (bytes > 0",
+    M("gdal/band.cpp", "CPLErrorReset();\n  const DedInput input", "const DedInput input",
       "an earlier unsupported operation taken for the stream's",
       "equivalent where no earlier error of that number is pending when a block is read"),
 ]

@@ -153,33 +153,36 @@ INSTANTIATE_TEST_SUITE_P(
                   "the grey levels spread over the void marker -32768 (elevations -20000..200 "
                   "m): --type int16 keeps the elevations themselves"},
                  {}},
-        LossCase{"longRuns",
-                 dedtest::geographicFile(400, 400, longRuns),
-                 0,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":20000,
+        LossCase{
+            "longRuns",
+            dedtest::geographicFile(400, 400, longRuns),
+            0,
+            R"({"cellsNotShown":0,"cellsClipped":0,"uncoveredPositions":0,"samplesBelowRange":20000,
                      "samplesAboveRange":70000,"voidSamples":70000,"missingSamples":0,
                      "greyOverVoids":false})",
-                 {"90000 samples lie outside the header's elevations 0..255 m (20000 below, "
-                  "shown as grey 0; 70000 above, shown as grey 255)",
-                  "70000 samples are voids (-32768), shown as grey 0"},
-                 {}},
+            {"90000 samples lie outside the header's elevations 0..255 m (20000 below, "
+             "shown as grey 0; 70000 above, shown as grey 255)",
+             "70000 samples are voids (-32768), shown as grey 0"},
+            {}},
         // The lowest elevation exactly half way up the range: not over the voids.
-        LossCase{"voidsAtHalf",
-                 ranged(dedtest::geographicFile(5, 4, voids), 0, 200),
-                 0,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+        LossCase{
+            "voidsAtHalf",
+            ranged(dedtest::geographicFile(5, 4, voids), 0, 200),
+            0,
+            R"({"cellsNotShown":0,"cellsClipped":0,"uncoveredPositions":0,"samplesBelowRange":0,"samplesAboveRange":0,
                      "voidSamples":3,"missingSamples":0,"greyOverVoids":false})",
-                 {"3 samples are voids (-32768), shown as grey 0"},
-                 {}},
-        LossCase{"voidsFarBelowHighGround",
-                 ranged(dedtest::geographicFile(5, 4, highVoids), -30000, 32000),
-                 0,
-                 R"({"cellsNotShown":0,"cellsClipped":0,"samplesBelowRange":0,"samplesAboveRange":0,
+            {"3 samples are voids (-32768), shown as grey 0"},
+            {}},
+        LossCase{
+            "voidsFarBelowHighGround",
+            ranged(dedtest::geographicFile(5, 4, highVoids), -30000, 32000),
+            0,
+            R"({"cellsNotShown":0,"cellsClipped":0,"uncoveredPositions":0,"samplesBelowRange":0,"samplesAboveRange":0,
                      "voidSamples":3,"missingSamples":0,"greyOverVoids":true})",
-                 {"3 samples are voids (-32768), shown as grey 0",
-                  "the grey levels spread over the void marker -32768 (elevations -30000..32000 "
-                  "m): --type int16 keeps the elevations themselves"},
-                 {}}),
+            {"3 samples are voids (-32768), shown as grey 0",
+             "the grey levels spread over the void marker -32768 (elevations -30000..32000 "
+             "m): --type int16 keeps the elevations themselves"},
+            {}}),
     [](const auto &param) { return std::string(param.param.label); });
 
 } // namespace

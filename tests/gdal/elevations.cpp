@@ -102,10 +102,11 @@ Elevations decodeElevations(const std::vector<uint8_t> &file) {
     north = south + (out.height - 1) * out.yStep;
   }
   // Single-precision bounds are noise around the grid of the spacing: the
-  // north-west sample sits on it.
+  // north-west sample sits on it when it is within one float step of it.
   const auto onGrid = [](double at, double step) {
     const double steps = std::round(at / step);
-    return std::fabs(at / step - steps) <= 1.0 / 16 ? steps * step : at;
+    const double floatStep = std::ldexp(1.0, std::ilogb(static_cast<float>(at)) - 23);
+    return at != 0 && std::fabs(at - steps * step) <= floatStep ? steps * step : at;
   };
   out.west = onGrid(west, out.xStep);
   out.north = onGrid(north, out.yStep);
