@@ -632,9 +632,9 @@ MUTANTS = [
       "a FIFO input blocks the run"),
     M("cli/host/pinned_file.cpp", "IN_MODIFY) < 0) {", "IN_ATTRIB) < 0) {",
       "the watch misses writes and fails renames over the path"),
-    M("cli/host/same_file.cpp", "if (t.width != image.width || t.height != image.height) {",
+    M("cli/input/one_file_checks.cpp", "if (t.width != image.width || t.height != image.height) {",
       "if (t.width != image.width) {", "a plug-in's wrong height unnoticed"),
-    M("cli/host/same_file.cpp", "if (!sameBytes(a[i].header, b[i].header) || a[i].offset != b[i].offset ||",
+    M("cli/input/one_file_checks.cpp", "if (!sameBytes(a[i].header, b[i].header) || a[i].offset != b[i].offset ||",
       "if (a[i].offset != b[i].offset ||", "a rewritten cell header unnoticed"),
     # cli/elevation/losses.cpp: long runs and the void warning
     M("cli/elevation/losses.cpp", "constexpr size_t kRun = UINT16_MAX;", "constexpr size_t kRun = size_t{1} << 16;",

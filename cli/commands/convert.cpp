@@ -27,7 +27,7 @@
 #include "cli/host/host_session.h"
 #include "cli/host/pinned_file.h"
 #include "cli/host/pixel_buffer.h"
-#include "cli/host/same_file.h"
+#include "cli/input/one_file_checks.h"
 #include "cli/output/output_files.h"
 #include "cli/output/progress.h"
 

@@ -20,7 +20,7 @@
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
 #include "cli/host/pinned_file.h"
-#include "cli/host/same_file.h"
+#include "cli/input/one_file_checks.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
