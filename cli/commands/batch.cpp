@@ -20,6 +20,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/commands/output_plan.h"
 #include "cli/formats/image_output.h"
 #include "cli/formats/side_files.h"
 #include "cli/output/output_files.h"
@@ -196,20 +197,29 @@ std::string overwrittenInput(const std::vector<std::string> &inputs,
   return {};
 }
 
-} // namespace
-
-int runBatch(const ConvertOptions &options) {
-  ImageFormat format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
-  if (!options.format.empty() && !imageFormatNamed(options.format, &format)) {
+// The batch's image format: --format's, else GeoTIFF for --type int16 and
+// PNG otherwise. kExitOk, or the usage failure's code once it is reported.
+int batchFormat(const ConvertOptions &options, ImageFormat *format) {
+  *format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
+  if (!options.format.empty() && !imageFormatNamed(options.format, format)) {
     return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
   }
-  if (options.int16 && format != ImageFormat::Tiff) {
-    return usageFailure("convert", kInt16OnlyTiff);
+  if (const std::string problem = formatProblem(options, *format); !problem.empty()) {
+    return usageFailure("convert", problem);
   }
-  // Every output's name first: two inputs of one stem would overwrite each
-  // other, an output (side files too) of one job an input, so the batch is
-  // refused before anything is written.
-  std::vector<std::string> outputs;
+  return kExitOk;
+}
+
+// Every output's name first: two inputs of one stem would overwrite each
+// other, an output (side files too) of one job an input, so the batch is
+// refused before anything is written. Fills outputs with each input's image
+// and makes the output folder; kExitOk, or the failure's code once it is
+// reported.
+int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs) {
+  ImageFormat format = ImageFormat::Png;
+  if (const int code = batchFormat(options, &format); code != kExitOk) {
+    return code;
+  }
   std::map<std::string, size_t> byOutput;
   for (size_t i = 0; i < options.inputs.size(); ++i) {
     const std::string &input = options.inputs[i];
@@ -217,23 +227,21 @@ int runBatch(const ConvertOptions &options) {
     if (stem.empty()) {
       return usageFailure("convert", input + ": not a file name");
     }
-    outputs.push_back(
+    outputs->push_back(
         (fs::path(options.outputDir) / (stem + "." + imageFormatExtension(format))).string());
-    const auto [at, fresh] = byOutput.emplace(outputs.back(), i);
+    const auto [at, fresh] = byOutput.emplace(outputs->back(), i);
     if (!fresh) {
       return usageFailure("convert", options.inputs[at->second] + " and " + input +
-                                         " would both be written to " + outputs.back());
+                                         " would both be written to " + outputs->back());
     }
   }
-  for (const std::string &image : outputs) {
-    for (const NamedOutput &file : convertOutputs(image)) {
-      if (const std::string problem = outputProblem(file.path); !problem.empty()) {
-        reportFailure(problem);
-        return kExitFailure;
-      }
+  for (const std::string &image : *outputs) {
+    if (const std::string problem = unwritableOutput(image); !problem.empty()) {
+      reportFailure(problem);
+      return kExitFailure;
     }
   }
-  if (const std::string clash = overwrittenInput(options.inputs, outputs); !clash.empty()) {
+  if (const std::string clash = overwrittenInput(options.inputs, *outputs); !clash.empty()) {
     return usageFailure("convert", clash);
   }
   std::error_code ec;
@@ -243,7 +251,107 @@ int runBatch(const ConvertOptions &options) {
                   (ec ? ec.message() : "not a folder"));
     return kExitFailure;
   }
+  return kExitOk;
+}
 
+// A batch under way: its conversions running, the next input to start, and
+// how many have ended either way.
+struct BatchRun {
+  const ConvertOptions *options = nullptr;
+  const std::vector<std::string> *outputs = nullptr; // each input's image
+  ProgressLine *line = nullptr;
+  size_t jobs = 1; // conversions at a time
+  std::vector<Child> running;
+  size_t next = 0, converted = 0, failed = 0;
+};
+
+// Starts conversions until run->jobs are running or none is left. One that
+// cannot start while none runs has failed; while others run, it waits for
+// one of them to end (out of processes, say).
+void startConversions(BatchRun *run) {
+  const std::vector<std::string> &inputs = run->options->inputs;
+  while (run->next < inputs.size() && run->running.size() < run->jobs) {
+    Child child;
+    std::string error;
+    if (!startChild(*run->options, (*run->outputs)[run->next], run->next, run->running, &child,
+                    &error)) {
+      if (run->running.empty()) {
+        run->line->breakLine();
+        reportFailure(inputs[run->next] + ": cannot start its conversion (" + error + ")");
+        ++run->failed;
+        ++run->next;
+        continue;
+      }
+      break;
+    }
+    run->running.push_back(child);
+    ++run->next;
+  }
+}
+
+// Passes on what running[i] wrote; at the end of its pipe, or a pipe that
+// cannot be read, waits for it (a child still writing gets SIGPIPE and ends)
+// and counts its outcome.
+void readChild(BatchRun *run, size_t i) {
+  Child &child = run->running[i];
+  const std::string &input = run->options->inputs[child.file];
+  char buffer[4096];
+  const ssize_t got = read(child.err, buffer, sizeof buffer);
+  if (got > 0) {
+    child.held.append(buffer, static_cast<size_t>(got));
+    relayLines(&child, input, run->line, false);
+    return;
+  }
+  if (got < 0 && errno == EINTR) {
+    return;
+  }
+  relayLines(&child, input, run->line, true);
+  close(child.err);
+  if (reapChild(child, input, (*run->outputs)[child.file])) {
+    ++run->converted;
+  } else {
+    ++run->failed;
+  }
+  run->running.erase(run->running.begin() + static_cast<std::ptrdiff_t>(i));
+  const size_t total = run->options->inputs.size();
+  run->line->update(static_cast<double>(run->converted + run->failed) / static_cast<double>(total));
+}
+
+// Waits until a running conversion writes or ends, and reads each that did.
+// False when the waiting itself fails: then says so and reaps every child.
+bool serviceChildren(BatchRun *run) {
+  std::vector<pollfd> watched;
+  watched.reserve(run->running.size());
+  for (const Child &child : run->running) {
+    watched.push_back({child.err, POLLIN, 0});
+  }
+  if (watched.empty()) {
+    return true;
+  }
+  if (poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR) {
+    run->line->breakLine();
+    reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
+    for (const Child &child : run->running) {
+      close(child.err); // a child still writing gets SIGPIPE and removes its files
+      (void)reapChild(child, run->options->inputs[child.file], (*run->outputs)[child.file]);
+    }
+    return false;
+  }
+  for (size_t i = watched.size(); i-- > 0;) {
+    if (watched[i].revents != 0) {
+      readChild(run, i);
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+int runBatch(const ConvertOptions &options) {
+  std::vector<std::string> outputs;
+  if (const int code = planOutputs(options, &outputs); code != kExitOk) {
+    return code;
+  }
   const size_t total = options.inputs.size();
   const int cores = static_cast<int>(std::thread::hardware_concurrency());
   const auto jobs =
@@ -252,78 +360,20 @@ int runBatch(const ConvertOptions &options) {
     (void)std::signal(signal, stopChildrenAndDie);
   }
   ProgressLine line(progressShowFor(options.quiet, options.progress));
-  std::vector<Child> running;
-  size_t next = 0;
-  size_t converted = 0;
-  size_t failed = 0;
+  BatchRun run{&options, &outputs, &line, jobs, {}, 0, 0, 0};
   line.update(0);
-  while (next < total || !running.empty()) {
-    while (next < total && running.size() < jobs) {
-      Child child;
-      std::string error;
-      if (!startChild(options, outputs[next], next, running, &child, &error)) {
-        if (running.empty()) {
-          line.breakLine();
-          reportFailure(options.inputs[next] + ": cannot start its conversion (" + error + ")");
-          ++failed;
-          ++next;
-          continue;
-        }
-        break; // out of processes: wait for one to end, then try again
-      }
-      running.push_back(child);
-      ++next;
-    }
-    std::vector<pollfd> watched;
-    watched.reserve(running.size());
-    for (const Child &child : running) {
-      watched.push_back({child.err, POLLIN, 0});
-    }
-    if (watched.empty()) {
-      continue;
-    }
-    if (poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR) {
-      line.breakLine();
-      reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
-      for (const Child &child : running) {
-        close(child.err); // a child still writing gets SIGPIPE and removes its files
-        (void)reapChild(child, options.inputs[child.file], outputs[child.file]);
-      }
+  while (run.next < total || !run.running.empty()) {
+    startConversions(&run);
+    if (!serviceChildren(&run)) {
       return kExitFailure;
-    }
-    for (size_t i = watched.size(); i-- > 0;) {
-      if (watched[i].revents == 0) {
-        continue;
-      }
-      Child &child = running[i];
-      char buffer[4096];
-      const ssize_t got = read(child.err, buffer, sizeof buffer);
-      if (got > 0) {
-        child.held.append(buffer, static_cast<size_t>(got));
-        relayLines(&child, options.inputs[child.file], &line, false);
-        continue;
-      }
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      // End of file, or a pipe that cannot be read: either way the child
-      // is waited for (a child still writing gets SIGPIPE and ends).
-      relayLines(&child, options.inputs[child.file], &line, true);
-      close(child.err);
-      if (reapChild(child, options.inputs[child.file], outputs[child.file])) {
-        ++converted;
-      } else {
-        ++failed;
-      }
-      running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
-      line.update(static_cast<double>(converted + failed) / static_cast<double>(total));
     }
   }
   line.finish();
   if (!options.quiet) {
-    (void)std::fprintf(stderr, "elvarin-host: %zu converted, %zu failed\n", converted, failed);
+    (void)std::fprintf(stderr, "elvarin-host: %zu converted, %zu failed\n", run.converted,
+                       run.failed);
   }
-  return failed == 0 ? kExitOk : kExitFailure;
+  return run.failed == 0 ? kExitOk : kExitFailure;
 }
 
 } // namespace elvhost

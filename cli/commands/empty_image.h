@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "cli/file_facts.h"
 #include "cli/host/host_session.h"
+#include "cli/input/file_facts.h"
 
 namespace elvhost {
 

@@ -14,13 +14,13 @@
 #include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/losses.h"
-#include "cli/file_facts.h"
 #include "cli/formats/decimal.h"
 #include "cli/geo/georeference.h"
 #include "cli/geo/wgs84.h"
 #include "cli/host/host_session.h"
-#include "cli/host/pinned_file.h"
-#include "cli/host/same_file.h"
+#include "cli/input/file_facts.h"
+#include "cli/input/one_file_checks.h"
+#include "cli/input/pinned_file.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
@@ -49,6 +49,115 @@ Json numbers(const GeoTransform &values) {
   return out;
 }
 
+// The map's corners and centre in file coordinates, by gdalinfo's names;
+// ring receives them in that order with the centre's place closing the ring.
+Json cornerCoordinates(const GeoTransform &gt, double w, double h,
+                       std::vector<std::pair<double, double>> *ring) {
+  const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
+                                                                        {"lowerLeft", {0, h}},
+                                                                        {"lowerRight", {w, h}},
+                                                                        {"upperRight", {w, 0}},
+                                                                        {"center", {w / 2, h / 2}}};
+  Json cornerJson = Json::object();
+  for (const auto &[name, at] : corners) {
+    const double x = gt[0] + at.first * gt[1] + at.second * gt[2];
+    const double y = gt[3] + at.first * gt[4] + at.second * gt[5];
+    cornerJson[name] = pair(x, y);
+    ring->emplace_back(x, y);
+  }
+  ring->back() = ring->front(); // the centre's place closes the ring
+  return cornerJson;
+}
+
+// The ring as a WGS 84 polygon; null, with the reason under notComputed,
+// when there is no coordinate system or PROJ cannot transform it.
+Json wgs84Extent(const Georeference &geo, bool utm, std::vector<std::pair<double, double>> ring,
+                 Json *notComputed) {
+  std::string why = "no coordinate system";
+  if (geo.crs && (!utm || toLonLat(geo.crs->epsg, &ring, &why))) {
+    Json points = Json::array();
+    for (const auto &[x, y] : ring) {
+      points.push_back(pair(x, y));
+    }
+    return {{"type", "Polygon"}, {"coordinates", {points}}};
+  }
+  (*notComputed)["wgs84Extent"] = why;
+  return {};
+}
+
+// The first cell's spacing in the file's unit, and in metres or in degrees
+// and arc-seconds.
+Json sampleSpacing(const DedImageInfo &image, bool utm) {
+  const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
+  const double sx = image.xSpacing, sy = image.ySpacing;
+  Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
+  if (utm) {
+    spacing["metres"] = pair(sx, sy);
+  } else {
+    spacing["degrees"] = pair(sx / units, sy / units);
+    spacing["arcSeconds"] =
+        pair(sx / units * kArcSecondsPerDegree, sy / units * kArcSecondsPerDegree);
+  }
+  return spacing;
+}
+
+Json cellsView(const FileFacts &facts) {
+  Json cells = Json::array();
+  for (const CellFacts &cell : facts.cells) {
+    const DedCellHeader &c = cell.header;
+    cells.push_back({{"west", number(c.xMin)},
+                     {"south", number(c.yMin)},
+                     {"east", number(c.xMax)},
+                     {"north", number(c.yMax)},
+                     {"spacing", pair(c.xSpacing, c.ySpacing)},
+                     {"columns", number(c.columnCount)},
+                     {"rows", number(c.rowCount)},
+                     {"offset", cell.offset},
+                     {"bytes", cell.bytes},
+                     {"missingSamples", cell.missing}});
+  }
+  return cells;
+}
+
+// The coordinate system as gdalinfo shows it, with its description in words;
+// null when there is none.
+Json coordinateSystemView(const Georeference &geo, const DedImageInfo &image) {
+  if (!geo.crs) {
+    return {};
+  }
+  const bool utm = image.projection == PROJ_UTM;
+  const std::string hemisphere = image.utmHemisphere == DED_HEMISPHERE_NORTH ? "north" : "south";
+  return {{"wkt", geo.crs->ogcWkt},
+          {"dataAxisToSRSAxisMapping", geo.crs->latitudeFirst ? Json{2, 1} : Json{1, 2}},
+          {"epsg", geo.crs->epsg},
+          {"name", geo.crs->name},
+          {"description", utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
+                              : std::string("geographic WGS 84")}};
+}
+
+// The grey band, the elevations its levels stand for (low .. high, metres),
+// and the elevation section.
+Json bandsView(const ElevationScale &scale, double low, double high) {
+  return {{{"band", 1},
+           {"type", "Byte"},
+           {"colorInterpretation", "Gray"},
+           {"minimum", number(QV_GREY_LOW)},
+           {"maximum", number(QV_GREY_HIGH)},
+           {"offset", number(scale.offset)},
+           {"scale", number(scale.scale)},
+           {"elevationMinimum", number(low)},
+           {"elevationMaximum", number(high)},
+           {"unit", "m"}}};
+}
+
+Json lossesView(const FileFacts &facts, const Losses &losses) {
+  return {
+      {"cellsNotShown", losses.cellsNotShown},    {"cellsClipped", losses.cellsClipped},
+      {"uncoveredPositions", losses.uncovered},   {"samplesBelowRange", losses.samplesBelow},
+      {"samplesAboveRange", losses.samplesAbove}, {"voidSamples", losses.voids},
+      {"missingSamples", losses.missing},         {"greyOverVoids", greyOverVoids(facts, losses)}};
+}
+
 // The file's own view: size, coordinate system, geotransform, corners and
 // WGS 84 extent as gdalinfo gives them for the converted image, then the
 // elevations, spacing and cells. A value that cannot be computed (a UTM
@@ -65,100 +174,24 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
   if (!geo.crs) {
     notComputed["coordinateSystem"] = geo.crsProblem;
   }
-  const GeoTransform &gt = geo.transform;
-  const double w = image.width, h = image.height;
-  const std::pair<const char *, std::pair<double, double>> corners[] = {{"upperLeft", {0, 0}},
-                                                                        {"lowerLeft", {0, h}},
-                                                                        {"lowerRight", {w, h}},
-                                                                        {"upperRight", {w, 0}},
-                                                                        {"center", {w / 2, h / 2}}};
-  Json cornerJson = Json::object();
   std::vector<std::pair<double, double>> ring;
-  for (const auto &[name, at] : corners) {
-    const double x = gt[0] + at.first * gt[1] + at.second * gt[2];
-    const double y = gt[3] + at.first * gt[4] + at.second * gt[5];
-    cornerJson[name] = pair(x, y);
-    ring.emplace_back(x, y);
-  }
-  ring.back() = ring.front(); // the centre's place closes the ring
-  Json extent;
-  std::string why = "no coordinate system";
-  if (geo.crs && (!utm || toLonLat(geo.crs->epsg, &ring, &why))) {
-    Json points = Json::array();
-    for (const auto &[x, y] : ring) {
-      points.push_back(pair(x, y));
-    }
-    extent = {{"type", "Polygon"}, {"coordinates", {points}}};
-  } else {
-    notComputed["wgs84Extent"] = why;
-  }
-  const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
-  const double sx = image.xSpacing, sy = image.ySpacing;
-  Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
-  if (utm) {
-    spacing["metres"] = pair(sx, sy);
-  } else {
-    spacing["degrees"] = pair(sx / units, sy / units);
-    spacing["arcSeconds"] =
-        pair(sx / units * kArcSecondsPerDegree, sy / units * kArcSecondsPerDegree);
-  }
-  Json cells = Json::array();
-  for (const CellFacts &cell : facts.cells) {
-    const DedCellHeader &c = cell.header;
-    cells.push_back({{"west", number(c.xMin)},
-                     {"south", number(c.yMin)},
-                     {"east", number(c.xMax)},
-                     {"north", number(c.yMax)},
-                     {"spacing", pair(c.xSpacing, c.ySpacing)},
-                     {"columns", number(c.columnCount)},
-                     {"rows", number(c.rowCount)},
-                     {"offset", cell.offset},
-                     {"bytes", cell.bytes},
-                     {"missingSamples", cell.missing}});
-  }
-  const std::string hemisphere = image.utmHemisphere == DED_HEMISPHERE_NORTH ? "north" : "south";
+  const Json corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
+  const Json extent = wgs84Extent(geo, utm, std::move(ring), &notComputed);
   Json view = {{"size", {image.width, image.height}},
-               {"coordinateSystem",
-                geo.crs ? Json{{"wkt", geo.crs->ogcWkt},
-                               {"dataAxisToSRSAxisMapping",
-                                geo.crs->latitudeFirst ? Json{2, 1} : Json{1, 2}},
-                               {"epsg", geo.crs->epsg},
-                               {"name", geo.crs->name},
-                               {"description",
-                                utm ? "UTM zone " + std::to_string(image.utmZone) + " " + hemisphere
-                                    : std::string("geographic WGS 84")}}
-                        : Json()},
-               {"geoTransform", numbers(gt)},
-               {"cornerCoordinates", cornerJson},
+               {"coordinateSystem", coordinateSystemView(geo, image)},
+               {"geoTransform", numbers(geo.transform)},
+               {"cornerCoordinates", corners},
                {"wgs84Extent", extent},
-               {"bands",
-                {{{"band", 1},
-                  {"type", "Byte"},
-                  {"colorInterpretation", "Gray"},
-                  {"minimum", number(QV_GREY_LOW)},
-                  {"maximum", number(QV_GREY_HIGH)},
-                  {"offset", number(geo.elevation->offset)},
-                  {"scale", number(geo.elevation->scale)},
-                  {"elevationMinimum", number(low)},
-                  {"elevationMaximum", number(high)},
-                  {"unit", "m"}}}},
+               {"bands", bandsView(*geo.elevation, low, high)},
                {"elevation",
                 {{"minimum", number(low)},
                  {"maximum", number(high)},
                  {"unit", "m"},
                  {"metresPerGreyLevel", number(geo.elevation->scale)}}},
-               {"sampleSpacing", spacing},
+               {"sampleSpacing", sampleSpacing(image, utm)},
                {"missingSamples", facts.missingSamples()},
-               {"losses",
-                {{"cellsNotShown", losses.cellsNotShown},
-                 {"cellsClipped", losses.cellsClipped},
-                 {"uncoveredPositions", losses.uncovered},
-                 {"samplesBelowRange", losses.samplesBelow},
-                 {"samplesAboveRange", losses.samplesAbove},
-                 {"voidSamples", losses.voids},
-                 {"missingSamples", losses.missing},
-                 {"greyOverVoids", greyOverVoids(facts, losses)}}},
-               {"cells", cells}};
+               {"losses", lossesView(facts, losses)},
+               {"cells", cellsView(facts)}};
   if (!notComputed.empty()) {
     view["notComputed"] = notComputed;
   }
@@ -330,110 +363,148 @@ std::string meaning(const Json &code,
   return shown(code);
 }
 
-std::string textReport(const Json &doc) {
+// The text report's lines: a label padded to its column, then the value.
+struct ReportLines {
   std::string text;
-  const auto line = [&text](const char *label, const std::string &value) {
+  void add(const char *label, const std::string &value) {
     char padded[32];
     (void)std::snprintf(padded, sizeof padded, "%-18s", label);
     text += padded + value + "\n";
-  };
+  }
+};
+
+// A value that could not be computed, and why.
+std::string notComputed(const Json &doc, const char *key) {
+  return "not computed (" + shown(doc["notComputed"][key]) + ")";
+}
+
+// The file, its size, coordinate system, elevations, spacing and
+// geotransform.
+void summaryLines(const Json &doc, ReportLines *out) {
   const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
   const Json &cells = doc["cells"];
-  line("file", shownName(shown(doc["file"])));
-  line("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
-                   (cells.size() == 1 ? " cell" : " cells"));
-  // A value that could not be computed, and why.
-  const auto missing = [&doc](const char *key) {
-    return "not computed (" + shown(doc["notComputed"][key]) + ")";
-  };
-  line("coordinates", crs.is_null() ? missing("coordinateSystem")
-                                    : shown(crs["description"]) + " (EPSG:" + shown(crs["epsg"]) +
-                                          ", " + shown(crs["name"]) + ")");
-  line("elevation", shown(e["minimum"]) + " .. " + shown(e["maximum"]) + " m: grey 0 is " +
-                        shown(e["minimum"]) + " m, 255 is " + shown(e["maximum"]) + " m, " +
-                        shown(e["metresPerGreyLevel"]) + " m per grey level");
+  out->add("file", shownName(shown(doc["file"])));
+  out->add("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
+                       (cells.size() == 1 ? " cell" : " cells"));
+  out->add("coordinates", crs.is_null() ? notComputed(doc, "coordinateSystem")
+                                        : shown(crs["description"]) + " (EPSG:" +
+                                              shown(crs["epsg"]) + ", " + shown(crs["name"]) + ")");
+  out->add("elevation", shown(e["minimum"]) + " .. " + shown(e["maximum"]) + " m: grey 0 is " +
+                            shown(e["minimum"]) + " m, 255 is " + shown(e["maximum"]) + " m, " +
+                            shown(e["metresPerGreyLevel"]) + " m per grey level");
   const bool degrees = sp.contains("degrees");
-  line("spacing", shownList(sp["file"], " x ") + " " + shown(sp["fileUnit"]) +
-                      (degrees ? " = " + shownList(sp["degrees"], " x ") + " degree = " +
-                                     shownList(sp["arcSeconds"], " x ") + " arc-seconds"
-                               : ""));
-  line("geotransform", shownList(doc["geoTransform"]));
+  out->add("spacing", shownList(sp["file"], " x ") + " " + shown(sp["fileUnit"]) +
+                          (degrees ? " = " + shownList(sp["degrees"], " x ") + " degree = " +
+                                         shownList(sp["arcSeconds"], " x ") + " arc-seconds"
+                                   : ""));
+  out->add("geotransform", shownList(doc["geoTransform"]));
+}
+
+// The corners, the WGS 84 extent and the coordinate system's WKT.
+void placeLines(const Json &doc, ReportLines *out) {
+  const Json &crs = doc["coordinateSystem"];
   const std::pair<const char *, const char *> corners[] = {{"upper left", "upperLeft"},
                                                            {"lower left", "lowerLeft"},
                                                            {"upper right", "upperRight"},
                                                            {"lower right", "lowerRight"},
                                                            {"center", "center"}};
   for (const auto &[label, key] : corners) {
-    line(key == corners[0].second ? "corners" : "",
-         std::string(label) + std::string(12 - std::string(label).size(), ' ') +
-             shownPair(doc["cornerCoordinates"][key]));
+    out->add(key == corners[0].second ? "corners" : "",
+             std::string(label) + std::string(12 - std::string(label).size(), ' ') +
+                 shownPair(doc["cornerCoordinates"][key]));
   }
   const Json &extent = doc["wgs84Extent"];
   std::string ring;
   for (const Json &point : extent.is_null() ? Json::array() : extent["coordinates"][0]) {
     ring += (ring.empty() ? "" : ", ") + shownPair(point);
   }
-  line("WGS 84 extent", extent.is_null() ? missing("wgs84Extent") : ring);
-  line("WKT", crs.is_null() ? missing("coordinateSystem") : shown(crs["wkt"]));
+  out->add("WGS 84 extent", extent.is_null() ? notComputed(doc, "wgs84Extent") : ring);
+  out->add("WKT", crs.is_null() ? notComputed(doc, "coordinateSystem") : shown(crs["wkt"]));
+}
+
+// The samples missing, what the grey image loses, and the cells.
+void sampleLines(const Json &doc, ReportLines *out) {
   if (doc["missingSamples"] != 0) {
-    line("samples",
-         shown(doc["missingSamples"]) + " missing: the file ends early; they show as elevation 0");
+    out->add("samples", shown(doc["missingSamples"]) +
+                            " missing: the file ends early; they show as elevation 0");
   }
   const Json &lost = doc["losses"];
-  line("grey losses",
-       "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
-           " clipped; " + shown(lost["uncoveredPositions"]) + " positions in no cell; samples: " +
-           shown(lost["samplesBelowRange"]) + " below and " + shown(lost["samplesAboveRange"]) +
-           " above the elevations, " + shown(lost["voidSamples"]) + " voids (-32768), " +
-           shown(lost["missingSamples"]) + " missing" +
-           (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
-  line("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
+  out->add(
+      "grey losses",
+      "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
+          " clipped; " + shown(lost["uncoveredPositions"]) + " positions in no cell; samples: " +
+          shown(lost["samplesBelowRange"]) + " below and " + shown(lost["samplesAboveRange"]) +
+          " above the elevations, " + shown(lost["voidSamples"]) + " voids (-32768), " +
+          shown(lost["missingSamples"]) + " missing" +
+          (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
+  out->add("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
+  const Json &cells = doc["cells"];
   for (size_t i = 0; i < cells.size(); ++i) {
     const Json &c = cells[i];
-    line(("  " + std::to_string(i + 1)).c_str(),
-         shown(c["west"]) + ", " + shown(c["south"]) + ", " + shown(c["east"]) + ", " +
-             shown(c["north"]) + "; " + shownList(c["spacing"], " x ") + "; " +
-             shown(c["columns"]) + " x " + shown(c["rows"]) + "; " + shown(c["offset"]) + ", " +
-             shown(c["bytes"]) +
-             (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
+    out->add(("  " + std::to_string(i + 1)).c_str(),
+             shown(c["west"]) + ", " + shown(c["south"]) + ", " + shown(c["east"]) + ", " +
+                 shown(c["north"]) + "; " + shownList(c["spacing"], " x ") + "; " +
+                 shown(c["columns"]) + " x " + shown(c["rows"]) + "; " + shown(c["offset"]) + ", " +
+                 shown(c["bytes"]) +
+                 (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
   }
-  const Json &p = doc["plugin"], &host = doc["host"], &t = host["texture"], &g = host["geo"];
-  text += "\nwhat the plug-in tells the host (" + shown(p["id"]) + " " + shown(p["version"]) +
-          ", " + shown(p["vendor"]) + ", " + shownName(shown(p["path"])) + ")\n";
-  line("  size", shown(t["width"]) + " x " + shown(t["height"]));
-  line("  texture", meaning(t["type"], {{QV_TEXTURE_TYPE, "grey"}}) + ", " +
-                        meaning(t["sampleSize"], {{QV_SAMPLE_SIZE, "bits a sample"}}) + ", grey " +
-                        shown(t["min"]) + ".." + shown(t["max"]) + ", transparent " +
-                        shown(t["transparentValue"]) + ", " +
-                        meaning(t["tiled"], {{0, "not tiled"}, {1, "tiled"}}) + ", " +
-                        meaning(t["signed"], {{0, "unsigned"}, {1, "signed"}}));
-  line("  geo-reference",
-       meaning(g["type"], {{QV_GEO_TYPE, "control points"}}) + ", origin " +
-           meaning(g["imageOrigin"], {{QV_GEO_IMAGE_ORIGIN, "first row south"}}) +
-           ", earth model " + shown(g["earthModel"]));
-  line("  projection",
-       meaning(g["projection"], {{PROJ_GEOGRAPHIC, "geographic"}, {PROJ_UTM, "UTM"}}) +
-           (g["projection"] == PROJ_UTM
-                ? ", zone " + shown(g["utmZone"]) + ", " +
-                      meaning(g["utmHemisphere"],
-                              {{DED_HEMISPHERE_NORTH, "north"}, {DED_HEMISPHERE_SOUTH, "south"}})
-                : ""));
+}
+
+// What the plug-in tells the host: its texture attributes and geo-reference.
+void pluginLines(const Json &doc, ReportLines *out) {
+  const Json &p = doc["plugin"], &t = doc["host"]["texture"], &g = doc["host"]["geo"];
+  out->text += "\nwhat the plug-in tells the host (" + shown(p["id"]) + " " + shown(p["version"]) +
+               ", " + shown(p["vendor"]) + ", " + shownName(shown(p["path"])) + ")\n";
+  out->add("  size", shown(t["width"]) + " x " + shown(t["height"]));
+  out->add("  texture", meaning(t["type"], {{QV_TEXTURE_TYPE, "grey"}}) + ", " +
+                            meaning(t["sampleSize"], {{QV_SAMPLE_SIZE, "bits a sample"}}) +
+                            ", grey " + shown(t["min"]) + ".." + shown(t["max"]) +
+                            ", transparent " + shown(t["transparentValue"]) + ", " +
+                            meaning(t["tiled"], {{0, "not tiled"}, {1, "tiled"}}) + ", " +
+                            meaning(t["signed"], {{0, "unsigned"}, {1, "signed"}}));
+  out->add("  geo-reference",
+           meaning(g["type"], {{QV_GEO_TYPE, "control points"}}) + ", origin " +
+               meaning(g["imageOrigin"], {{QV_GEO_IMAGE_ORIGIN, "first row south"}}) +
+               ", earth model " + shown(g["earthModel"]));
+  out->add("  projection",
+           meaning(g["projection"], {{PROJ_GEOGRAPHIC, "geographic"}, {PROJ_UTM, "UTM"}}) +
+               (g["projection"] == PROJ_UTM
+                    ? ", zone " + shown(g["utmZone"]) + ", " +
+                          meaning(g["utmHemisphere"], {{DED_HEMISPHERE_NORTH, "north"},
+                                                       {DED_HEMISPHERE_SOUTH, "south"}})
+                    : ""));
+}
+
+// The control points the plug-in gave, the host's reading of them where it
+// differs from the file's, and each callback's status.
+void hostReadingLines(const Json &doc, ReportLines *out) {
+  const Json &host = doc["host"];
   for (size_t i = 0; i < host["controlPoints"].size(); ++i) {
     const Json &cp = host["controlPoints"][i];
-    line(i == 0 ? "  control points" : "",
-         cp.is_null() ? "-"
-                      : "image " + shownPair(cp["image"]) + " -> world " + shownPair(cp["world"]));
+    out->add(i == 0 ? "  control points" : "",
+             cp.is_null()
+                 ? "-"
+                 : "image " + shownPair(cp["image"]) + " -> world " + shownPair(cp["world"]));
   }
   if (host["geoTransform"] != doc["geoTransform"]) {
-    line("  its reading", shownList(host["geoTransform"]) + " (convert --georef host)");
+    out->add("  its reading", shownList(host["geoTransform"]) + " (convert --georef host)");
   }
   std::string codes;
   for (const auto &[step, status] : host["callbacks"].items()) {
     codes += (codes.empty() ? "" : ", ") + step + " " +
              (status.is_null() ? std::string("not called") : shown(status));
   }
-  line("  callbacks", codes);
-  return text;
+  out->add("  callbacks", codes);
+}
+
+std::string textReport(const Json &doc) {
+  ReportLines out;
+  summaryLines(doc, &out);
+  placeLines(doc, &out);
+  sampleLines(doc, &out);
+  pluginLines(doc, &out);
+  hostReadingLines(doc, &out);
+  return out.text;
 }
 
 } // namespace

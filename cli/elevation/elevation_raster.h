@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "cli/file_facts.h"
 #include "cli/formats/int16_image.h"
+#include "cli/input/file_facts.h"
 #include "ded/gis_frame.h"
 
 namespace elvhost {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/file_facts.h"
+#include "cli/input/file_facts.h"
 
 namespace elvhost {
 

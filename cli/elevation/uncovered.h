@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/file_facts.h"
+#include "cli/input/file_facts.h"
 
 namespace elvhost {
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "cli/file_facts.h"
 #include "cli/host/host_session.h"
-#include "cli/host/pinned_file.h"
+#include "cli/input/file_facts.h"
+#include "cli/input/pinned_file.h"
 
 namespace elvhost {
 

@@ -1,4 +1,4 @@
-#include "cli/host/same_file.h"
+#include "cli/input/one_file_checks.h"
 
 #include <cstring>
 #include <type_traits>

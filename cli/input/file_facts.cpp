@@ -1,4 +1,4 @@
-#include "cli/file_facts.h"
+#include "cli/input/file_facts.h"
 
 #include <sys/stat.h>
 

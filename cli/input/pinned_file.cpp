@@ -1,4 +1,4 @@
-#include "cli/host/pinned_file.h"
+#include "cli/input/pinned_file.h"
 
 #include <fcntl.h>
 #include <poll.h>
