@@ -3,8 +3,12 @@
 // of them (read in name order). Exits non-zero when no input was found; a
 // failing input aborts inside the target. With -timeout=N first (libFuzzer's
 // spelling), an input that takes more than N seconds fails the replay too:
-// an input that makes reading slow is a finding as much as a crash.
+// an input that makes reading slow is a finding as much as a crash. Windows
+// has no alarm: there the limit is not kept (the driver's replays, which
+// want it, are Linux only).
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
@@ -21,11 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
 
+#if defined(_WIN32)
+void limitTime(unsigned /*seconds*/) {}
+void watchTime() {}
+#else
 extern "C" void tookTooLong(int /*signal*/) {
   static const char kMessage[] = "replay: the input took longer than its time limit\n";
   (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   std::abort();
 }
+void limitTime(unsigned seconds) { (void)alarm(seconds); } // 0: no limit
+void watchTime() { (void)std::signal(SIGALRM, tookTooLong); }
+#endif
 
 void replay(const std::filesystem::path &path, unsigned seconds) {
   std::ifstream in(path, std::ios::binary);
@@ -33,9 +44,9 @@ void replay(const std::filesystem::path &path, unsigned seconds) {
                                    std::istreambuf_iterator<char>()};
   std::printf("%s (%zu bytes)\n", path.string().c_str(), bytes.size());
   (void)std::fflush(stdout); // the name first, should the input abort
-  (void)alarm(seconds);      // 0: no limit
+  limitTime(seconds);
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-  (void)alarm(0);
+  limitTime(0);
 }
 
 } // namespace
@@ -46,7 +57,7 @@ int main(int argc, char **argv) {
   int first = 1;
   if (argc > 1 && std::strncmp(argv[1], "-timeout=", 9) == 0) {
     seconds = static_cast<unsigned>(std::strtoul(argv[1] + 9, nullptr, 10));
-    (void)std::signal(SIGALRM, tookTooLong);
+    watchTime();
     first = 2;
   }
   for (int i = first; i < argc; ++i) {
