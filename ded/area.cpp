@@ -20,7 +20,10 @@ DedSampleGrid dedSampleGrid(const DedImageInfo &info) {
 }
 
 void dedGeoTransform(const DedImageInfo &info, double geoTransform[6]) {
-  const DedSampleGrid grid = dedSampleGrid(info);
+  dedGridGeoTransform(dedSampleGrid(info), geoTransform);
+}
+
+void dedGridGeoTransform(const DedSampleGrid &grid, double geoTransform[6]) {
   geoTransform[0] = grid.west - grid.xStep / 2;
   geoTransform[1] = grid.xStep;
   geoTransform[2] = 0.0;

@@ -35,3 +35,6 @@ DedSampleGrid dedSampleGrid(const DedImageInfo &info);
 // pixel's outer corner x, the pixel width, 0, the corner y, 0, minus the
 // pixel height; the top-left pixel is centred on the north-west sample.
 void dedGeoTransform(const DedImageInfo &info, double geoTransform[6]);
+
+// The same for any grid (the GIS frame's).
+void dedGridGeoTransform(const DedSampleGrid &grid, double geoTransform[6]);

@@ -231,10 +231,5 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
 }
 
 void dedGisGeoTransform(const DedGisFrame &frame, double geoTransform[6]) {
-  geoTransform[0] = frame.west - frame.xStep / 2;
-  geoTransform[1] = frame.xStep;
-  geoTransform[2] = 0.0;
-  geoTransform[3] = frame.north + frame.yStep / 2;
-  geoTransform[4] = 0.0;
-  geoTransform[5] = -frame.yStep;
+  dedGridGeoTransform({frame.west, frame.north, frame.xStep, frame.yStep}, geoTransform);
 }
