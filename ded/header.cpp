@@ -7,6 +7,12 @@ bool dedHasMagic(const uint8_t *bytes, size_t length) {
          std::memcmp(bytes + DED_MAGIC_OFFSET, DED_MAGIC, sizeof DED_MAGIC) == 0;
 }
 
+bool dedInputHasMagic(const DedInput &input) {
+  uint8_t start[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
+  const size_t got = input.seek(input.context, 0) ? input.read(input.context, start, sizeof start) : 0;
+  return dedHasMagic(start, got);
+}
+
 bool dedIsUtm(const DedHeader &header) { return std::memcmp(header.projection, "UTM", 3) == 0; }
 
 bool dedHemisphereCode(char letter, int32_t *code) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ded/input.h"
 #include "ded/records.h"
 
 // The file's projection codes, as the description gives them (and the plug-in
@@ -22,6 +23,10 @@ constexpr int32_t DED_MAX_UTM_ZONE = 60;
 // The first length bytes of a file (length may be anything, bytes may be null
 // when it is 0) carry the DED magic at bytes 4..7.
 bool dedHasMagic(const uint8_t *bytes, size_t length);
+
+// The file behind input carries the DED magic, read from its first byte as it
+// is now (the input is sought to 0 first).
+bool dedInputHasMagic(const DedInput &input);
 
 // The header's projection tag says UTM ("UTM" at bytes 8..10); anything else
 // is read as geographic.

@@ -21,6 +21,7 @@
 #include "cli/input/file_facts.h"
 #include "cli/input/one_file_checks.h"
 #include "cli/input/pinned_file.h"
+#include "cli/input/pinned_input.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
@@ -517,13 +518,14 @@ int runInfo(const InfoOptions &options) {
     return kExitFailure;
   }
   const PinnedFile pin(options.file);
-  const FileFacts facts = readFileFacts(pin.name());
+  const FileFacts facts = readFileFacts(pin);
   const bool described = session.describe(options.file, pin.name());
   session.close();
   std::string failure = session.failure(facts.problem);
   Losses losses;
-  if (described && failure.empty() && !countLosses(pin.name(), facts, true, &losses, &error)) {
-    failure = options.file + ": " + error;
+  if (described && failure.empty()) {
+    const PinnedInput reader(pin);
+    losses = countLosses(reader.input(), facts, true);
   }
   if (described && failure.empty()) {
     failure = emptyImageFailure(options.file, facts, session);

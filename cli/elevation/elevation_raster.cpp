@@ -7,7 +7,6 @@
 
 #include "ded/blocks.h"
 #include "ded/finding_message.h"
-#include "ded/open_files.h"
 #include "ded/placement.h"
 #include "image/place.h"
 
@@ -17,8 +16,6 @@ namespace {
 
 // Samples read at a time: a few MiB, whatever the cells' shapes.
 constexpr int64_t kChunkSamples = int64_t{1} << 20;
-
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 // Reads count stored samples at offset into dest; what the file does not
 // hold becomes the stored form of kInt16NoData.
@@ -96,13 +93,8 @@ bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
   return true;
 }
 
-bool readElevations(const std::string &name, const FileFacts &facts, const DedGisFrame &frame,
+bool readElevations(const DedInput &input, const FileFacts &facts, const DedGisFrame &frame,
                     bool northUp, ElevationRaster *raster, std::string *error) {
-  const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
-  if (!stream) {
-    *error = "cannot open it again";
-    return false;
-  }
   const size_t pixels = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
   raster->samples.reset(new (std::nothrow) int16_t[pixels]);
   if (!raster->samples) {
@@ -114,7 +106,6 @@ bool readElevations(const std::string &name, const FileFacts &facts, const DedGi
   const DedInt16Window window{raster->samples.get(), 0,           frame.width,
                               frame.height,          frame.width, northUp};
   dedFillInt16(window, kInt16NoData);
-  const DedInput input = dedStdioInput(stream.get());
   std::vector<uint16_t> chunk;
   for (size_t i = 0; i < facts.cells.size(); ++i) {
     const DedPlacement &placement = frame.placements[i];

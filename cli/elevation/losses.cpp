@@ -7,7 +7,6 @@
 
 #include "cli/elevation/uncovered.h"
 #include "cli/formats/int16_image.h"
-#include "ded/open_files.h"
 #include "ded/placement.h"
 
 namespace elvhost {
@@ -15,8 +14,6 @@ namespace elvhost {
 namespace {
 
 constexpr int64_t kChunkSamples = int64_t{1} << 20;
-
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 // Plain sums and minima over 16-bit lanes, with counters over runs that
 // cannot overflow them, so the compiler takes eight samples at a time: this
@@ -63,15 +60,9 @@ std::string plural(int64_t count, const char *one, const char *many) {
 
 } // namespace
 
-bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
-                 std::string *error) {
-  *losses = Losses{};
-  const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
-  if (!stream) {
-    *error = "cannot open it again";
-    return false;
-  }
-  const DedInput input = dedStdioInput(stream.get());
+Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) {
+  Losses counted;
+  Losses *losses = &counted;
   const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
   losses->uncovered = facts.described ? uncoveredPositions(facts.image, facts.cells) : 0;
   std::vector<uint16_t> chunk;
@@ -96,14 +87,14 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
       }
     }
   }
-  return true;
+  return counted;
 }
 
-LossCount::LossCount(const std::string &name, const FileFacts &facts, bool samples) {
+LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples) {
   // What the count throws (no memory) waits for the thread that asks.
-  const auto count = [this, &name, &facts, samples]() noexcept {
+  const auto count = [this, &input, &facts, samples]() noexcept {
     try {
-      counted_ = countLosses(name, facts, samples, &losses_, &error_);
+      losses_ = countLosses(input, facts, samples);
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -115,16 +106,14 @@ LossCount::LossCount(const std::string &name, const FileFacts &facts, bool sampl
   }
 }
 
-bool LossCount::wait(Losses *losses, std::string *error) {
+Losses LossCount::wait() {
   if (thread_.joinable()) {
     thread_.join();
   }
   if (failure_) {
     std::rethrow_exception(failure_);
   }
-  *losses = losses_;
-  *error = error_;
-  return counted_;
+  return losses_;
 }
 
 bool greyOverVoids(const FileFacts &facts, const Losses &losses) {

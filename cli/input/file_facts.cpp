@@ -5,22 +5,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
 #include "ded/finding_message.h"
 #include "ded/header.h"
-#include "ded/open_files.h"
+#include "cli/input/pinned_input.h"
 
 namespace elvhost {
 
 namespace {
-
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 // The reader's finding in the user's words, with the numbers that say how
 // far the file falls short. needed is the length the finding asks for.
@@ -35,10 +31,7 @@ std::string problemText(DedFinding finding, const FileFacts &facts, int32_t cell
 
 // Reads the records and walks the blocks after the magic check; sets problem
 // on the first finding.
-void readRecords(std::FILE *stream, FileFacts *facts) {
-  // The plug-in has printed why a record did not read; this only translates.
-  DedInput input = dedStdioInput(stream);
-  input.readFailed = [](void *, const char *) {};
+void readRecords(const DedInput &input, FileFacts *facts) {
   DedRecords records;
   DedFinding finding = dedDescribeInput(input, dedSystemAllocator(), &facts->image, &records);
   facts->described = finding == DedFinding::None;
@@ -80,6 +73,22 @@ void readRecords(std::FILE *stream, FileFacts *facts) {
   }
 }
 
+// Why a path that did not pin cannot be read, from what is at the path.
+std::string whyNotPinned(const PinnedFile &pin) {
+  struct stat status {};
+  if (::stat(pin.path().c_str(), &status) != 0) {
+    return std::string("cannot open: ") + std::strerror(errno);
+  }
+  if (S_ISDIR(status.st_mode)) {
+    return "is a folder, not a DED file";
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return "is not a regular file";
+  }
+  return std::string("cannot open: ") +
+         std::strerror(pin.openError() != 0 ? pin.openError() : EIO);
+}
+
 } // namespace
 
 int64_t FileFacts::missingSamples() const {
@@ -90,36 +99,21 @@ int64_t FileFacts::missingSamples() const {
   return missing;
 }
 
-FileFacts readFileFacts(const std::string &path) {
+FileFacts readFileFacts(const PinnedFile &pin) {
   FileFacts facts;
-  // Opened as the plug-in opens it, so a FIFO put in its place meanwhile
-  // cannot block; what the path is only says why it did not open.
-  errno = 0;
-  const Stream stream(dedOpenRegular(path.c_str(), "rb"), &std::fclose);
-  if (!stream) {
-    const int openError = errno;
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-      facts.problem = std::string("cannot open: ") + std::strerror(errno);
-    } else if (S_ISDIR(status.st_mode)) {
-      facts.problem = "is a folder, not a DED file";
-    } else if (!S_ISREG(status.st_mode)) {
-      facts.problem = "is not a regular file";
-    } else {
-      facts.problem =
-          std::string("cannot open: ") + std::strerror(openError != 0 ? openError : EIO);
-    }
+  if (!pin.pinned()) {
+    facts.problem = whyNotPinned(pin);
     return facts;
   }
-  facts.bytes = dedStreamSize(stream.get());
-  uint8_t start[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
-  const size_t got = std::fread(start, 1, sizeof start, stream.get());
+  const PinnedInput reader(pin);
+  const DedInput &input = reader.input();
+  facts.bytes = input.size(input.context);
   if (facts.bytes == 0) {
     facts.problem = "is empty";
-  } else if (!dedHasMagic(start, got)) {
+  } else if (!dedInputHasMagic(input)) {
     facts.problem = dedFindingText(DedFinding::BadMagic);
   } else {
-    readRecords(stream.get(), &facts);
+    readRecords(input, &facts);
   }
   return facts;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/input/pinned_file.h"
 #include "ded/describe.h"
 #include "ded/records.h"
 
@@ -32,9 +33,9 @@ struct FileFacts {
   int64_t missingSamples() const;
 };
 
-// Reads path's records. Never fails as such: what cannot be read is said in
-// problem ("is a folder", "UTM zone 61 is outside 1..60", ...); the records
-// read before that are kept.
-FileFacts readFileFacts(const std::string &path);
+// Reads the pinned file's records through its descriptor. Never fails as
+// such: what cannot be read is said in problem ("is a folder", "UTM zone 61
+// is outside 1..60", ...); the records read before that are kept.
+FileFacts readFileFacts(const PinnedFile &pin);
 
 } // namespace elvhost

@@ -70,7 +70,7 @@ std::string changedSince(const PinnedFile &pin, const FileFacts &first) {
   if (!pin.unchanged()) {
     return pin.pinned() ? "it was replaced or rewritten" : "it was not a regular file at first";
   }
-  const FileFacts now = readFileFacts(pin.name());
+  const FileFacts now = readFileFacts(pin);
   const bool same = now.bytes == first.bytes && now.described == first.described &&
                     now.problem == first.problem && sameCells(now.cells, first.cells) &&
                     (!first.described || (sameBytes(now.header, first.header) &&

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace elvhost {
 
 namespace {
@@ -39,6 +41,7 @@ PinnedFile::PinnedFile(const std::string &path) : path_(path), name_(path) {
   // Non-blocking, so a FIFO put at the path cannot hold the run up here.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    openError_ = errno;
     return;
   }
   // Opening the descriptor's /proc name opens the very file it holds, with

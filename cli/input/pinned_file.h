@@ -31,6 +31,13 @@ public:
   PinnedFile &operator=(const PinnedFile &) = delete;
 
   bool pinned() const { return fd_ >= 0; }
+  // The descriptor the file is held by (PinnedInput reads through it); -1
+  // when it is not pinned.
+  int descriptor() const { return fd_; }
+  // The path as given, and when it did not open, the system's reason (0 when
+  // it opened but is not a regular file).
+  const std::string &path() const { return path_; }
+  int openError() const { return openError_; }
   // The name under which any reader opens exactly the pinned file
   // ("/proc/self/fd/N"), or the path when it is not pinned.
   const std::string &name() const { return name_; }
@@ -46,6 +53,7 @@ private:
   bool written() const;
 
   int fd_ = -1;
+  int openError_ = 0;
   int watch_ = -1; // an inotify descriptor told of every write to the file
   std::string path_, name_;
   FileVersion identity_;

@@ -1,0 +1,42 @@
+#include "cli/commands/input_snapshot.h"
+
+#include "cli/commands/empty_image.h"
+#include "cli/input/one_file_checks.h"
+
+namespace elvhost {
+
+StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot) {
+  const std::string &input = run->options.input;
+  HostSession &session = run->session;
+  // The host's own reading and the plug-in's read one file, held open.
+  snapshot->facts = readFileFacts(snapshot->pin);
+  const FileFacts &facts = snapshot->facts;
+  if (!session.describe(input, snapshot->pin.name())) {
+    return StepFailure{session.failure(facts.problem)};
+  }
+  if (std::string empty = emptyImageFailure(input, facts, session); !empty.empty()) {
+    return StepFailure{std::move(empty)};
+  }
+  if (const std::string why = oneFileProblem(snapshot->pin, facts, session); !why.empty()) {
+    return StepFailure{changedFailure(input, why)};
+  }
+  const TextureView &texture = session.texture();
+  if (!texture.width || !texture.height || *texture.width <= 0 || *texture.height <= 0) {
+    return StepFailure{input + ": the plug-in reported no usable image size"};
+  }
+  std::string error;
+  if (!hostAffine(session.geo(), &snapshot->controlMap, &error)) {
+    return StepFailure{input + ": " + error};
+  }
+  run->timer.mark("describe");
+  return std::nullopt;
+}
+
+StepResult confirmSnapshot(const ConvertRun &run, const InputSnapshot &snapshot) {
+  if (const std::string why = changedSince(snapshot.pin, snapshot.facts); !why.empty()) {
+    return StepFailure{changedFailure(run.options.input, why)};
+  }
+  return std::nullopt;
+}
+
+} // namespace elvhost
