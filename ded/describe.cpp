@@ -95,7 +95,8 @@ DedFinding describeGeographic(const DedCellHeader &first, DedImageInfo *info) {
 } // namespace
 
 DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator,
-                            DedImageInfo *info, DedRecords *records) {
+                            DedImageInfo *info, DedRecords *records,
+                            DedBlock<DedCellHeader> *headers) {
   DedRecords local;
   DedRecords &read = records != nullptr ? *records : local;
   read = DedRecords{};
@@ -142,7 +143,10 @@ DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator
     }
     fold(cell, info);
   }
-  const DedCellHeader &first = cells[0];
+  const DedCellHeader first = cells[0];
+  if (headers != nullptr && count <= room) {
+    *headers = std::move(cells);
+  }
   info->xSpacing = first.xSpacing;
   info->ySpacing = first.ySpacing;
   if (count == 1) {

@@ -49,9 +49,13 @@ struct DedRecords {
 // ZoneNotANumber, ZoneOutOfRange, SpacingUnusable, SizeUnusable,
 // ImageTooLarge. Leaves the input somewhere inside the file and nothing
 // allocated; info is not to be relied on after a failure. When records is
-// given it receives what was read.
+// given it receives what was read. When headers is given and every cell
+// header was read into the array (whatever the finding after that), it
+// receives the array, dedCellHeaderCount(info->cellCount) headers, so no
+// caller reads them again; otherwise it is left as it was.
 DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator,
-                            DedImageInfo *info, DedRecords *records = nullptr);
+                            DedImageInfo *info, DedRecords *records = nullptr,
+                            DedBlock<DedCellHeader> *headers = nullptr);
 
 // The most samples one block may hold when the image is made: a mosaic's
 // blocks pass through a scratch block of the largest cell's maxColumns x

@@ -33,22 +33,16 @@ std::string problemText(DedFinding finding, const FileFacts &facts, int32_t cell
 // on the first finding.
 void readRecords(const DedInput &input, FileFacts *facts) {
   DedRecords records;
-  DedFinding finding = dedDescribeInput(input, dedSystemAllocator(), &facts->image, &records);
+  DedBlock<DedCellHeader> read(nullptr, DedRelease{dedSystemAllocator().release});
+  DedFinding finding =
+      dedDescribeInput(input, dedSystemAllocator(), &facts->image, &records, &read);
   facts->described = finding == DedFinding::None;
   facts->header = records.header;
   facts->statistics = records.statistics;
   const int32_t count = dedCellHeaderCount(records.statistics.cellCount);
   const int64_t headersEnd = dedFirstBlockOffset(count);
-  std::vector<DedCellHeader> headers;
-  if (records.hasStatistics && facts->bytes >= headersEnd && finding != DedFinding::CellUnusable &&
-      finding != DedFinding::TooManyCells) {
-    // Every header is in the file, so as many as it can hold.
-    headers.resize(static_cast<size_t>(count));
-    (void)input.seek(input.context, DED_FIRST_CELL_HEADER);
-    if (dedReadCellHeaders(input, count, headers.data()) != DedFinding::None) {
-      headers.clear();
-    }
-  }
+  // The headers describing read, when it read them all.
+  const std::vector<DedCellHeader> headers(read.get(), read ? read.get() + count : nullptr);
   int32_t cell = records.cell;
   int64_t needed = finding == DedFinding::CellHeaderShort ? headersEnd : DED_FIRST_CELL_HEADER;
   if (facts->described) {
