@@ -258,7 +258,7 @@ MUTANTS = [
       "dedAllocate<DedCellHeader>(allocator, int64_t{count} * DED_CELL_HEADER_SIZE);", "cell array as large as the file claims"),
     M("ded/describe.cpp", "info->cellCount = read.statistics.cellCount;",
       "info->cellCount = count;", "cell count as headers read, not as stored"),
-    M("ded/describe.cpp", "const DedCellHeader &first = cells[0];", "const DedCellHeader &first = cells[count - 1];",
+    M("ded/describe.cpp", "const DedCellHeader first = cells[0];", "const DedCellHeader first = cells[count - 1];",
       "the last cell taken for the first"),
     M("ded/header.cpp", "std::memcmp(header.projection, \"UTM\", 3) == 0",
       "std::memcmp(header.projection, \"UTM\", 2) == 0", "projection tag compared on two letters"),
