@@ -118,6 +118,37 @@ CLI::App *addInfoCommand(CLI::App *app, InfoOptions *info) {
   return command;
 }
 
+// convert's three choices of what to write: --georef, --type and --frame.
+void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
+  command
+      ->add_option_function<std::string>(
+          "--georef", [convert](const std::string &how) { convert->hostGeoref = how == "host"; },
+          "samples (default): each pixel centred on its sample, the sample\n"
+          "spacing apart; host: the host's reading of the three control points")
+      ->type_name("samples|host")
+      ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
+        return "--georef must be samples or host, not " + how;
+      }));
+  command
+      ->add_option_function<std::string>(
+          "--type", [convert](const std::string &type) { convert->int16 = type == "int16"; },
+          "grey (default): the host's 8-bit picture; int16: the elevations as\n"
+          "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
+      ->type_name("grey|int16")
+      ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
+        return "--type must be grey or int16, not " + type;
+      }));
+  command
+      ->add_option_function<std::string>(
+          "--frame", [convert](const std::string &frame) { convert->hostFrame = frame == "host"; },
+          "with --type int16: data (default) shows every sample the file holds\n"
+          "at its place; host: the plug-in's image only")
+      ->type_name("data|host")
+      ->check(saying(CLI::IsMember({"data", "host"}), [](const std::string &frame) {
+        return "--frame must be data or host, not " + frame;
+      }));
+}
+
 // paths receives the DED files and, for a single conversion, the image.
 CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
                             std::vector<std::string> *paths) {
@@ -168,33 +199,7 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
   command->add_flag("--as-host", convert->asHost,
                     "keep the host's row order (first row at the southern edge);\n"
                     "by default the image is written north-up");
-  command
-      ->add_option_function<std::string>(
-          "--georef", [convert](const std::string &how) { convert->hostGeoref = how == "host"; },
-          "samples (default): each pixel centred on its sample, the sample\n"
-          "spacing apart; host: the host's reading of the three control points")
-      ->type_name("samples|host")
-      ->check(saying(CLI::IsMember({"samples", "host"}), [](const std::string &how) {
-        return "--georef must be samples or host, not " + how;
-      }));
-  command
-      ->add_option_function<std::string>(
-          "--type", [convert](const std::string &type) { convert->int16 = type == "int16"; },
-          "grey (default): the host's 8-bit picture; int16: the elevations as\n"
-          "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
-      ->type_name("grey|int16")
-      ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
-        return "--type must be grey or int16, not " + type;
-      }));
-  command
-      ->add_option_function<std::string>(
-          "--frame", [convert](const std::string &frame) { convert->hostFrame = frame == "host"; },
-          "with --type int16: data (default) shows every sample the file holds\n"
-          "at its place; host: the plug-in's image only")
-      ->type_name("data|host")
-      ->check(saying(CLI::IsMember({"data", "host"}), [](const std::string &frame) {
-        return "--frame must be data or host, not " + frame;
-      }));
+  addConvertChoices(command, convert);
   command->add_flag("--stats", convert->stats,
                     "print the time of each phase and the peak memory on stderr");
   command->add_option("--plugin", convert->plugin, kPluginHelp)->type_name("PATH");

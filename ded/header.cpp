@@ -9,7 +9,8 @@ bool dedHasMagic(const uint8_t *bytes, size_t length) {
 
 bool dedInputHasMagic(const DedInput &input) {
   uint8_t start[DED_MAGIC_OFFSET + sizeof DED_MAGIC] = {};
-  const size_t got = input.seek(input.context, 0) ? input.read(input.context, start, sizeof start) : 0;
+  const size_t got =
+      input.seek(input.context, 0) ? input.read(input.context, start, sizeof start) : 0;
   return dedHasMagic(start, got);
 }
 

@@ -11,10 +11,10 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
-#include "cli/output/phase_timer.h"
 #include "cli/formats/image_output.h"
 #include "cli/host/host_session.h"
 #include "cli/output/output_files.h"
+#include "cli/output/phase_timer.h"
 #include "cli/output/progress.h"
 
 namespace elvhost {

@@ -68,8 +68,7 @@ StepResult makeGreyRaster(ConvertRun *run, const InputSnapshot &snapshot, MadeRa
   }
   raster->warnings = lossWarnings(facts, counting ? counting->wait() : Losses{}, false);
   raster->height = grey.image.height;
-  raster->affine =
-      run->options.hostGeoref ? snapshot.controlMap : sampleAffine(facts.image);
+  raster->affine = run->options.hostGeoref ? snapshot.controlMap : sampleAffine(facts.image);
   // The host learns only the grey range; the file's own statistics give
   // the levels' elevations.
   raster->elevation =

@@ -228,6 +228,19 @@ bool writeHeader(ChunkWriter *writer, const GreyImage &image) {
   return writer->bytes(kSignature, sizeof kSignature) && writer->chunk("IHDR", ihdr, kIhdrBytes);
 }
 
+// The image's rows cut into strips of about equal height, compressed apart.
+std::vector<Strip> stripsOf(const GreyImage &image, const PngSettings &settings) {
+  const int32_t count = stripCount(image, settings);
+  std::vector<Strip> strips(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    Strip &strip = strips[static_cast<size_t>(i)];
+    strip.firstRow = static_cast<int32_t>(int64_t{image.height} * i / count);
+    strip.endRow = static_cast<int32_t>(int64_t{image.height} * (i + 1) / count);
+    strip.last = i + 1 == count;
+  }
+  return strips;
+}
+
 } // namespace
 
 bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const PngSettings &settings,
@@ -237,14 +250,7 @@ bool writePng(std::FILE *stream, const GreyImage &image, bool northUp, const Png
     return false;
   }
   ChunkWriter writer(stream);
-  const int32_t count = stripCount(image, settings);
-  std::vector<Strip> strips(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
-    Strip &strip = strips[static_cast<size_t>(i)];
-    strip.firstRow = static_cast<int32_t>(int64_t{image.height} * i / count);
-    strip.endRow = static_cast<int32_t>(int64_t{image.height} * (i + 1) / count);
-    strip.last = i + 1 == count;
-  }
+  std::vector<Strip> strips = stripsOf(image, settings);
   const auto keep = [](Strip *strip) {
     return [strip](const uint8_t *data, size_t size) {
       strip->out.insert(strip->out.end(), data, data + size);

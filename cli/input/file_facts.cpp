@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/input/pinned_input.h"
 #include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
 #include "ded/finding_message.h"
 #include "ded/header.h"
-#include "cli/input/pinned_input.h"
 
 namespace elvhost {
 
@@ -79,8 +79,7 @@ std::string whyNotPinned(const PinnedFile &pin) {
   if (!S_ISREG(status.st_mode)) {
     return "is not a regular file";
   }
-  return std::string("cannot open: ") +
-         std::strerror(pin.openError() != 0 ? pin.openError() : EIO);
+  return std::string("cannot open: ") + std::strerror(pin.openError() != 0 ? pin.openError() : EIO);
 }
 
 } // namespace

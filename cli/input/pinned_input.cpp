@@ -10,17 +10,16 @@
 namespace elvhost {
 
 PinnedInput::PinnedInput(const PinnedFile &pin)
-    : fd_(pin.descriptor()),
-      input_{this, &PinnedInput::read, &PinnedInput::seek, &PinnedInput::size,
-             [](void *, const char *) {}} {}
+    : fd_(pin.descriptor()), input_{this, &PinnedInput::read, &PinnedInput::seek,
+                                    &PinnedInput::size, [](void *, const char *) {}} {}
 
 // Up to bytes bytes at offset, fewer only at the end of the file or on an
 // error; a read the system cuts short is carried on.
 size_t PinnedInput::readAt(uint8_t *dest, size_t bytes, int64_t offset) const {
   size_t done = 0;
   while (done < bytes) {
-    const ssize_t got = ::pread(fd_, dest + done, bytes - done, static_cast<off_t>(offset) +
-                                                                   static_cast<off_t>(done));
+    const ssize_t got = ::pread(fd_, dest + done, bytes - done,
+                                static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (got < 0 && errno == EINTR) {
       continue;
     }
