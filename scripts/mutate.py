@@ -637,6 +637,8 @@ MUTANTS = [
       "a FIFO input blocks the run"),
     M("cli/input/pinned_file.cpp", "IN_MODIFY) < 0) {", "IN_ATTRIB) < 0) {",
       "the watch misses writes and fails renames over the path"),
+    M("cli/input/pinned_input.cpp", "  self->buffered_ = 0;\n", "",
+      "a seek serves bytes the file no longer holds from the buffer"),
     M("cli/input/one_file_checks.cpp", "if (t.width != image.width || t.height != image.height) {",
       "if (t.width != image.width) {", "a plug-in's wrong height unnoticed"),
     M("cli/input/one_file_checks.cpp", "if (!sameBytes(a[i].header, b[i].header) || a[i].offset != b[i].offset ||",
