@@ -105,16 +105,20 @@ bool DedDataset::describe(bool hostFrame) {
   DedFindingFacts facts;
   facts.header = &records.header;
   facts.fileBytes = input.size(input.context);
-  DedFinding finding = dedDescribeInput(input, kGdalAllocator, &info_, &records);
+  DedBlock<DedCellHeader> read(nullptr, DedRelease{kGdalAllocator.release});
+  DedFinding finding = dedDescribeInput(input, kGdalAllocator, &info_, &records, &read);
   facts.cell = records.cell;
   facts.neededBytes = finding == DedFinding::CellHeaderShort
                           ? dedFirstBlockOffset(dedCellHeaderCount(records.statistics.cellCount))
                           : DED_FIRST_CELL_HEADER;
   if (finding == DedFinding::None) {
-    cells_.resize(static_cast<size_t>(dedCellHeaderCount(info_.cellCount)));
-    finding = input.seek(input.context, DED_FIRST_CELL_HEADER)
-                  ? dedReadCellHeaders(input, static_cast<int32_t>(cells_.size()), cells_.data())
-                  : DedFinding::CellHeaderShort;
+    // Described means every header was read; the array is short only when
+    // the file grew while it was read.
+    if (read) {
+      cells_.assign(read.get(), read.get() + dedCellHeaderCount(info_.cellCount));
+    } else {
+      finding = DedFinding::CellHeaderShort;
+    }
   }
   const auto count = static_cast<int32_t>(cells_.size());
   if (finding == DedFinding::None) {
