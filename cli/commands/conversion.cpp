@@ -60,7 +60,7 @@ int ConvertRun::fail(const StepFailure &failure) {
   return failure.code;
 }
 
-StepResult planOutputs(const ConvertOptions &options, ImageFormat *format) {
+StepResult planConversion(const ConvertOptions &options, ImageFormat *format) {
   const std::string &output = options.output;
   if (!options.format.empty() ? !imageFormatNamed(options.format, format)
                               : !imageFormatFor(output, format)) {

@@ -50,7 +50,7 @@ struct ConvertRun {
 // a usage failure (exit 2) for a format or --type the command line cannot
 // have, or outputs that would overwrite the input or one another; a file
 // failure for an output that may not be written there.
-StepResult planOutputs(const ConvertOptions &options, ImageFormat *format);
+StepResult planConversion(const ConvertOptions &options, ImageFormat *format);
 
 // Creates the image's temporary (so an unwritable folder costs nothing
 // more) and loads the plug-in.

@@ -35,7 +35,7 @@ int runConvert(const ConvertOptions &options) {
     return runConvertToDed(options);
   }
   ImageFormat format = ImageFormat::Png;
-  if (const StepResult planned = planOutputs(options, &format)) {
+  if (const StepResult planned = planConversion(options, &format)) {
     return planned->code == kExitUsage ? usageFailure("convert", planned->message)
                                        : (reportFailure(planned->message), planned->code);
   }
