@@ -55,3 +55,7 @@ bool dedParseZone(const DedHeader &header, int32_t *zone) {
   *zone = static_cast<int32_t>(negative ? -value : value);
   return digits;
 }
+
+const char *dedSpacingUnitName(int32_t projection) {
+  return projection == PROJ_UTM ? "metre" : "1/36000 degree";
+}

@@ -20,6 +20,11 @@ constexpr int32_t DED_HEMISPHERE_NORTH = 1;
 // UTM zones run from 1 to this.
 constexpr int32_t DED_MAX_UTM_ZONE = 60;
 
+// The name of the unit a file of this projection code gives its spacings in
+// (see DED_GEOGRAPHIC_SPACING_UNITS): "metre" for PROJ_UTM, "1/36000 degree"
+// for any other code, which is read as geographic.
+const char *dedSpacingUnitName(int32_t projection);
+
 // The first length bytes of a file (length may be anything, bytes may be null
 // when it is 0) carry the DED magic at bytes 4..7.
 bool dedHasMagic(const uint8_t *bytes, size_t length);

@@ -12,6 +12,7 @@
 #include "ded/area.h"
 #include "ded/epsg.h"
 #include "ded/finding_message.h"
+#include "ded/header.h"
 #include "gdal/vsi_input.h"
 
 namespace {
@@ -19,10 +20,6 @@ namespace {
 void *allocate(size_t bytes) { return VSI_MALLOC_VERBOSE(bytes); }
 void release(void *block) { VSIFree(block); }
 constexpr DedAllocator kGdalAllocator{allocate, release};
-
-const char *spacingUnit(const DedImageInfo &info) {
-  return info.projection == PROJ_UTM ? "metre" : "1/36000 degree";
-}
 
 // A float as the shortest text that reads back as the same float.
 std::string floatText(float value) { return CPLSPrintf("%.9g", static_cast<double>(value)); }
@@ -149,7 +146,8 @@ bool DedDataset::describe(bool hostFrame) {
              frame_.width, frame_.height);
     return false;
   }
-  for (const std::string &warning : dedGisWarnings(frame_.notes, spacingUnit(info_))) {
+  for (const std::string &warning :
+       dedGisWarnings(frame_.notes, dedSpacingUnitName(info_.projection))) {
     CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", name, warning.c_str());
   }
   dedGisGeoTransform(frame_, transform_);
@@ -170,7 +168,7 @@ void DedDataset::publishMetadata() {
   metadata_.SetNameValue("ELEVATION_MAXIMUM", CPLSPrintf("%.0f", info_.maxElevation));
   metadata_.SetNameValue("X_SPACING", floatText(info_.xSpacing).c_str());
   metadata_.SetNameValue("Y_SPACING", floatText(info_.ySpacing).c_str());
-  metadata_.SetNameValue("SPACING_UNIT", spacingUnit(info_));
+  metadata_.SetNameValue("SPACING_UNIT", dedSpacingUnitName(info_.projection));
   metadata_.SetNameValue("FRAME", frame_.host ? "HOST" : "DATA");
   if (utm) {
     metadata_.SetNameValue("UTM_ZONE", CPLSPrintf("%d", info_.utmZone));

@@ -29,11 +29,12 @@ int32_t epsgCode(const OGRSpatialReference &srs) {
 std::string advice(const OGRSpatialReference &srs) {
   int north = 0;
   const int zone = srs.GetUTMZone(&north);
-  if (zone >= 1 && zone <= DED_MAX_UTM_ZONE) {
-    const int32_t base = north != 0 ? DED_EPSG_UTM_NORTH_BASE : DED_EPSG_UTM_SOUTH_BASE;
-    return "gdalwarp -t_srs EPSG:" + std::to_string(base + zone) + " (or " + kWarpAdvice + ")";
+  const int32_t code =
+      dedEpsgOfProjection(PROJ_UTM, zone, north != 0 ? DED_HEMISPHERE_NORTH : DED_HEMISPHERE_SOUTH);
+  if (code == 0) {
+    return kWarpAdvice;
   }
-  return kWarpAdvice;
+  return "gdalwarp -t_srs EPSG:" + std::to_string(code) + " (or " + kWarpAdvice + ")";
 }
 
 bool projectionOf(const OGRSpatialReference *srs, DedRasterGrid *grid, std::string *error) {

@@ -91,7 +91,7 @@ Json wgs84Extent(const Georeference &geo, bool utm, std::vector<std::pair<double
 Json sampleSpacing(const DedImageInfo &image, bool utm) {
   const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
   const double sx = image.xSpacing, sy = image.ySpacing;
-  Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", utm ? "metre" : "1/36000 degree"}};
+  Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", dedSpacingUnitName(image.projection)}};
   if (utm) {
     spacing["metres"] = pair(sx, sy);
   } else {

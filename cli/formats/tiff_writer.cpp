@@ -221,7 +221,7 @@ bool setGeoKeys(TIFF *tif, const std::optional<Crs> &crs) {
   if (keys == nullptr) {
     return false;
   }
-  const bool geographic = crs->epsg == DED_EPSG_GEOGRAPHIC;
+  const bool geographic = crs->geographic;
   const bool ok =
       GTIFKeySet(keys, GTModelTypeGeoKey, TYPE_SHORT, 1,
                  geographic ? kModelGeographic : kModelProjected) != 0 &&

@@ -17,25 +17,22 @@ int epsgFor(const CrsCodes &codes, std::string *error) {
     *error = "the plug-in set no projection";
     return 0;
   }
-  if (*projection == PROJ_GEOGRAPHIC) {
-    return DED_EPSG_GEOGRAPHIC;
+  // A missing zone or hemisphere is one outside its codes.
+  const int32_t epsg = dedEpsgOfProjection(*projection, zone.value_or(0), hemisphere.value_or(-1));
+  if (epsg != 0) {
+    return epsg;
   }
   if (*projection != PROJ_UTM) {
     *error = "unknown projection code " + std::to_string(*projection);
-    return 0;
-  }
-  if (!zone || *zone < 1 || *zone > DED_MAX_UTM_ZONE) {
+  } else if (!zone || *zone < 1 || *zone > DED_MAX_UTM_ZONE) {
     *error = zone ? "UTM zone " + std::to_string(*zone) + " is not 1.." +
                         std::to_string(DED_MAX_UTM_ZONE)
                   : "the plug-in set no UTM zone";
-    return 0;
-  }
-  if (!hemisphere || (*hemisphere != DED_HEMISPHERE_SOUTH && *hemisphere != DED_HEMISPHERE_NORTH)) {
+  } else {
     *error = "the plug-in set no UTM hemisphere (" + std::to_string(DED_HEMISPHERE_SOUTH) +
              " south, " + std::to_string(DED_HEMISPHERE_NORTH) + " north)";
-    return 0;
   }
-  return (*hemisphere == DED_HEMISPHERE_NORTH ? DED_EPSG_UTM_NORTH_BASE : DED_EPSG_UTM_SOUTH_BASE) + *zone;
+  return 0;
 }
 
 } // namespace
@@ -70,6 +67,7 @@ bool crsFor(const CrsCodes &codes, Crs *crs, std::string *error) {
     return false;
   }
   crs->epsg = epsg;
+  crs->geographic = proj_get_type(system.get()) == PJ_TYPE_GEOGRAPHIC_2D_CRS;
   crs->name = name;
   crs->esriWkt = esriWkt;
   crs->ogcWkt = ogc;

@@ -12,6 +12,7 @@ namespace elvhost {
 
 struct Crs {
   int epsg = 0;
+  bool geographic = false;    // latitude and longitude, not projected
   std::string name;           // e.g. "WGS 84 / UTM zone 33N"
   std::string esriWkt;        // what a .prj holds
   std::string ogcWkt;         // WKT1 with authorities and axes, as GDAL writes it

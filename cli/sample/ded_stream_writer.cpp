@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "ded/encode.h"
+#include "ded/records.h"
 
 namespace elvhost {
 
@@ -18,7 +19,7 @@ template <size_t N> bool writeAll(std::FILE *stream, const uint8_t (&bytes)[N]) 
 void encodeHeader(const DedFileLayout &layout, uint8_t (&out)[DED_HEADER_SIZE]) {
   DedHeader header{};
   header.word0 = 1;
-  std::memcpy(header.magic, "KVTR", 4);
+  std::memcpy(header.magic, DED_MAGIC, sizeof header.magic);
   if (layout.utm) {
     std::memcpy(header.projection, "UTM", 3);
     header.hemisphere = layout.hemisphere;

@@ -259,6 +259,7 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   EXPECT_EQ(doc["elevation"],
             json::parse(R"({"minimum":0,"maximum":255,"unit":"m","metresPerGreyLevel":1})"));
   EXPECT_EQ(doc["sampleSpacing"]["metres"], json::parse("[30, 30]"));
+  EXPECT_EQ(doc["sampleSpacing"]["fileUnit"], "metre");
   EXPECT_EQ(doc["cells"][0]["offset"], 200);
   EXPECT_EQ(doc["cells"][0]["bytes"], 101 * 51 * 2);
   EXPECT_EQ(doc["plugin"]["id"], "Elvarin");

@@ -199,6 +199,7 @@ TEST(Crs, ProjectionCodesMapToWgs84Systems) {
       continue;
     }
     EXPECT_EQ(crs.epsg, c.epsg);
+    EXPECT_EQ(crs.geographic, c.falseNorthing == nullptr);
     EXPECT_EQ(crs.name, c.name);
     EXPECT_NE(crs.ogcWkt.find("AUTHORITY[\"EPSG\",\"" + std::to_string(c.epsg) + "\"]]"),
               std::string::npos);
