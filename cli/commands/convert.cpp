@@ -30,6 +30,7 @@
 #include "cli/input/pinned_file.h"
 #include "cli/output/output_files.h"
 #include "cli/output/progress.h"
+#include "ded/open_files.h"
 
 namespace elvhost {
 
@@ -218,9 +219,17 @@ int runConvert(const ConvertOptions &options) {
   }
   // What the image loses, counted from the same file beside the import, and
   // checked with it.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE *)> countStream(
+      !options.quiet && !options.int16 ? dedOpenRegular(pin.name().c_str(), "rb") : nullptr,
+      &std::fclose);
+  const DedInput countInput = dedStdioInput(countStream.get());
   std::optional<LossCount> counting;
   if (!options.quiet && !options.int16) { // the elevations' frame says what they show
-    counting.emplace(pin.name(), facts, true);
+    if (!countStream) {
+      reportFailure(input + ": cannot open it again");
+      return kExitFailure;
+    }
+    counting.emplace(countInput, facts, true);
   }
   GreyImage image;
   image.width = *texture.width;
@@ -233,8 +242,14 @@ int runConvert(const ConvertOptions &options) {
     // read, in the frame the GDAL driver shows.
     timer.mark("describe");
     DedGisFrame frame;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(
+        dedOpenRegular(pin.name().c_str(), "rb"), &std::fclose);
+    if (!stream) {
+      error = "cannot open it again";
+    }
     if (!elevationFrame(facts, options.hostFrame || options.hostGeoref, &frame, &error) ||
-        !readElevations(pin.name(), facts, frame, northUp, &elevations, &error)) {
+        !stream ||
+        !readElevations(dedStdioInput(stream.get()), facts, frame, northUp, &elevations, &error)) {
       line.breakLine();
       reportFailure(input + ": " + error);
       return kExitFailure;

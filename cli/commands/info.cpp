@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include "cli/input/one_file_checks.h"
 #include "cli/input/pinned_file.h"
 #include "ded/header.h"
+#include "ded/open_files.h"
 #include "host/attributes.h"
 
 namespace elvhost {
@@ -522,8 +524,15 @@ int runInfo(const InfoOptions &options) {
   session.close();
   std::string failure = session.failure(facts.problem);
   Losses losses;
-  if (described && failure.empty() && !countLosses(pin.name(), facts, true, &losses, &error)) {
-    failure = options.file + ": " + error;
+  if (described && failure.empty()) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(
+        dedOpenRegular(pin.name().c_str(), "rb"), &std::fclose);
+    if (!stream) {
+      error = "cannot open it again";
+    }
+    if (!stream || !countLosses(dedStdioInput(stream.get()), facts, true, &losses, &error)) {
+      failure = options.file + ": " + error;
+    }
   }
   if (described && failure.empty()) {
     failure = emptyImageFailure(options.file, facts, session);

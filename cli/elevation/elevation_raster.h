@@ -10,6 +10,7 @@
 #include "cli/formats/int16_image.h"
 #include "cli/input/file_facts.h"
 #include "ded/gis_frame.h"
+#include "ded/input.h"
 
 namespace elvhost {
 
@@ -25,13 +26,13 @@ struct ElevationRaster {
 // it.
 bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame, std::string *error);
 
-// Reads every cell's samples, exactly as stored, from name (the file facts
+// Reads every cell's samples, exactly as stored, from input (the file facts
 // were read from, and described) into the frame, later cells over earlier
 // ones; kInt16NoData where no cell covers and where the file ends early
 // (the file's own voids are that value already). Rows north-up, or in the
 // host's order (row 0 at the southern edge). False, with the reason in
-// error, when the file does not open or there is no memory.
-bool readElevations(const std::string &name, const FileFacts &facts, const DedGisFrame &frame,
+// error, when there is no memory.
+bool readElevations(const DedInput &input, const FileFacts &facts, const DedGisFrame &frame,
                     bool northUp, ElevationRaster *raster, std::string *error);
 
 } // namespace elvhost

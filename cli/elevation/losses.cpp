@@ -1,13 +1,12 @@
 #include "cli/elevation/losses.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <system_error>
 
+#include "cli/elevation/cell_block.h"
 #include "cli/elevation/uncovered.h"
 #include "cli/formats/int16_image.h"
-#include "ded/open_files.h"
+#include "ded/block_samples.h"
 #include "ded/placement.h"
 
 namespace elvhost {
@@ -15,8 +14,6 @@ namespace elvhost {
 namespace {
 
 constexpr int64_t kChunkSamples = int64_t{1} << 20;
-
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 // Plain sums and minima over 16-bit lanes, with counters over runs that
 // cannot overflow them, so the compiler takes eight samples at a time: this
@@ -63,15 +60,9 @@ std::string plural(int64_t count, const char *one, const char *many) {
 
 } // namespace
 
-bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
-                 std::string *error) {
+bool countLosses(const DedInput &input, const FileFacts &facts, bool samples, Losses *losses,
+                 std::string * /*error*/) {
   *losses = Losses{};
-  const Stream stream(dedOpenRegular(name.c_str(), "rb"), &std::fclose);
-  if (!stream) {
-    *error = "cannot open it again";
-    return false;
-  }
-  const DedInput input = dedStdioInput(stream.get());
   const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
   losses->uncovered = facts.described ? uncoveredPositions(facts.image, facts.cells) : 0;
   std::vector<uint16_t> chunk;
@@ -81,16 +72,14 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
     losses->cellsClipped += placement.clipped ? 1 : 0;
     losses->missing += cell.missing;
     const int64_t held = cell.samples - cell.missing;
-    if (!samples || held <= 0 || !input.seek(input.context, cell.offset)) {
+    if (!samples || held <= 0) {
       continue;
     }
     chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
-    for (int64_t done = 0; done < held;) {
-      const size_t want = static_cast<size_t>(std::min(held - done, kChunkSamples));
-      const size_t got =
-          input.read(input.context, chunk.data(), want * DED_SAMPLE_SIZE) / DED_SAMPLE_SIZE;
-      countSamples(chunk.data(), got, low, high, losses);
-      done += static_cast<int64_t>(want);
+    for (int64_t done = 0; done < held; done += kChunkSamples) {
+      const int64_t want = std::min(held - done, kChunkSamples);
+      const int64_t got = dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
+      countSamples(chunk.data(), static_cast<size_t>(got), low, high, losses);
       if (got < want) {
         break; // the file shrank: the checks after the reading say so
       }
@@ -99,11 +88,11 @@ bool countLosses(const std::string &name, const FileFacts &facts, bool samples, 
   return true;
 }
 
-LossCount::LossCount(const std::string &name, const FileFacts &facts, bool samples) {
+LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples) {
   // What the count throws (no memory) waits for the thread that asks.
-  const auto count = [this, &name, &facts, samples]() noexcept {
+  const auto count = [this, &input, &facts, samples]() noexcept {
     try {
-      counted_ = countLosses(name, facts, samples, &losses_, &error_);
+      counted_ = countLosses(input, facts, samples, &losses_, &error_);
     } catch (...) {
       failure_ = std::current_exception();
     }

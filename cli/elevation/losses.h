@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/input/file_facts.h"
+#include "ded/input.h"
 
 namespace elvhost {
 
@@ -27,20 +28,22 @@ struct Losses {
   int16_t lowest = 0, highest = 0; // of those, when there are any
 };
 
-// Counts over every cell's block as the file holds it, through name (the
+// Counts over every cell's block as the file holds it, through input (the
 // file facts were read from, and described); without samples, only the
-// cells and the samples missing, which the headers tell. False, with the
-// reason in error, when it does not open.
-bool countLosses(const std::string &name, const FileFacts &facts, bool samples, Losses *losses,
+// cells and the samples missing, which the headers tell. A read that comes
+// back short ends the count of its cell. Returns true: with the file open
+// already, only memory can fail, and that throws; error is the callers'
+// way of telling a failure all the same.
+bool countLosses(const DedInput &input, const FileFacts &facts, bool samples, Losses *losses,
                  std::string *error);
 
 // countLosses on a thread of its own, beside the import (the plug-in's
 // callbacks stay on the caller's thread), or on the caller's when no thread
-// starts. name and facts must outlive it; it is joined at the latest when
-// it ends.
+// starts. input and facts must outlive it, and input is read by its thread
+// alone; it is joined at the latest when it ends.
 class LossCount {
 public:
-  LossCount(const std::string &name, const FileFacts &facts, bool samples);
+  LossCount(const DedInput &input, const FileFacts &facts, bool samples);
   // Waits for the count: countLosses's result; what the count threw is
   // thrown here, on the caller's thread.
   bool wait(Losses *losses, std::string *error);
