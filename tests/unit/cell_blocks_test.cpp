@@ -3,6 +3,7 @@
 // reader of a window of a block's samples, with what a short file leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "ded/block_samples.h"
@@ -92,7 +93,7 @@ TEST(CellBlocks, AWindowTakesWhatTheFileGivesAndTheFillForTheRest) {
   const std::vector<uint8_t> file = {0xAA, 0xAA, 0, 1, 0, 2, 0, 3, 0, 4};
   const struct {
     const char *name;
-    size_t fileSize;
+    std::ptrdiff_t fileSize;
     int64_t missing, first, count, got;
     std::vector<int16_t> samples;
   } cases[] = {
@@ -109,10 +110,8 @@ TEST(CellBlocks, AWindowTakesWhatTheFileGivesAndTheFillForTheRest) {
     std::vector<uint16_t> dest(static_cast<size_t>(c.count), 7);
     EXPECT_EQ(dedReadBlockSamples(memory.input(), block, c.first, c.count, 0xFFFF, dest.data()),
               c.got);
-    std::vector<int16_t> samples;
-    for (const uint16_t stored : dest) {
-      samples.push_back(dedDecodeSample(stored));
-    }
+    std::vector<int16_t> samples(dest.size());
+    std::transform(dest.begin(), dest.end(), samples.begin(), dedDecodeSample);
     EXPECT_EQ(samples, c.samples);
   }
 }
