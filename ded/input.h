@@ -31,3 +31,8 @@ struct DedInput {
 // has; size is dedStreamSize; readFailed is perror. The stream stays the
 // caller's.
 DedInput dedStdioInput(std::FILE *stream);
+
+// The same input for reading samples (see dedReadBlockSamples): it reads
+// whole samples, as items of two bytes, so that a trace of the stream's
+// reads tells a read of samples from a read of a record by its item size.
+DedInput dedStdioSampleInput(std::FILE *stream);

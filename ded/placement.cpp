@@ -19,6 +19,22 @@ DedPlacement dedClipBlock(int64_t columns, int64_t rows, int64_t imageColumn, in
   return p;
 }
 
+DedWindowPart dedWindowPart(const DedPlacement &placement, int64_t left, int64_t columns,
+                            int64_t bottom, int64_t rows) {
+  const int64_t i0 = std::max(placement.firstRow, bottom - placement.imageRow);
+  const int64_t i1 = std::min(placement.endRow, bottom + rows - placement.imageRow);
+  DedPlacement p = placement;
+  p.rows = std::max<int64_t>(0, i1 - i0);
+  p.imageRow = placement.imageRow + i0 - bottom;
+  p.firstRow = 0;
+  p.endRow = p.rows;
+  p.firstColumn = std::max(placement.firstColumn, left - placement.imageColumn);
+  p.endColumn = std::min(placement.endColumn, left + columns - placement.imageColumn);
+  p.shown = p.firstColumn < p.endColumn && p.rows > 0;
+  p.clipped = p.shown && (p.firstColumn > 0 || p.endColumn < p.columns);
+  return {i0, p};
+}
+
 DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell) {
   const auto columns = static_cast<int64_t>(cell.columnCount);
   const auto rows = static_cast<int64_t>(cell.rowCount);

@@ -30,6 +30,19 @@ struct DedPlacement {
 DedPlacement dedClipBlock(int64_t columns, int64_t rows, int64_t imageColumn, int64_t imageRow,
                           int32_t width, int32_t height);
 
+// The samples of a placed block that land in a window of the image, its
+// columns [left, left + columns) and rows [bottom, bottom + rows), as they
+// are read on their own: from each of the block's columns [firstColumn,
+// endColumn) of placement, the rows [firstRow, firstRow + placement.rows),
+// packed one column after another, placed with the window's row bottom as
+// row 0 (so placed into a window of rows rows).
+struct DedWindowPart {
+  int64_t firstRow;       // the block's row that is each packed column's first
+  DedPlacement placement; // not shown when no sample lands in the window
+};
+DedWindowPart dedWindowPart(const DedPlacement &placement, int64_t left, int64_t columns,
+                            int64_t bottom, int64_t rows);
+
 // The placement of a cell's block in a mosaic's image: its first sample at
 // dedCellOrigin, trunc(columnCount) columns of trunc(rowCount) rows. A cell
 // whose origin is not usable (see dedCellOrigin) is not shown.

@@ -12,6 +12,13 @@ size_t readStream(void *context, void *dest, size_t bytes) {
   return std::fread(dest, 1, bytes, streamOf(context));
 }
 
+// Whole samples, as fread's items of two bytes; an odd byte asked for is
+// left unread.
+size_t readSamples(void *context, void *dest, size_t bytes) {
+  return std::fread(dest, DED_SAMPLE_SIZE, bytes / DED_SAMPLE_SIZE, streamOf(context)) *
+         DED_SAMPLE_SIZE;
+}
+
 bool seekStream(void *context, int64_t offset) {
   const bool sought = dedSeekTo(streamOf(context), offset);
   // On an input stream both glibc and Microsoft's runtimes discard the
@@ -37,4 +44,8 @@ void printFailure(void *context, const char *message) {
 
 DedInput dedStdioInput(std::FILE *stream) {
   return DedInput{stream, readStream, seekStream, streamSize, printFailure};
+}
+
+DedInput dedStdioSampleInput(std::FILE *stream) {
+  return DedInput{stream, readSamples, seekStream, streamSize, printFailure};
 }

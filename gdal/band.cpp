@@ -2,6 +2,7 @@
 #include <exception>
 #include <vector>
 
+#include "ded/block_samples.h"
 #include "ded/records.h"
 #include "gdal/dataset.h"
 #include "gdal/vsi_input.h"
@@ -23,14 +24,13 @@ constexpr int64_t kBlockSamples = int64_t{1} << 20;
 bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
                 uint16_t *dest) {
   const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
-  std::fill(dest + readable, dest + count, dedEncodeSample(DED_GDAL_NODATA));
   const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
-  const auto bytes = static_cast<size_t>(readable * DED_SAMPLE_SIZE);
   CPLErrorReset();
   const DedInput input = dedVsiInput(file);
-  if (bytes > 0 && (input.size(input.context) < offset + readable * DED_SAMPLE_SIZE ||
-                    VSIFSeekL(file, static_cast<vsi_l_offset>(offset), SEEK_SET) != 0 ||
-                    VSIFReadL(dest, 1, bytes, file) != bytes)) {
+  const bool held =
+      readable == 0 || input.size(input.context) >= offset + readable * DED_SAMPLE_SIZE;
+  if (!held || dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA),
+                                   dest) < readable) {
     // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
     // it passed; the file itself has not changed then.
     if (CPLGetLastErrorNo() == CPLE_NotSupported) {
@@ -75,29 +75,26 @@ CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
     std::vector<uint16_t> run;
     for (size_t i = 0; i < dataset->cells_.size(); ++i) {
       const DedPlacement &p = dataset->frame_.placements[i];
-      // The cell's placed columns and rows that land in the block.
-      const int64_t j0 = std::max(p.firstColumn, int64_t{left} - p.imageColumn);
-      const int64_t j1 = std::min(p.endColumn, int64_t{left} + columns - p.imageColumn);
-      const int64_t i0 = std::max(p.firstRow, int64_t{bottom} - p.imageRow);
-      const int64_t i1 = std::min(p.endRow, int64_t{top} - p.imageRow);
-      if (!p.shown || j0 >= j1 || i0 >= i1) {
+      // The cell's samples that land in the block, read on their own.
+      const DedWindowPart part = dedWindowPart(p, left, columns, bottom, rows);
+      const DedPlacement &piece = part.placement;
+      if (!piece.shown) {
         continue;
       }
       // Whole columns are read several at a time, parts of columns one each.
-      const int64_t slice = i1 - i0;
+      const int64_t slice = piece.rows;
       const int64_t perRun =
-          slice == p.rows ? std::clamp<int64_t>(kBlockSamples / slice, 1, j1 - j0) : 1;
+          slice == p.rows
+              ? std::clamp<int64_t>(kBlockSamples / slice, 1, piece.endColumn - piece.firstColumn)
+              : 1;
       run.resize(static_cast<size_t>(perRun * slice));
-      for (int64_t j = j0; j < j1; j += perRun) {
-        const int64_t count = std::min(perRun, j1 - j);
-        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows + i0, count * slice,
-                        run.data())) {
+      for (int64_t j = piece.firstColumn; j < piece.endColumn; j += perRun) {
+        const int64_t count = std::min(perRun, piece.endColumn - j);
+        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows + part.firstRow,
+                        count * slice, run.data())) {
           return CE_Failure;
         }
-        // What was read is a block of its own, placed in the block's image.
-        const DedPlacement piece = dedClipBlock(count, slice, p.imageColumn + j,
-                                                p.imageRow + i0 - bottom, nRasterXSize, rows);
-        dedPlaceInt16(run.data(), 0, count, piece, window);
+        dedPlaceInt16(run.data(), j, count, piece, window);
       }
     }
   } catch (const std::exception &e) {

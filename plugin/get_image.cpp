@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ded/block_samples.h"
 #include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/open_files.h"
@@ -35,24 +36,22 @@ constexpr int64_t kChunkColumns = 256;
 // Up to this many cells, only the pixels no cell covers are filled first.
 constexpr int32_t kMostCellsFilledAround = 64;
 
-// Reads the next part of a block of samples, samples of them, into dest as
-// part of one read of the whole block: DED_ERR_READ when the block's first
-// part gives nothing; once a part has come back short, the rest of the block
-// is 0 and nothing more is read (exhausted says so), so no sample lands in
-// another's place.
-int32_t readBlockPart(std::FILE *stream, int64_t samples, bool first, bool *exhausted,
-                      uint16_t *dest) {
-  int32_t read = 0;
-  if (!*exhausted) {
-    (void)dedReadStoredSamples(stream, static_cast<int32_t>(samples), dest, &read);
-    if (read == 0 && first) {
-      return DED_ERR_READ;
-    }
-    *exhausted = read < samples;
-  }
-  if (read == 0) {
+// Reads samples [first, first + samples) of a block into dest as part of one
+// read of the whole block, a part after another from its start:
+// DED_ERR_READ when the block's first part gives nothing; once a part has
+// come back short, the rest of the block is 0 and nothing more is read
+// (exhausted says so), so no sample lands in another's place.
+int32_t readBlockPart(const DedInput &input, const DedCellBlock &block, int64_t first,
+                      int64_t samples, bool *exhausted, uint16_t *dest) {
+  if (*exhausted) {
     std::fill_n(dest, samples, uint16_t{0});
+    return DED_OK;
   }
+  const int64_t read = dedReadBlockSamples(input, block, first, samples, 0, dest);
+  if (read == 0 && first == 0) {
+    return DED_ERR_READ;
+  }
+  *exhausted = read < samples;
   return DED_OK;
 }
 
@@ -61,9 +60,14 @@ int32_t readBlockPart(std::FILE *stream, int64_t samples, bool first, bool *exha
 // held whole. To the host this is one read of the whole block (see
 // readBlockPart): it fails only when nothing at all is read, which the first
 // band decides before any pixel is written.
-int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const DedGreyScale &scale,
-                          const DedPixelImage &image) {
+int32_t deliverSingleCell(const DedInput &input, const DedImageInfo &info,
+                          const DedGreyScale &scale, const DedPixelImage &image) {
   const int32_t columnSamples = info.height;
+  // The block as far as the file gives it: its samples are read until a read
+  // comes back short.
+  const int64_t samples = int64_t{info.width} * columnSamples;
+  const DedCellBlock block{dedFirstBlockOffset(1), samples, samples * DED_SAMPLE_SIZE, 0,
+                           DedFinding::None};
   int64_t bandColumns = info.width;
   if (columnSamples > 0 && info.width > 0) {
     bandColumns = std::max<int64_t>(1, kBandSamples / columnSamples);
@@ -92,7 +96,8 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
   int64_t column = 0;
   do {
     const int64_t columns = std::min<int64_t>(bandColumns, info.width - column);
-    if (readBlockPart(stream, columns * columnSamples, column == 0, &exhausted, band) != DED_OK) {
+    if (readBlockPart(input, block, column * columnSamples, columns * columnSamples, &exhausted,
+                      band) != DED_OK) {
       return DED_ERR_READ;
     }
     if (staged) {
@@ -111,15 +116,15 @@ int32_t deliverSingleCell(std::FILE *stream, const DedImageInfo &info, const Ded
   return DED_OK;
 }
 
-// Reads a cell's block of samples at the stream's position, a chunk of
+// Reads a cell's block of samples from its place in the file, a chunk of
 // columns at a time, and places its grey levels where placement puts them
-// (nowhere when it is not shown). As one read of
-// the whole block (see readBlockPart), it fails (DED_ERR_READ) only when
-// nothing of the block is read. scratch holds scratchSamples samples, at
+// (nowhere when it is not shown). As one read of the whole block (see readBlockPart), it fails
+// (DED_ERR_READ) only when nothing of the block is read. scratch holds scratchSamples samples, at
 // least the block's.
-int32_t deliverCell(std::FILE *stream, int64_t samples, const DedPlacement &placement,
+int32_t deliverCell(const DedInput &input, const DedCellBlock &block, const DedPlacement &placement,
                     uint16_t *scratch, int64_t scratchSamples, const DedGreyScale &scale,
                     const DedPixelImage &image) {
+  const int64_t samples = block.samples;
   const int64_t columns = placement.columns;
   const int64_t rows = placement.rows;
   const int64_t column = placement.imageColumn;
@@ -144,7 +149,7 @@ int32_t deliverCell(std::FILE *stream, int64_t samples, const DedPlacement &plac
   bool exhausted = false;
   for (int64_t done = 0, first = 0; done < samples; done += chunkSamples, first += chunkColumns) {
     const int64_t wanted = std::min(chunkSamples, samples - done);
-    if (readBlockPart(stream, wanted, done == 0, &exhausted, scratch) != DED_OK) {
+    if (readBlockPart(input, block, done, wanted, &exhausted, scratch) != DED_OK) {
       return DED_ERR_READ;
     }
     // The chunk holds the block's columns [first, first + chunkColumns).
@@ -176,14 +181,14 @@ int32_t deliverCell(std::FILE *stream, int64_t samples, const DedPlacement &plac
 // settled before the first pixel is written; only a read that fails for
 // another reason part way through (an I/O error, the file cut short
 // meanwhile) returns DED_ERR_READ after earlier cells were placed.
-int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCellHeader *cells,
+int32_t deliverMosaic(const DedInput &input, const DedImageInfo &info, const DedCellHeader *cells,
                       int32_t count, const DedGreyScale &scale, const DedPixelImage &image) {
   const int64_t scratchSamples = dedBlockLimit(info);
   HostBlock<uint16_t> scratch = dedHostAlloc<uint16_t>(scratchSamples * DED_SAMPLE_SIZE);
   if (!scratch) {
     return DED_ERR_NOMEM;
   }
-  const int64_t fileSize = dedStreamSize(stream);
+  const int64_t fileSize = input.size(input.context);
   if (fileSize < 0) {
     return dedStatusFor(DedFinding::SizeUnknown);
   }
@@ -207,8 +212,7 @@ int32_t deliverMosaic(std::FILE *stream, const DedImageInfo &info, const DedCell
   while (dedNextBlock(&walk, &block)) {
     // Each block is read from its own place, so a read that comes back
     // short (its missing samples 0) cannot shift the cells after it.
-    if (!dedSeekTo(stream, block.offset) ||
-        deliverCell(stream, block.samples, dedPlaceCell(info, cells[walk.next - 1]), scratch.get(),
+    if (deliverCell(input, block, dedPlaceCell(info, cells[walk.next - 1]), scratch.get(),
                     scratchSamples, scale, image) != DED_OK) {
       return DED_ERR_READ;
     }
@@ -283,8 +287,9 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
   }
   const DedGreyScale scale = dedGreyScale(info.minElevation, info.maxElevation);
   const DedPixelImage image{pixels, info.width, info.height, rowStride};
+  const DedInput samples = dedStdioSampleInput(stream);
   if (count == 1) {
-    return deliverSingleCell(stream, info, scale, image);
+    return deliverSingleCell(samples, info, scale, image);
   }
-  return deliverMosaic(stream, info, cells.get(), count, scale, image);
+  return deliverMosaic(samples, info, cells.get(), count, scale, image);
 }

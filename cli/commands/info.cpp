@@ -72,10 +72,10 @@ Json cornerCoordinates(const GeoTransform &gt, double w, double h,
 
 // The ring as a WGS 84 polygon; null, with the reason under notComputed,
 // when there is no coordinate system or PROJ cannot transform it.
-Json wgs84Extent(const Georeference &geo, bool utm, std::vector<std::pair<double, double>> ring,
+Json wgs84Extent(const Georeference &geo, std::vector<std::pair<double, double>> ring,
                  Json *notComputed) {
   std::string why = "no coordinate system";
-  if (geo.crs && (!utm || toLonLat(geo.crs->epsg, &ring, &why))) {
+  if (geo.crs && (geo.crs->geographic || toLonLat(geo.crs->epsg, &ring, &why))) {
     Json points = Json::array();
     for (const auto &[x, y] : ring) {
       points.push_back(pair(x, y));
@@ -177,7 +177,7 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
   }
   std::vector<std::pair<double, double>> ring;
   const Json corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
-  const Json extent = wgs84Extent(geo, utm, std::move(ring), &notComputed);
+  const Json extent = wgs84Extent(geo, std::move(ring), &notComputed);
   Json view = {{"size", {image.width, image.height}},
                {"coordinateSystem", coordinateSystemView(geo, image)},
                {"geoTransform", numbers(geo.transform)},

@@ -20,8 +20,7 @@ StepResult makeInt16Raster(ConvertRun *run, const InputSnapshot &snapshot, MadeR
   }
   raster->height = frame.height;
   raster->affine = options.hostGeoref ? snapshot.controlMap : frameAffine(frame);
-  raster->warnings =
-      dedGisWarnings(frame.notes, facts.image.projection == PROJ_UTM ? "metre" : "1/36000 degree");
+  raster->warnings = dedGisWarnings(frame.notes, dedSpacingUnitName(facts.image.projection));
   raster->pixels = std::move(elevations);
   return std::nullopt;
 }

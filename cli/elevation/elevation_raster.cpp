@@ -1,10 +1,11 @@
 #include "cli/elevation/elevation_raster.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <vector>
 
+#include "cli/elevation/cell_block.h"
+#include "ded/block_samples.h"
 #include "ded/blocks.h"
 #include "ded/finding_message.h"
 #include "ded/placement.h"
@@ -17,42 +18,31 @@ namespace {
 // Samples read at a time: a few MiB, whatever the cells' shapes.
 constexpr int64_t kChunkSamples = int64_t{1} << 20;
 
-// Reads count stored samples at offset into dest; what the file does not
-// hold becomes the stored form of kInt16NoData.
-void readStored(const DedInput &input, int64_t offset, int64_t count, uint16_t *dest) {
-  size_t got = 0;
-  if (input.seek(input.context, offset)) {
-    got = input.read(input.context, dest, static_cast<size_t>(count) * DED_SAMPLE_SIZE) /
-          DED_SAMPLE_SIZE;
-  }
-  std::fill(dest + got, dest + count, dedEncodeSample(kInt16NoData));
-}
-
 // Places the shown part of one cell's block, a chunk of columns at a time,
-// reading only the rows that land in the image.
+// reading only the rows that land in the image; the samples the file does
+// not give are kInt16NoData.
 void placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement &placement,
                const DedInt16Window &window, std::vector<uint16_t> *chunk) {
-  DedPlacement part = placement; // the shown rows alone, as a block of their own
-  part.rows = placement.endRow - placement.firstRow;
-  part.imageRow = placement.imageRow + placement.firstRow;
-  part.firstRow = 0;
-  part.endRow = part.rows;
-  const bool wholeColumns = part.rows == placement.rows;
-  const int64_t perChunk = std::max<int64_t>(1, kChunkSamples / part.rows);
-  chunk->resize(static_cast<size_t>(
-      std::min(perChunk, placement.endColumn - placement.firstColumn) * part.rows));
-  for (int64_t j = placement.firstColumn; j < placement.endColumn; j += perChunk) {
-    const int64_t columns = std::min(perChunk, placement.endColumn - j);
-    const int64_t columnBytes = placement.rows * DED_SAMPLE_SIZE;
-    const int64_t start = cell.offset + j * columnBytes + placement.firstRow * DED_SAMPLE_SIZE;
+  const DedWindowPart part = dedWindowPart(placement, 0, window.columns, 0, window.height);
+  const DedPlacement &shown = part.placement;
+  const DedCellBlock block = cellBlock(cell);
+  const uint16_t noData = dedEncodeSample(kInt16NoData);
+  const bool wholeColumns = shown.rows == placement.rows;
+  const int64_t perChunk = std::max<int64_t>(1, kChunkSamples / shown.rows);
+  chunk->resize(
+      static_cast<size_t>(std::min(perChunk, shown.endColumn - shown.firstColumn) * shown.rows));
+  for (int64_t j = shown.firstColumn; j < shown.endColumn; j += perChunk) {
+    const int64_t columns = std::min(perChunk, shown.endColumn - j);
+    const int64_t first = j * placement.rows + part.firstRow;
     if (wholeColumns) {
-      readStored(input, start, columns * part.rows, chunk->data());
+      (void)dedReadBlockSamples(input, block, first, columns * shown.rows, noData, chunk->data());
     } else {
       for (int64_t k = 0; k < columns; ++k) {
-        readStored(input, start + k * columnBytes, part.rows, chunk->data() + k * part.rows);
+        (void)dedReadBlockSamples(input, block, first + k * placement.rows, shown.rows, noData,
+                                  chunk->data() + k * shown.rows);
       }
     }
-    dedPlaceInt16(chunk->data(), j, columns, part, window);
+    dedPlaceInt16(chunk->data(), j, columns, shown, window);
   }
 }
 

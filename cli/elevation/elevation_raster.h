@@ -26,8 +26,8 @@ struct ElevationRaster {
 // it.
 bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame, std::string *error);
 
-// Reads every cell's samples, exactly as stored, from input (the file the
-// facts were read from, and described) into the frame, later cells over earlier
+// Reads every cell's samples, exactly as stored, from input (the file facts
+// were read from, and described) into the frame, later cells over earlier
 // ones; kInt16NoData where no cell covers and where the file ends early
 // (the file's own voids are that value already). Rows north-up, or in the
 // host's order (row 0 at the southern edge). False, with the reason in

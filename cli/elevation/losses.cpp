@@ -1,12 +1,12 @@
 #include "cli/elevation/losses.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <system_error>
 
+#include "cli/elevation/cell_block.h"
 #include "cli/elevation/uncovered.h"
 #include "cli/formats/int16_image.h"
+#include "ded/block_samples.h"
 #include "ded/placement.h"
 
 namespace elvhost {
@@ -72,16 +72,14 @@ Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) 
     losses->cellsClipped += placement.clipped ? 1 : 0;
     losses->missing += cell.missing;
     const int64_t held = cell.samples - cell.missing;
-    if (!samples || held <= 0 || !input.seek(input.context, cell.offset)) {
+    if (!samples || held <= 0) {
       continue;
     }
     chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
-    for (int64_t done = 0; done < held;) {
-      const size_t want = static_cast<size_t>(std::min(held - done, kChunkSamples));
-      const size_t got =
-          input.read(input.context, chunk.data(), want * DED_SAMPLE_SIZE) / DED_SAMPLE_SIZE;
-      countSamples(chunk.data(), got, low, high, losses);
-      done += static_cast<int64_t>(want);
+    for (int64_t done = 0; done < held; done += kChunkSamples) {
+      const int64_t want = std::min(held - done, kChunkSamples);
+      const int64_t got = dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
+      countSamples(chunk.data(), static_cast<size_t>(got), low, high, losses);
       if (got < want) {
         break; // the file shrank: the checks after the reading say so
       }

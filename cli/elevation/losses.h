@@ -30,13 +30,14 @@ struct Losses {
 
 // Counts over every cell's block as the file holds it, through input (the
 // file the facts were read from, and described); without samples, only the
-// cells and the samples missing, which the headers tell.
+// cells and the samples missing, which the headers tell. A read that comes
+// back short ends the count of its cell.
 Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples);
 
 // countLosses on a thread of its own, beside the import (the plug-in's
 // callbacks stay on the caller's thread), or on the caller's when no thread
-// starts. input (read by the count alone) and facts must outlive it; it is
-// joined at the latest when it ends.
+// starts. input and facts must outlive it, and input is read by its thread
+// alone; it is joined at the latest when it ends.
 class LossCount {
 public:
   LossCount(const DedInput &input, const FileFacts &facts, bool samples);

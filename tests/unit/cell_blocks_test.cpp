@@ -1,10 +1,14 @@
 // The walk over the cells' blocks: where each starts, how many of its
-// samples the file holds, and the first block that cannot be read.
+// samples the file holds, and the first block that cannot be read; and the
+// reader of a window of a block's samples, with what a short file leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "ded/block_samples.h"
 #include "ded/blocks.h"
+#include "tests/support/memory_input.h"
 
 namespace {
 
@@ -81,6 +85,34 @@ TEST(CellBlocks, OffsetsMissingSamplesAndTheFirstFinding) {
       offset += block.bytes;
     }
     EXPECT_FALSE(dedNextBlock(&walk, &block));
+  }
+}
+
+TEST(CellBlocks, AWindowTakesWhatTheFileGivesAndTheFillForTheRest) {
+  // Samples 1..4 behind two bytes; -1 is the fill.
+  const std::vector<uint8_t> file = {0xAA, 0xAA, 0, 1, 0, 2, 0, 3, 0, 4};
+  const struct {
+    const char *name;
+    std::ptrdiff_t fileSize;
+    int64_t missing, first, count, got;
+    std::vector<int16_t> samples;
+  } cases[] = {
+      {"exact fit", 10, 0, 1, 3, 3, {2, 3, 4}},
+      {"read cut short mid-window, in a sample", 7, 0, 0, 4, 2, {1, 2, -1, -1}},
+      {"held samples end mid-window", 10, 2, 1, 3, 1, {2, -1, -1}},
+      {"wholly past the samples held", 10, 2, 2, 2, 0, {-1, -1}},
+      {"past the block's last sample", 10, 0, 3, 2, 1, {4, -1}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    dedtest::MemoryFile memory{std::vector<uint8_t>(file.begin(), file.begin() + c.fileSize)};
+    const DedCellBlock block{2, 4, 8, c.missing, DedFinding::None};
+    std::vector<uint16_t> dest(static_cast<size_t>(c.count), 7);
+    EXPECT_EQ(dedReadBlockSamples(memory.input(), block, c.first, c.count, 0xFFFF, dest.data()),
+              c.got);
+    std::vector<int16_t> samples(dest.size());
+    std::transform(dest.begin(), dest.end(), samples.begin(), dedDecodeSample);
+    EXPECT_EQ(samples, c.samples);
   }
 }
 

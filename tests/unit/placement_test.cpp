@@ -43,6 +43,31 @@ TEST(Placement, ClipsToTheImageAndDropsCellsThatLieNowhere) {
   EXPECT_FALSE(dedPlaceCell(info, zeroSpacing).shown);
 }
 
+TEST(Placement, AWindowTakesTheRowsAndColumnsThatLandInIt) {
+  // A 3 x 4 block at image column -1, row 1 of a 4 x 5 image: it shows its
+  // columns 1..2 on image columns 0..1, its rows 0..3 on image rows 1..4.
+  const DedPlacement placed = dedClipBlock(3, 4, -1, 1, 4, 5);
+  const struct {
+    int64_t left, columns, bottom, rows;
+    bool shown;
+    int64_t firstColumn, endColumn, firstRow, packedRows, imageRow;
+  } cases[] = {
+      {0, 4, 0, 5, true, 1, 3, 0, 4, 1},  // the whole image
+      {1, 2, 2, 2, true, 2, 3, 1, 2, 0},  // image columns 1..2, rows 2..3
+      {0, 4, 0, 1, false, 1, 3, 0, 0, 1}, // row 0: no cell row lands
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + "," + std::to_string(c.bottom));
+    const DedWindowPart part = dedWindowPart(placed, c.left, c.columns, c.bottom, c.rows);
+    EXPECT_EQ(part.placement.shown, c.shown);
+    EXPECT_EQ(part.placement.firstColumn, c.firstColumn);
+    EXPECT_EQ(part.placement.endColumn, c.endColumn);
+    EXPECT_EQ(part.firstRow, c.firstRow);
+    EXPECT_EQ(part.placement.rows, c.packedRows);
+    EXPECT_EQ(part.placement.imageRow, c.imageRow);
+  }
+}
+
 TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
   // A 3 x 2 block at image column -1, row 1 of a 4 x 3 image: its column j
   // lands on image column j - 1, its rows on image rows 1 and 2.
