@@ -118,9 +118,9 @@ int32_t deliverSingleCell(const DedInput &input, const DedImageInfo &info,
 
 // Reads a cell's block of samples from its place in the file, a chunk of
 // columns at a time, and places its grey levels where placement puts them
-// (nowhere when it is not shown). As one read of the whole block (see readBlockPart), it fails
-// (DED_ERR_READ) only when nothing of the block is read. scratch holds scratchSamples samples, at
-// least the block's.
+// (nowhere when it is not shown). As one read of the whole block (see
+// readBlockPart), it fails (DED_ERR_READ) only when nothing of the block is
+// read. scratch holds scratchSamples samples, at least the block's.
 int32_t deliverCell(const DedInput &input, const DedCellBlock &block, const DedPlacement &placement,
                     uint16_t *scratch, int64_t scratchSamples, const DedGreyScale &scale,
                     const DedPixelImage &image) {
