@@ -59,24 +59,52 @@ DedRasterBand::DedRasterBand(DedDataset *dataset) {
 }
 
 CPLErr DedRasterBand::IReadBlock(int blockX, int blockY, void *block) {
-  auto *dataset = static_cast<DedDataset *>(poDS);
-  auto *samples = static_cast<int16_t *>(block);
-  std::fill_n(samples, int64_t{nBlockXSize} * nBlockYSize, DED_GDAL_NODATA);
   // The block shows the image's columns [left, left + columns) and rows
-  // [bottom, top), row 0 at the southern edge: an image of its own, whose
-  // top row is the block's first.
+  // [bottom, top), row 0 at the southern edge.
   const int32_t left = blockX * nBlockXSize;
   const int32_t columns = std::min(nBlockXSize, nRasterXSize - left);
   const int32_t top = nRasterYSize - blockY * nBlockYSize;
   const int32_t rows = std::min(nBlockYSize, top);
-  const int32_t bottom = top - rows;
-  const DedInt16Window window{samples, left, columns, rows, nBlockXSize, true};
+  std::fill_n(static_cast<int16_t *>(block), int64_t{nBlockXSize} * nBlockYSize, DED_GDAL_NODATA);
+  return readWindow(
+      DedInt16Window{static_cast<int16_t *>(block), left, columns, rows, nBlockXSize, true},
+      top - rows);
+}
+
+CPLErr DedRasterBand::IRasterIO(GDALRWFlag rw, int xOff, int yOff, int xSize, int ySize, void *data,
+                                int bufXSize, int bufYSize, GDALDataType bufType,
+                                GSpacing pixelSpace, GSpacing lineSpace,
+                                GDALRasterIOExtraArg *extra) {
+  // A large read of the samples as they are goes straight into the
+  // caller's buffer, as the raw readers' do: through the block cache it
+  // would hold the whole request a second time (gdal_translate's swath).
+  const bool direct = rw == GF_Read && bufXSize == xSize && bufYSize == ySize &&
+                      bufType == GDT_Int16 && pixelSpace == sizeof(int16_t) &&
+                      lineSpace % static_cast<GSpacing>(sizeof(int16_t)) == 0 &&
+                      lineSpace >= pixelSpace * xSize && int64_t{xSize} * ySize >= kBlockSamples;
+  if (!direct) {
+    return GDALPamRasterBand::IRasterIO(rw, xOff, yOff, xSize, ySize, data, bufXSize, bufYSize,
+                                        bufType, pixelSpace, lineSpace, extra);
+  }
+  const DedInt16Window window{static_cast<int16_t *>(data),
+                              xOff,
+                              xSize,
+                              ySize,
+                              static_cast<std::ptrdiff_t>(lineSpace / pixelSpace),
+                              true};
+  dedFillInt16(window, DED_GDAL_NODATA);
+  return readWindow(window, nRasterYSize - yOff - ySize);
+}
+
+CPLErr DedRasterBand::readWindow(const DedInt16Window &window, int32_t bottom) {
+  auto *dataset = static_cast<DedDataset *>(poDS);
   try {
     std::vector<uint16_t> run;
     for (size_t i = 0; i < dataset->cells_.size(); ++i) {
       const DedPlacement &p = dataset->frame_.placements[i];
-      // The cell's samples that land in the block, read on their own.
-      const DedWindowPart part = dedWindowPart(p, left, columns, bottom, rows);
+      // The cell's samples that land in the window, read on their own.
+      const DedWindowPart part =
+          dedWindowPart(p, window.firstColumn, window.columns, bottom, window.height);
       const DedPlacement &piece = part.placement;
       if (!piece.shown) {
         continue;

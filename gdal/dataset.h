@@ -14,6 +14,7 @@
 #include "ded/blocks.h"
 #include "ded/describe.h"
 #include "ded/gis_frame.h"
+#include "image/place.h"
 
 // NoData: positions no cell covers, samples past the end of the file, and
 // the file's own voids alike.
@@ -68,9 +69,21 @@ public:
   // Fills one block: blockXSize image columns by blockYSize rows, row-major,
   // north first. CE_Failure after a CPLError when the file cannot be read.
   CPLErr IReadBlock(int blockX, int blockY, void *block) override;
+  // A large Int16 read at full resolution bypasses the block cache; any
+  // other goes through it.
+  CPLErr IRasterIO(GDALRWFlag rw, int xOff, int yOff, int xSize, int ySize, void *data,
+                   int bufXSize, int bufYSize, GDALDataType bufType, GSpacing pixelSpace,
+                   GSpacing lineSpace, GDALRasterIOExtraArg *extra) override;
   double GetNoDataValue(int *success) override;
   const char *GetUnitType() override;
   // NoData is the file format's: CE_Failure after a CPLError.
   CPLErr SetNoDataValue(double value) override;
   CPLErr DeleteNoDataValue() override;
+
+private:
+  // Reads every shown cell's samples that land in window (image columns
+  // from its first column, its height rows up from image row bottom, row 0
+  // at the southern edge; north first in memory), already filled with
+  // NoData. CE_Failure after a CPLError.
+  CPLErr readWindow(const DedInt16Window &window, int32_t bottom);
 };

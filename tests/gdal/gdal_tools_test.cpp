@@ -202,3 +202,35 @@ print(gdal.Open(path, gdal.GA_Update), gdal.GetLastErrorMsg())
 }
 
 } // namespace
+
+// A read of a million samples or more goes around the block cache; the
+// samples must be those the cache gives (reads of a small swath), for the
+// whole image and for a window of parts of cells.
+TEST_F(GdalTools, LargeReadsGiveWhatTheBlocksGive) {
+  std::vector<dedtest::Cell> cells;
+  for (const auto &[east, north] : {std::pair{0.0, 0.0}, {0.05, 0.0}, {0.0, 0.05}, {0.06, 0.06}}) {
+    cells.push_back(
+        dedtest::geographicCell(10.0 + east, 45.0 + north, 601, 601, 3.0f, gdaltest::elevationAt));
+  }
+  const std::string big = work.write("big.ded", dedtest::encode(gdaltest::mosaicOf(cells)));
+  const json size = info({big})["size"];
+  const int w = size[0].get<int>(), h = size[1].get<int>();
+  ASSERT_GE(int64_t{w} * h, 1 << 20);
+  for (const std::vector<std::string> &window :
+       {std::vector<std::string>{},
+        {"-srcwin", "3", "5", std::to_string(w - 10), std::to_string(h - 20)}}) {
+    std::vector<int16_t> read[2];
+    for (const int swath : {0, 1}) {
+      std::vector<std::string> args = {"-q", "-of", "EHdr", big, at("w.bil")};
+      if (swath == 1) {
+        args.insert(args.begin(), {"--config", "GDAL_SWATH_SIZE", "100000"});
+      }
+      args.insert(args.end() - 2, window.begin(), window.end());
+      const clitest::ToolRun r = run("gdal_translate", args);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      read[swath] = gdaltest::readSamples(at("w.bil"));
+    }
+    EXPECT_EQ(read[0].size(), window.empty() ? size_t(w) * h : size_t(w - 10) * (h - 20));
+    EXPECT_TRUE(read[0] == read[1]) << window.size();
+  }
+}
