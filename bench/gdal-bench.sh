@@ -19,7 +19,7 @@ size=${2:-7169}
 runs=${RUNS:-5}
 work_name=elvarin-gdal
 source bench/common.sh
-bench_needs gdal_translate gdalinfo
+bench_needs gdal_translate gdalinfo /usr/bin/time
 bench_built elvarin-host gdal_DED
 export GDAL_DRIVER_PATH="$build/gdal"
 bench_work
@@ -33,7 +33,7 @@ done
 checksum() { gdalinfo -checksum "$1" | sed -n 's/.*Checksum=//p'; }
 
 cat "$work"/*.ded "$work"/*.bil >/dev/null # all in the page cache before the first run
-declare -A times
+declare -A times peak
 for run in $(seq "$runs"); do
   for name in cell mosaic; do
     for source in ded bil; do
@@ -59,6 +59,12 @@ for name in cell mosaic; do
   fi
   printf '%-8s %12.3f %12.3f %8s  %s\n' "$name" "$ded" "$bil" "$ratio" "$same"
   lines+=("$(verdict "$ratio <= 2") $name: the DED driver takes ${ratio}x the .bil's time (target <= 2x)")
+  # Peak memory of the same copy, GDAL's default cache and swath.
+  for source in ded bil; do
+    rm -f "$work/$name-$source.tif"
+    peak[$source]=$(peak_kib gdal_translate -q -of GTiff "$work/$name.$source" "$work/$name-$source.tif")
+  done
+  lines+=("$(verdict "${peak[ded]} <= ${peak[bil]}") $name: peak memory ${peak[ded]} KiB through the DED driver, ${peak[bil]} KiB through the .bil's (target: no more)")
 done
 echo
 printf '%s\n' "${lines[@]}"

@@ -664,6 +664,8 @@ MUTANTS = [
     M("cli/geo/georef.cpp", "*error = \"the control points do not span the image\";",
       "*error = \"unusable control points\";", "the control points' message says nothing"),
     # gdal/band.cpp
+    M("gdal/band.cpp", "return readWindow(window, nRasterYSize - yOff - ySize);",
+      "return readWindow(window, nRasterYSize - yOff);", "a large read's window taken from the wrong rows"),
     M("gdal/band.cpp", "if (CPLGetLastErrorNo() == CPLE_NotSupported) {", "if (false) {",
       "a stream that cannot seek back blamed on the file"),
     M("gdal/band.cpp", "CPLErrorReset();\n  const DedInput input", "const DedInput input",
