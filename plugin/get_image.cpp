@@ -249,7 +249,8 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
     return DED_ERR_BADARG;
   }
   DedImageInfo info;
-  int32_t status = dedDescribe(handle, &info);
+  DedBlock<DedCellHeader> cells(nullptr, DedRelease{dedHostAllocator().release});
+  int32_t status = dedDescribe(handle, &info, &cells);
   if (status != DED_OK) {
     return status;
   }
@@ -261,22 +262,11 @@ extern "C" int32_t dedGetImageData(void * /*host0*/, void * /*host1*/, int32_t h
       (toldWidth != info.width || toldHeight != info.height)) {
     return DED_ERR_BADARG;
   }
-
-  const DedInput input = dedStdioInput(stream);
-  (void)input.seek(input.context, DED_FIRST_CELL_HEADER); // a failed seek shows in the read
-  const int32_t count = dedCellHeaderCount(info.cellCount);
-  const int64_t cellBytes = int64_t{count} * DED_CELL_HEADER_SIZE;
-  if (cellBytes > INT32_MAX) {
-    return DED_ERR_BADARG;
-  }
-  HostBlock<DedCellHeader> cells = dedHostAlloc<DedCellHeader>(cellBytes);
+  // Described, yet not every header held: the file grew while it was read.
   if (!cells) {
-    return DED_ERR_NOMEM;
+    return DED_ERR_READ;
   }
-  status = dedStatusFor(dedReadCellHeaders(input, count, cells.get()));
-  if (status != DED_OK) {
-    return status;
-  }
+  const int32_t count = dedCellHeaderCount(info.cellCount);
 
   int32_t padding = 0; // the host's to know
   const int32_t rowStride =
