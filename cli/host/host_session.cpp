@@ -78,12 +78,17 @@ std::string pluginPath(const std::string &requested, const char *argv0) {
     const bool bare = requested.find('/') == std::string::npos;
     return bare && fs::is_regular_file(requested, ec) ? "./" + requested : requested;
   }
+  return besideExecutable(ELVARIN_PLUGIN_FILE_NAME, argv0);
+}
+
+std::string besideExecutable(const std::string &fileName, const char *argv0) {
+  std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec || self.empty()) {
     self = fs::absolute(argv0 != nullptr ? argv0 : "", ec);
   }
-  const fs::path beside = self.parent_path() / ELVARIN_PLUGIN_FILE_NAME;
-  const fs::path installed = self.parent_path().parent_path() / "lib" / ELVARIN_PLUGIN_FILE_NAME;
+  const fs::path beside = self.parent_path() / fileName;
+  const fs::path installed = self.parent_path().parent_path() / "lib" / fileName;
   return (!fs::exists(beside, ec) && fs::exists(installed, ec) ? installed : beside).string();
 }
 

@@ -23,6 +23,12 @@ namespace elvhost {
 // ../lib of an installed tree, else (to be named in the failure) the former.
 std::string pluginPath(const std::string &requested, const char *argv0);
 
+// A file that comes with elvarin-host (the plug-in, the DED writer's
+// module): beside the executable, else in ../lib of an installed tree, else
+// (to be named in the failure) the former. argv0 stands in where the
+// system cannot tell where the executable is.
+std::string besideExecutable(const std::string &fileName, const char *argv0 = nullptr);
+
 enum class Step { Open, GetInfo, GeoInfo, GetImage, Close };
 const char *stepName(Step step); // "open", "get-info", ...
 

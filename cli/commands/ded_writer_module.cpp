@@ -1,0 +1,118 @@
+// elvarin-host's writer of DED files from any raster GDAL reads: a module of
+// its own, loaded only when convert writes a DED file, so that every other
+// run starts without loading GDAL and the hundred libraries it brings.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cstdio>
+#include <exception>
+#include <gdal_priv.h>
+#include <string>
+
+#include "cli/commands/commands.h"
+#include "cli/commands/errors.h"
+#include "cli/output/output_files.h"
+#include "cli/output/progress.h"
+#include "gdal/create_copy.h"
+
+extern "C" void GDALRegister_DED();
+
+namespace elvhost {
+
+namespace {
+
+constexpr int64_t kBlockCacheBytes = int64_t{64} << 20;
+
+int tellLine(double fraction, const char * /*message*/, void *line) {
+  static_cast<ProgressLine *>(line)->update(fraction);
+  return 1;
+}
+
+// GDAL's messages are kept for this command's own one-line reports.
+class QuietGdal {
+public:
+  QuietGdal() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+  ~QuietGdal() { CPLPopErrorHandler(); }
+  QuietGdal(const QuietGdal &) = delete;
+  QuietGdal &operator=(const QuietGdal &) = delete;
+};
+
+// The source opened through GDAL, every driver and ours registered; null
+// with the reason in error.
+GDALDatasetUniquePtr openSource(const std::string &input, std::string *error) {
+  GDALRegister_DED(); // before the others, so .ded inputs are read by this build's driver
+  GDALAllRegister();
+  // GDAL's block cache would take 5 % of the machine's memory by default,
+  // where the writer rereads no more than a cell window's blocks.
+  if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr) {
+    GDALSetCacheMax64(kBlockCacheBytes);
+  }
+  CPLErrorReset();
+  GDALDatasetUniquePtr source(GDALDataset::Open(input.c_str(), GDAL_OF_RASTER));
+  if (!source) {
+    const std::string why = CPLGetLastErrorMsg();
+    *error = input + ": cannot be read as a raster" + (why.empty() ? "" : ": " + why);
+  }
+  return source;
+}
+
+void printStats(std::chrono::steady_clock::time_point start) {
+  rusage usage{};
+  const long peakKiB = getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
+  const std::chrono::duration<double> span = std::chrono::steady_clock::now() - start;
+  (void)std::fprintf(stderr, "total %.3f s, peak RSS %ld KiB\n", span.count(), peakKiB);
+}
+
+} // namespace
+
+int convertToDed(const ConvertOptions &options) {
+  const std::string &input = options.input;
+  const std::string &output = options.output;
+  if (sameFile(input, output)) {
+    return usageFailure("convert", output + ": the DED file would overwrite the input");
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const QuietGdal quiet;
+  std::string error;
+  const GDALDatasetUniquePtr source = openSource(input, &error);
+  DedCopyPlan plan;
+  if (!source || !dedPlanCopy(source.get(), 0, &plan, &error)) {
+    reportFailure(source ? input + ": cannot be written as DED: " + error : error);
+    return kExitFailure;
+  }
+  OutputSet outputs;
+  std::FILE *stream = outputs.create(output, &error);
+  ProgressLine line(progressShowFor(options.quiet, options.progress));
+  DedWriteReport report;
+  if (stream == nullptr ||
+      !dedWriteCopy(plan, dedStdioOutput(stream), tellLine, &line, &report, &error) ||
+      !outputs.commit(&error)) {
+    line.breakLine();
+    reportFailure(stream == nullptr ? error : input + ": " + error);
+    return kExitFailure;
+  }
+  line.finish();
+  if (report.clamped > 0 && !options.quiet) {
+    reportFailure("warning: " + output + ": " + std::to_string(report.clamped) +
+                  " values outside -32767..32767 were clamped to that range");
+  }
+  if (options.stats) {
+    printStats(start);
+  }
+  return kExitOk;
+}
+
+} // namespace elvhost
+
+// The module's one entry point: runConvertToDed's work, its exit code.
+extern "C" __attribute__((visibility("default"))) int
+elvhostConvertToDed(const elvhost::ConvertOptions *options) noexcept {
+  try {
+    return elvhost::convertToDed(*options);
+  } catch (const std::exception &e) {
+    elvhost::reportFailure(options->output + ": " + e.what());
+    return elvhost::kExitFailure;
+  }
+}
