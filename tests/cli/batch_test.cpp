@@ -142,6 +142,12 @@ TEST_F(Batch, ProgressLineOnlyWhenAskedForAndNeverWhenQuiet) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, c.err);
   }
+  // A warning ends the line first; the line then starts again.
+  fs::resize_file(at("a.ded"), fs::file_size(at("a.ded")) - 2);
+  const ToolRun r = run({"convert", at("a.ded"), at("a.png"), "--progress"});
+  EXPECT_EQ(r.err, "0...10...20...30\nelvarin-host: warning: " + at("a.ded") +
+                       ": the file ends 1 sample short; they are shown as elevation 0\n" +
+                       kFullLine);
 }
 
 } // namespace
