@@ -58,6 +58,11 @@ class DedBackendArray(BackendArray):
         return window[:, pick_columns][pick_rows]
 
 
+def _open(path, frame, mode=None):  # pylint: disable=unused-argument
+    """The file manager's opener; it names a mode once unpickled, always reading."""
+    return File(path, frame)
+
+
 def _spatial_ref(crs, transform):
     """The grid-mapping variable's attributes: WKT and CF's, from pyproj."""
     attrs = {"GeoTransform": " ".join(repr(v) for v in transform)}
@@ -83,7 +88,7 @@ class DedBackendEntrypoint(BackendEntrypoint):
 
     def open_dataset(self, filename_or_obj, *, drop_variables=None, mask_and_scale=True,
                      frame="data"):
-        manager = CachingFileManager(File, os.fspath(filename_or_obj), kwargs={"frame": frame})
+        manager = CachingFileManager(_open, os.fspath(filename_or_obj), frame)
         file = manager.acquire()
         rows, columns = file.shape
         t = file.transform
