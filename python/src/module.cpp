@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <optional>
+#include <stdexcept>
 
 #include "python/src/raster.h"
 #include "python/src/write.h"
@@ -18,8 +19,8 @@ namespace {
 
 // Raised for a file or an array the driver refuses; the Python layer names
 // it elvarin.DedError, a ValueError.
-struct Refusal {
-  std::string message;
+struct Refusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
 };
 
 [[noreturn]] void raiseOsError(const std::string &path, int error) {
@@ -110,8 +111,8 @@ int64_t writeArray(const std::string &path, const py::array &values,
     throw Refusal{"the array cannot be written as DED: " + error};
   }
   const DedValueRule rule = dedArrayRule(int16, noData.has_value(), noData.value_or(0));
-  const DedArraySource source{values.data(), int16, values.shape(1), values.shape(0),
-                              values.strides(0), values.strides(1)};
+  const DedArraySource source{
+      values.data(), int16, values.shape(1), values.shape(0), values.strides(0), values.strides(1)};
   DedWriteReport report;
   DedWriteResult result = DedWriteResult::Written;
   int created = 0; // errno of a file not created
@@ -134,16 +135,7 @@ int64_t writeArray(const std::string &path, const py::array &values,
 } // namespace
 
 PYBIND11_MODULE(_ded, m) {
-  static py::exception<Refusal> refusal(m, "DedError", PyExc_ValueError);
-  py::register_exception_translator([](std::exception_ptr thrown) {
-    try {
-      if (thrown) {
-        std::rethrow_exception(thrown);
-      }
-    } catch (const Refusal &e) {
-      PyErr_SetString(refusal.ptr(), e.message.c_str());
-    }
-  });
+  py::register_exception<Refusal>(m, "DedError", PyExc_ValueError);
   py::class_<Raster>(m, "Raster")
       .def(py::init<const std::string &, bool>(), py::arg("path"), py::arg("host_frame"))
       .def("read", &Raster::read, py::arg("row"), py::arg("column"), py::arg("rows"),

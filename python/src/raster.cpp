@@ -31,13 +31,11 @@ DedFinding describeCells(DedRaster *raster, DedRecords *records, DedFindingFacts
   facts->header = &records->header;
   facts->fileBytes = input.size(input.context);
   DedBlock<DedCellHeader> read(nullptr, DedRelease{dedSystemAllocator().release});
-  DedFinding finding =
-      dedDescribeInput(input, dedSystemAllocator(), &raster->info, records, &read);
+  DedFinding finding = dedDescribeInput(input, dedSystemAllocator(), &raster->info, records, &read);
   facts->cell = records->cell;
-  facts->neededBytes =
-      finding == DedFinding::CellHeaderShort
-          ? dedFirstBlockOffset(dedCellHeaderCount(records->statistics.cellCount))
-          : DED_FIRST_CELL_HEADER;
+  facts->neededBytes = finding == DedFinding::CellHeaderShort
+                           ? dedFirstBlockOffset(dedCellHeaderCount(records->statistics.cellCount))
+                           : DED_FIRST_CELL_HEADER;
   if (finding != DedFinding::None) {
     return finding;
   }
@@ -48,8 +46,8 @@ DedFinding describeCells(DedRaster *raster, DedRecords *records, DedFindingFacts
   }
   raster->cells.assign(read.get(), read.get() + dedCellHeaderCount(raster->info.cellCount));
   const auto count = static_cast<int32_t>(raster->cells.size());
-  DedBlockWalk walk = dedStartBlockWalk(raster->cells.data(), count, facts->fileBytes,
-                                        dedBlockLimit(raster->info));
+  DedBlockWalk walk =
+      dedStartBlockWalk(raster->cells.data(), count, facts->fileBytes, dedBlockLimit(raster->info));
   raster->blocks.resize(raster->cells.size());
   for (DedCellBlock &block : raster->blocks) {
     (void)dedNextBlock(&walk, &block);
@@ -67,8 +65,8 @@ bool frameCells(DedRaster *raster, bool hostFrame, std::string *error) {
   if (finding == DedFinding::None) {
     int32_t apart[2] = {};
     finding = dedMakeGisFrame(raster->info, raster->cells.data(), raster->blocks.data(),
-                              static_cast<int32_t>(raster->cells.size()), hostFrame,
-                              &raster->frame, apart);
+                              static_cast<int32_t>(raster->cells.size()), hostFrame, &raster->frame,
+                              apart);
     facts.cell = apart[0];
     facts.otherCell = apart[1];
     facts.cellHeader = raster->cells.data();

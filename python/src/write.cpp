@@ -81,8 +81,9 @@ DedValueRule dedArrayRule(bool int16Array, bool hasNoData, double noData) {
   rule.noData = noData;
   // An int16 array's values are the samples already, but for its NoData,
   // which a whole number in range names exactly.
-  rule.int16Values = int16Array && (!hasNoData || (noData == std::trunc(noData) &&
-                                                   noData >= -32768 && noData <= 32767));
+  rule.int16Values =
+      int16Array &&
+      (!hasNoData || (noData == std::trunc(noData) && noData >= -32768 && noData <= 32767));
   return rule;
 }
 
