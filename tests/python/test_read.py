@@ -27,6 +27,23 @@ def driver_read(path, frame):
 @pytest.mark.parametrize("frame", ["data", "host"])
 @pytest.mark.parametrize("path", FILES, ids=lambda path: path.name)
 def test_reads_what_the_driver_reads(path, frame):
+    assert_reads_as_the_driver(path, frame)
+
+
+@pytest.mark.parametrize("cut", [161, 600, -601, -600, -1])  # in a header, a block, between
+def test_a_file_cut_short_reads_as_the_driver(mosaic, tmp_path, cut):
+    whole = mosaic[0].read_bytes()
+    path = tmp_path / "cut.ded"
+    path.write_bytes(whole[:cut])
+    assert_reads_as_the_driver(path, "data")
+    path.write_bytes(whole)
+    with elvarin.open(path) as file:
+        path.write_bytes(whole[:cut])
+        with pytest.raises(OSError, match="samples the file held when it was opened are gone"):
+            file.read()
+
+
+def assert_reads_as_the_driver(path, frame):
     dataset, expected, told = driver_read(path, frame)
     started = time.monotonic()
     with warnings.catch_warnings(record=True) as heard:
