@@ -50,9 +50,6 @@ public:
   // columns), north row first.
   py::array_t<int16_t> read(int64_t row, int64_t column, int64_t rows, int64_t columns) {
     const DedGisFrame &frame = raster_.frame;
-    if (raster_.file == nullptr) {
-      throw py::value_error("I/O operation on closed file");
-    }
     if (row < 0 || column < 0 || rows < 1 || columns < 1 || row > frame.height - rows ||
         column > frame.width - columns) {
       throw py::value_error("window (" + std::to_string(row) + ", " + std::to_string(column) +
@@ -70,6 +67,9 @@ public:
                                  static_cast<int32_t>(columns), static_cast<int32_t>(rows), dest,
                                  &error);
     }
+    if (!read && raster_.file == nullptr) {
+      throw py::value_error(error);
+    }
     if (!read) {
       PyErr_SetString(PyExc_OSError, (path_ + ": " + error).c_str());
       throw py::error_already_set();
@@ -77,7 +77,10 @@ public:
     return samples;
   }
 
-  void close() { dedCloseRaster(&raster_); }
+  void close() {
+    const py::gil_scoped_release unlocked; // a read in another thread ends first
+    dedCloseRaster(&raster_);
+  }
   std::array<int32_t, 2> shape() const { return {raster_.frame.height, raster_.frame.width}; }
   std::array<double, 6> transform() const {
     std::array<double, 6> t{};

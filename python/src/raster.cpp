@@ -125,6 +125,7 @@ DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
 }
 
 void dedCloseRaster(DedRaster *raster) {
+  const std::lock_guard<std::mutex> lock(raster->reading);
   if (raster->file != nullptr) {
     (void)std::fclose(raster->file); // read-only: nothing to lose
     raster->file = nullptr;
@@ -134,6 +135,10 @@ void dedCloseRaster(DedRaster *raster) {
 bool dedReadRasterWindow(DedRaster *raster, int32_t column, int32_t row, int32_t columns,
                          int32_t rows, int16_t *dest, std::string *error) {
   const std::lock_guard<std::mutex> lock(raster->reading);
+  if (raster->file == nullptr) {
+    *error = "I/O operation on closed file";
+    return false;
+  }
   const DedInt16Window window{dest, column, columns, rows, columns, true};
   dedFillInt16(window, DED_PY_NODATA);
   const int64_t bottom = int64_t{raster->frame.height} - row - rows;

@@ -39,12 +39,13 @@ enum class DedOpenResult : uint8_t { Opened, NotOpened, Refused };
 DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
                             std::string *error);
 
+// Closes the file, once any window being read is done; reading then fails.
 void dedCloseRaster(DedRaster *raster);
 
 // Fills dest, columns x rows samples row-major, with the frame's columns
 // [column, column + columns) of rows [row, row + rows), row 0 the northern;
 // the window lies inside the frame. False, with the reason in *error, when
-// the file no longer gives the samples it held at opening (dest then holds
-// part of the window).
+// the raster is closed or the file no longer gives the samples it held at
+// opening (dest then holds part of the window).
 bool dedReadRasterWindow(DedRaster *raster, int32_t column, int32_t row, int32_t columns,
                          int32_t rows, int16_t *dest, std::string *error);
