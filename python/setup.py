@@ -3,6 +3,7 @@ placement of samples, built into elvarin._ded from the project's sources
 (ELVARIN_SOURCE_DIR, by default the folder above this one). image/'s AVX2
 kernel is a library of its own: that file alone is compiled for AVX2."""
 import os
+import re
 from pathlib import Path
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension
@@ -23,8 +24,11 @@ avx2 = ("elvarin_grey_avx2", {
     "sources": paths([root / "image" / "grey_avx2.cpp"]), "include_dirs": [str(root)],
     "cflags": ["-std=c++20", "-O3", "-g0", "-mavx2", "-mno-fma"]})
 
+# The project's version, as CMake has it.
+version = re.search(r"project\(elvarin VERSION ([0-9.]+)", (root / "CMakeLists.txt").read_text())[1]
+
 ParallelCompile("ELVARIN_BUILD_JOBS", default=2).install()
-setup(libraries=[avx2], ext_modules=[
+setup(version=version, libraries=[avx2], ext_modules=[
     Pybind11Extension(
         "elvarin._ded", sources, include_dirs=[str(root)], cxx_std=20,
         extra_compile_args=["-O3", "-g0", "-Wall", "-Wextra", "-Werror"]),
