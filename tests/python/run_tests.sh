@@ -6,6 +6,8 @@
 #   bash tests/python/run_tests.sh PYTHON SOURCE_DIR WORK_DIR
 #
 # Exits 77 (CTest's skip) only when a Debian package it needs is missing.
+# ELVARIN_SANITIZE_FLAGS builds the module with sanitizers, whose runtimes
+# ELVARIN_PRELOAD names for the tests' Python (leak checks off: Python's).
 set -euo pipefail
 python=$1 source=$2 work=$3
 missing=$("$python" - <<'PY'
@@ -29,9 +31,11 @@ cp -r "$source/python/pyproject.toml" "$source/python/setup.py" "$source/python/
 if command -v ccache >/dev/null; then
   export CC="ccache ${CC:-$("$python" -c 'import sysconfig; print(sysconfig.get_config_var("CC"))')}"
 fi
-ELVARIN_SOURCE_DIR="$source" "$python" -m pip wheel -q --no-build-isolation --no-index --no-deps \
+flags=${ELVARIN_SANITIZE_FLAGS:-}
+CFLAGS="$flags" LDFLAGS="$flags" ELVARIN_SOURCE_DIR="$source" "$python" -m pip wheel -q --no-build-isolation --no-index --no-deps \
   -w "$work/dist" "$package"
 "$python" -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/python" -m pip install -q --no-index --no-deps "$work"/dist/elvarin-*.whl
 cd "$work"
+export LD_PRELOAD=${ELVARIN_PRELOAD:-} ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0
 exec "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$source/tests/python"
