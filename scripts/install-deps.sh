@@ -20,6 +20,8 @@ if ! $build_only; then
              gdal-bin python3 python3-jsonschema # tests read outputs as GIS tools do
              libgdal-dev python3-gdal python3-rasterio # the GDAL driver and its tests
              python3-dask python3-distributed python3-rioxarray # its scale-out test
+             python3-pip python3-setuptools python3-venv pybind11-dev python3-pybind11 # the wheel
+             python3-pytest python3-numpy python3-xarray python3-pyproj # the package's tests
              libclang-rt-14-dev lcov) # libFuzzer for scripts/fuzz.sh; scripts/coverage.sh
   # The Windows build: the 32-bit mingw-w64 cross compiler (its posix flavour)
   # and 32-bit Wine to run the test programs (wine32 is an i386 package).
