@@ -147,7 +147,8 @@ bool startChild(const ConvertOptions &options, const std::string &output, size_t
 // The child's outcome once its standard error has closed: true when it
 // converted its file; says so when a signal stopped it, and removes the
 // temporary files of output that a signal it could not catch left.
-bool reapChild(const Child &child, const std::string &input, const std::string &output) {
+bool reapChild(const Child &child, const std::string &input, const std::string &output,
+               ImageFormat format) {
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0) {
     if (errno != EINTR) {
@@ -158,7 +159,7 @@ bool reapChild(const Child &child, const std::string &input, const std::string &
   }
   trackChild(child.pid, false);
   if (WIFSIGNALED(status)) {
-    for (const NamedOutput &file : convertOutputs(output)) {
+    for (const NamedOutput &file : convertOutputs(output, format)) {
       removeTemporariesOf(file.path);
     }
     reportFailure(input + ": the conversion was stopped by signal " +
@@ -171,7 +172,7 @@ bool reapChild(const Child &child, const std::string &input, const std::string &
 // The first output of any job that is one of the inputs (by name, through a
 // link, or as the same file), in words; empty when none is.
 std::string overwrittenInput(const std::vector<std::string> &inputs,
-                             const std::vector<std::string> &images) {
+                             const std::vector<std::string> &images, ImageFormat format) {
   std::map<std::pair<dev_t, ino_t>, size_t> byFile;
   std::map<std::string, size_t> byPath;
   for (size_t i = 0; i < inputs.size(); ++i) {
@@ -182,7 +183,7 @@ std::string overwrittenInput(const std::vector<std::string> &inputs,
     byPath.emplace(input.path, i);
   }
   for (size_t job = 0; job < images.size(); ++job) {
-    for (const NamedOutput &output : convertOutputs(images[job])) {
+    for (const NamedOutput &output : convertOutputs(images[job], format)) {
       const FileIdentity identity = identityOf(output.path);
       const auto file = byFile.find(std::pair(identity.device, identity.inode));
       const auto path = byPath.find(identity.path);
@@ -202,7 +203,8 @@ std::string overwrittenInput(const std::vector<std::string> &inputs,
 int batchFormat(const ConvertOptions &options, ImageFormat *format) {
   *format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
   if (!options.format.empty() && !imageFormatNamed(options.format, format)) {
-    return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
+    return usageFailure("convert",
+                        "--format must be " + formatNamesText() + ", not " + options.format);
   }
   if (const std::string problem = formatProblem(options, *format); !problem.empty()) {
     return usageFailure("convert", problem);
@@ -215,8 +217,9 @@ int batchFormat(const ConvertOptions &options, ImageFormat *format) {
 // refused before anything is written. Fills outputs with each input's image
 // and makes the output folder; kExitOk, or the failure's code once it is
 // reported.
-int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs) {
-  ImageFormat format = ImageFormat::Png;
+int planOutputs(const ConvertOptions &options, ImageFormat *chosen,
+                std::vector<std::string> *outputs) {
+  ImageFormat &format = *chosen;
   if (const int code = batchFormat(options, &format); code != kExitOk) {
     return code;
   }
@@ -236,12 +239,13 @@ int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs
     }
   }
   for (const std::string &image : *outputs) {
-    if (const std::string problem = unwritableOutput(image); !problem.empty()) {
+    if (const std::string problem = unwritableOutput(image, format); !problem.empty()) {
       reportFailure(problem);
       return kExitFailure;
     }
   }
-  if (const std::string clash = overwrittenInput(options.inputs, *outputs); !clash.empty()) {
+  if (const std::string clash = overwrittenInput(options.inputs, *outputs, format);
+      !clash.empty()) {
     return usageFailure("convert", clash);
   }
   std::error_code ec;
@@ -259,6 +263,7 @@ int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs
 struct BatchRun {
   const ConvertOptions *options = nullptr;
   const std::vector<std::string> *outputs = nullptr; // each input's image
+  ImageFormat format = ImageFormat::Png;             // the outputs'
   ProgressLine *line = nullptr;
   size_t jobs = 1; // conversions at a time
   std::vector<Child> running;
@@ -307,7 +312,7 @@ void readChild(BatchRun *run, size_t i) {
   }
   relayLines(&child, input, run->line, true);
   close(child.err);
-  if (reapChild(child, input, (*run->outputs)[child.file])) {
+  if (reapChild(child, input, (*run->outputs)[child.file], run->format)) {
     ++run->converted;
   } else {
     ++run->failed;
@@ -333,7 +338,8 @@ bool serviceChildren(BatchRun *run) {
     reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
     for (const Child &child : run->running) {
       close(child.err); // a child still writing gets SIGPIPE and removes its files
-      (void)reapChild(child, run->options->inputs[child.file], (*run->outputs)[child.file]);
+      (void)reapChild(child, run->options->inputs[child.file], (*run->outputs)[child.file],
+                      run->format);
     }
     return false;
   }
@@ -349,7 +355,8 @@ bool serviceChildren(BatchRun *run) {
 
 int runBatch(const ConvertOptions &options) {
   std::vector<std::string> outputs;
-  if (const int code = planOutputs(options, &outputs); code != kExitOk) {
+  ImageFormat format = ImageFormat::Png;
+  if (const int code = planOutputs(options, &format, &outputs); code != kExitOk) {
     return code;
   }
   const size_t total = options.inputs.size();
@@ -360,7 +367,7 @@ int runBatch(const ConvertOptions &options) {
     (void)std::signal(signal, stopChildrenAndDie);
   }
   ProgressLine line(progressShowFor(options.quiet, options.progress));
-  BatchRun run{&options, &outputs, &line, jobs, {}, 0, 0, 0};
+  BatchRun run{&options, &outputs, format, &line, jobs, {}, 0, 0, 0};
   line.update(0);
   while (run.next < total || !run.running.empty()) {
     startConversions(&run);

@@ -20,14 +20,16 @@ double importShare(ImageFormat format) {
     return 0.3;
   case ImageFormat::Tiff:
     return 0.1;
+  case ImageFormat::Ded:
+    break;
   }
   return 0.5;
 }
 
 // A command line whose outputs would overwrite the input or one another,
 // by name or through a link, in words; empty when all are distinct.
-std::string collision(const std::string &input, const std::string &output) {
-  std::vector<NamedOutput> files = convertOutputs(output);
+std::string collision(const std::string &input, const std::string &output, ImageFormat format) {
+  std::vector<NamedOutput> files = convertOutputs(output, format);
   files.insert(files.begin(), {input, "the input"});
   for (size_t i = 0; i < files.size(); ++i) {
     for (size_t j = i + 1; j < files.size(); ++j) {
@@ -64,15 +66,15 @@ StepResult planConversion(const ConvertOptions &options, ImageFormat *format) {
   const std::string &output = options.output;
   if (!options.format.empty() ? !imageFormatNamed(options.format, format)
                               : !imageFormatFor(output, format)) {
-    return StepFailure{output + ": the output must end in " + kImageExtensions, kExitUsage};
+    return StepFailure{output + ": the output must end in " + outputExtensionsText(), kExitUsage};
   }
   if (std::string problem = formatProblem(options, *format); !problem.empty()) {
     return StepFailure{std::move(problem), kExitUsage};
   }
-  if (std::string problem = unwritableOutput(output); !problem.empty()) {
+  if (std::string problem = unwritableOutput(output, *format); !problem.empty()) {
     return StepFailure{std::move(problem)};
   }
-  if (std::string clash = collision(options.input, output); !clash.empty()) {
+  if (std::string clash = collision(options.input, output, *format); !clash.empty()) {
     return StepFailure{std::move(clash), kExitUsage};
   }
   return std::nullopt;

@@ -31,13 +31,13 @@ int finishRun(ConvertRun *run, const Georeference &geo) {
 } // namespace
 
 int runConvert(const ConvertOptions &options) {
-  if (dedOutputChosen(options)) {
-    return runConvertToDed(options);
-  }
   ImageFormat format = ImageFormat::Png;
   if (const StepResult planned = planConversion(options, &format)) {
     return planned->code == kExitUsage ? usageFailure("convert", planned->message)
                                        : (reportFailure(planned->message), planned->code);
+  }
+  if (format == ImageFormat::Ded) {
+    return runConvertToDed(options);
   }
   ConvertRun run(options, format);
   InputSnapshot snapshot(options.input);

@@ -9,13 +9,14 @@
 
 namespace elvhost {
 
-// Why options cannot have their image written in format, in words (--type
-// int16 writes only GeoTIFF); empty when they can.
+// Why options cannot have their output written in format, in words: a choice
+// the format does not use (--as-host for a DED file), --type int16 other than
+// GeoTIFF, --frame without --type int16; empty when they can.
 std::string formatProblem(const ConvertOptions &options, ImageFormat format);
 
-// The first of the files convert writes for the image at imagePath (the
-// image, its world file, .prj and .aux.xml) that may not be written there,
-// as outputProblem says it; empty when all may.
-std::string unwritableOutput(const std::string &imagePath);
+// The first of the files convert writes for the output at imagePath in
+// format (an image's world file, .prj and .aux.xml too) that may not be
+// written there, as outputProblem says it; empty when all may.
+std::string unwritableOutput(const std::string &imagePath, ImageFormat format);
 
 } // namespace elvhost
