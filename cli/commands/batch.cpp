@@ -169,35 +169,6 @@ bool reapChild(const Child &child, const std::string &input, const std::string &
   return WIFEXITED(status) && WEXITSTATUS(status) == kExitOk;
 }
 
-// The first output of any job that is one of the inputs (by name, through a
-// link, or as the same file), in words; empty when none is.
-std::string overwrittenInput(const std::vector<std::string> &inputs,
-                             const std::vector<std::string> &images, ImageFormat format) {
-  std::map<std::pair<dev_t, ino_t>, size_t> byFile;
-  std::map<std::string, size_t> byPath;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    const FileIdentity input = identityOf(inputs[i]);
-    if (input.exists) {
-      byFile.emplace(std::pair(input.device, input.inode), i);
-    }
-    byPath.emplace(input.path, i);
-  }
-  for (size_t job = 0; job < images.size(); ++job) {
-    for (const NamedOutput &output : convertOutputs(images[job], format)) {
-      const FileIdentity identity = identityOf(output.path);
-      const auto file = byFile.find(std::pair(identity.device, identity.inode));
-      const auto path = byPath.find(identity.path);
-      const size_t hit = identity.exists ? (file != byFile.end() ? file->second : inputs.size())
-                                         : (path != byPath.end() ? path->second : inputs.size());
-      if (hit < inputs.size()) {
-        return output.path + ": " + output.what + " of " + inputs[job] +
-               " would overwrite the input " + inputs[hit];
-      }
-    }
-  }
-  return {};
-}
-
 // The batch's image format: --format's, else GeoTIFF for --type int16 and
 // PNG otherwise. kExitOk, or the usage failure's code once it is reported.
 int batchFormat(const ConvertOptions &options, ImageFormat *format) {
@@ -244,7 +215,7 @@ int planOutputs(const ConvertOptions &options, ImageFormat *chosen,
       return kExitFailure;
     }
   }
-  if (const std::string clash = overwrittenInput(options.inputs, *outputs, format);
+  if (const std::string clash = overwriteProblem(options.inputs, *outputs, format, true);
       !clash.empty()) {
     return usageFailure("convert", clash);
   }

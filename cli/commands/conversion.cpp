@@ -26,22 +26,6 @@ double importShare(ImageFormat format) {
   return 0.5;
 }
 
-// A command line whose outputs would overwrite the input or one another,
-// by name or through a link, in words; empty when all are distinct.
-std::string collision(const std::string &input, const std::string &output, ImageFormat format) {
-  std::vector<NamedOutput> files = convertOutputs(output, format);
-  files.insert(files.begin(), {input, "the input"});
-  for (size_t i = 0; i < files.size(); ++i) {
-    for (size_t j = i + 1; j < files.size(); ++j) {
-      if (sameFile(files[i].path, files[j].path)) {
-        return files[j].path + ": " + files[j].what + " would overwrite " + files[i].what + " " +
-               files[i].path;
-      }
-    }
-  }
-  return {};
-}
-
 } // namespace
 
 ConvertRun::ConvertRun(const ConvertOptions &given, ImageFormat chosen)
@@ -74,7 +58,8 @@ StepResult planConversion(const ConvertOptions &options, ImageFormat *format) {
   if (std::string problem = unwritableOutput(output, *format); !problem.empty()) {
     return StepFailure{std::move(problem)};
   }
-  if (std::string clash = collision(options.input, output, *format); !clash.empty()) {
+  if (std::string clash = overwriteProblem({options.input}, {output}, *format, false);
+      !clash.empty()) {
     return StepFailure{std::move(clash), kExitUsage};
   }
   return std::nullopt;

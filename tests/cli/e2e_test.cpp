@@ -490,6 +490,7 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
   work.write("a.pgw", ded);
   work.write("g.ded", ded);
   fs::create_symlink(at("g.ded"), at("link.png"));
+  fs::create_symlink(at("g.ded"), at("link.DED"));
   fs::create_hard_link(at("g.ded"), at("hard.prj"));
   // Outputs that are not files are never replaced by one, through links
   // neither; a name too long is said to be.
@@ -505,6 +506,8 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
       {"a.pgw", "a.png", "a.pgw: the world file would overwrite the input"},
       {"g.ded", "link.png", "link.png: the image would overwrite the input"},
       {"g.ded", "hard.png", "hard.prj: the .prj file would overwrite the input"},
+      {"g.ded", "g.ded", "g.ded: the output would overwrite the input"},
+      {"g.ded", "link.DED", "link.DED: the output would overwrite the input"},
       {"g.ded", "fifo.png", "cannot write " + at("fifo.png") + ": it is not a regular file", 1},
       {"missing.ded", "side.png", "cannot write " + at("side.pgw") + ": it is not a regular file",
        1},
