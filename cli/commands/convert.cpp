@@ -47,10 +47,14 @@ int runConvert(const ConvertOptions &options) {
       [&] { return startRun(&run); },
       [&] { return takeSnapshot(&run, &snapshot); },
       [&] {
-        return options.int16 ? makeInt16Raster(&run, snapshot, &raster)
-                             : makeGreyRaster(&run, snapshot, &raster);
+        const StepResult made = options.int16 ? makeInt16Raster(&run, snapshot, &raster)
+                                              : makeGreyRaster(&run, snapshot, &raster);
+        // The final check follows the last read of the input, whether the
+        // raster was made or not: a file changed under the run is the reason
+        // it failed, whatever the read made of it.
+        const StepResult confirmed = confirmSnapshot(run, snapshot);
+        return confirmed ? confirmed : made;
       },
-      [&] { return confirmSnapshot(run, snapshot); },
       [&] {
         run.timer.mark(options.int16 ? "read" : "get-image");
         run.progress.at(1, 0);
