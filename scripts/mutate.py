@@ -670,7 +670,7 @@ MUTANTS = [
       "*error = \"unusable control points\";", "the control points' message says nothing"),
     M("cli/commands/output_plan.cpp", "if ((given & choice.choice) != 0 && (row.choices & choice.choice) == 0) {",
       "if (false) {", "a choice the output ignores is accepted"),
-    M("cli/commands/output_plan.cpp", "for (size_t j = 0; j < i; ++j) {", "for (size_t j = 0; j < 0; ++j) {",
+    M("cli/commands/output_plan.cpp", "for (size_t j = 0; j < i; ++j) {", "for (size_t j = i; j < i; ++j) {",
       "an output that would overwrite another output of its job"),
     M("cli/commands/convert.cpp", "return confirmed ? confirmed : made;", "return made;",
       "a file changed under get-image converted"),
