@@ -81,8 +81,9 @@ def matching_paren(code, open_at):
     return None
 
 
-def replacements(line):
-    """(replacement line, what the fault is) for every fault the operators make on line."""
+def replacements(line, starts_statement=True):
+    """(replacement line, what the fault is) for every fault the operators make on line;
+    starts_statement says the line before it ended a statement or a block."""
     code, comment = split_code(line.rstrip("\n"))
     stripped = code.strip()
     if not stripped or stripped.startswith(("#", "*", "/*", "static_assert", "using ",
@@ -131,7 +132,7 @@ def replacements(line):
     m = re.search(r"return !(\w[^;]*);", plain)
     if m:
         put(m.start(), m.end(), f"return {code[m.start(1):m.end(1)]};", "returned boolean inverted")
-    if is_droppable(stripped, plain):
+    if starts_statement and is_droppable(stripped, plain):
         out.append(("", "statement dropped"))
     return out
 
@@ -168,7 +169,9 @@ def generate(root, base, seed, cap, equivalents_path):
                 continue
             original = source[n - 1]
             end = "\n" if original.endswith("\n") else ""
-            for replacement, what in replacements(original):
+            before = split_code(source[n - 2])[0].strip() if n > 1 else ""
+            starts = before == "" or before.endswith((";", "{", "}", ":"))
+            for replacement, what in replacements(original, starts):
                 key = (path, original.strip(), replacement.strip())
                 candidates.append({"path": path, "line": n, "original": original,
                                    "replacement": replacement + end if replacement else end,
