@@ -17,6 +17,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
+#include "cli/formats/image_output.h"
 #include "cli/host/host_session.h"
 #include "ded/header.h"
 
@@ -122,7 +123,11 @@ CLI::App *addInfoCommand(CLI::App *app, InfoOptions *info) {
 void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
   command
       ->add_option_function<std::string>(
-          "--georef", [convert](const std::string &how) { convert->hostGeoref = how == "host"; },
+          "--georef",
+          [convert](const std::string &how) {
+            convert->hostGeoref = how == "host";
+            convert->choices |= kChoiceGeoref;
+          },
           "samples (default): each pixel centred on its sample, the sample\n"
           "spacing apart; host: the host's reading of the three control points")
       ->type_name("samples|host")
@@ -131,7 +136,11 @@ void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
       }));
   command
       ->add_option_function<std::string>(
-          "--type", [convert](const std::string &type) { convert->int16 = type == "int16"; },
+          "--type",
+          [convert](const std::string &type) {
+            convert->int16 = type == "int16";
+            convert->choices |= kChoiceType;
+          },
           "grey (default): the host's 8-bit picture; int16: the elevations as\n"
           "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
       ->type_name("grey|int16")
@@ -140,7 +149,11 @@ void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
       }));
   command
       ->add_option_function<std::string>(
-          "--frame", [convert](const std::string &frame) { convert->hostFrame = frame == "host"; },
+          "--frame",
+          [convert](const std::string &frame) {
+            convert->hostFrame = frame == "host";
+            convert->choices |= kChoiceFrame;
+          },
           "with --type int16: data (default) shows every sample the file holds\n"
           "at its place; host: the plug-in's image only")
       ->type_name("data|host")
@@ -179,8 +192,8 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
                    "the image format, whatever the output's extension\n"
                    "(with --output-dir, png unless given)")
       ->type_name("FORMAT")
-      ->check(saying(CLI::IsMember({"png", "pgm", "tif", "ded"}), [](const std::string &format) {
-        return "--format must be png, pgm, tif or ded, not " + format;
+      ->check(saying(CLI::IsMember(outputFormatNames()), [](const std::string &format) {
+        return "--format must be " + formatNamesText() + ", not " + format;
       }));
   command
       ->add_option("-j,--jobs", convert->jobs,

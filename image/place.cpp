@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ded/records.h"
+#include "image/transpose8.h"
 
 void dedPlaceBlock(const uint16_t *block, const DedPlacement &placement, const DedGreyScale &scale,
                    const DedPixelImage &image) {
@@ -36,6 +37,49 @@ void dedFillImage(const DedPixelImage &image, uint8_t level) {
   }
 }
 
+namespace {
+
+constexpr int64_t kTile = 8;
+
+// One decoded elevation: the plain formula the tiles below must equal.
+inline void placeOne(const uint16_t *from, int16_t *to) { *to = dedDecodeSample(*from); }
+
+// Eight columns of eight stored samples (column c's first at from[c x
+// pitch]) to eight rows of elevations, row r's first at to[r x step].
+inline void placeTile(const uint16_t *from, std::ptrdiff_t pitch, int16_t *to,
+                      std::ptrdiff_t step) {
+  __m128i v[kTile];
+  for (int64_t c = 0; c < kTile; ++c) {
+    const __m128i column = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + c * pitch));
+    v[c] = _mm_or_si128(_mm_slli_epi16(column, 8), _mm_srli_epi16(column, 8)); // big-endian
+  }
+  transpose8(v);
+  for (int64_t r = 0; r < kTile; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + r * step), v[r]);
+  }
+}
+
+// columns x rows samples, column-major at `from` (pitch apart), to the
+// row-major destination (rows step apart): 8 x 8 tiles, so that both sides
+// are walked in cache lines, then the columns and rows the tiles leave.
+void transposeSamples(const uint16_t *from, std::ptrdiff_t pitch, int64_t columns, int64_t rows,
+                      int16_t *to, std::ptrdiff_t step) {
+  const int64_t wholeColumns = columns - columns % kTile;
+  const int64_t wholeRows = rows - rows % kTile;
+  for (int64_t j = 0; j < wholeColumns; j += kTile) {
+    for (int64_t i = 0; i < wholeRows; i += kTile) {
+      placeTile(from + j * pitch + i, pitch, to + i * step + j, step);
+    }
+  }
+  for (int64_t j = 0; j < columns; ++j) {
+    for (int64_t i = j < wholeColumns ? wholeRows : 0; i < rows; ++i) {
+      placeOne(from + j * pitch + i, to + i * step + j);
+    }
+  }
+}
+
+} // namespace
+
 void dedPlaceInt16(const uint16_t *block, int64_t blockColumn, int64_t blockColumns,
                    const DedPlacement &placement, const DedInt16Window &window) {
   if (!placement.shown) {
@@ -46,15 +90,20 @@ void dedPlaceInt16(const uint16_t *block, int64_t blockColumn, int64_t blockColu
   const int64_t first = std::max({placement.firstColumn, blockColumn, windowFirst});
   const int64_t end = std::min(
       {placement.endColumn, blockColumn + blockColumns, windowFirst + int64_t{window.columns}});
-  for (int64_t j = first; j < end; ++j) {
-    const uint16_t *from = block + (j - blockColumn) * placement.rows;
-    int16_t *to = window.samples + (placement.imageColumn + j - window.firstColumn);
-    for (int64_t i = placement.firstRow; i < placement.endRow; ++i) {
-      const int64_t imageRow = placement.imageRow + i;
-      const int64_t row = window.northUp ? int64_t{window.height} - 1 - imageRow : imageRow;
-      to[row * window.rowStride] = dedDecodeSample(from[i]);
-    }
+  if (first >= end) {
+    return;
   }
+  // Sample (j, i) goes to window row imageRow + i, counted from the north
+  // edge when the window is north-up.
+  const int64_t imageRow = placement.imageRow + placement.firstRow;
+  const int64_t row = window.northUp ? int64_t{window.height} - 1 - imageRow : imageRow;
+  const std::ptrdiff_t step = window.northUp ? -window.rowStride : window.rowStride;
+  transposeSamples(block + (first - blockColumn) * placement.rows + placement.firstRow,
+                   static_cast<std::ptrdiff_t>(placement.rows), end - first,
+                   placement.endRow - placement.firstRow,
+                   window.samples + (placement.imageColumn + first - window.firstColumn) +
+                       row * window.rowStride,
+                   step);
 }
 
 void dedFillInt16(const DedInt16Window &window, int16_t value) {

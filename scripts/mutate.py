@@ -12,6 +12,9 @@ every mutant, also on Ctrl-C, and the tree is checked clean at the end.
     scripts/mutate.py                 every mutant
     scripts/mutate.py --only cells    mutants whose id starts with "cells"
     scripts/mutate.py --list          the table, without running anything
+    scripts/mutate.py --changed BASE [--seed S] [--cap N] [--list]
+                                      faults generated on the lines changed since BASE
+                                      (scripts/line_mutants.py), at most N per file
 
 Each mutant is (file, original text, replacement, what the fault is). The
 original text must occur exactly once in its file. A mutant that no test can
@@ -27,7 +30,11 @@ import sys
 import time
 from pathlib import Path
 
+import line_mutants
+
 ROOT = Path(__file__).resolve().parent.parent
+# Generated faults that no test can tell from the original, with the reason.
+EQUIVALENTS = Path(__file__).resolve().parent / "mutate-equivalent.tsv"
 
 # The binaries the plug-in's suites need; the command-line host is not built.
 TARGETS = ["elvarin", "unit_tests", "read_fault_tests", "e2e_tests", "ded_fuzz_replay",
@@ -578,8 +585,13 @@ MUTANTS = [
     # image/place.cpp: elevations
     M("image/place.cpp", "window.northUp ? int64_t{window.height} - 1 - imageRow : imageRow;",
       "window.northUp ? int64_t{window.height} - imageRow : imageRow;", "north-up rows one too far"),
-    M("image/place.cpp", "to[row * window.rowStride] = dedDecodeSample(from[i]);",
-      "to[row * window.rowStride] = static_cast<int16_t>(from[i]);", "elevations copied without the byte swap"),
+    M("image/place.cpp", "v[c] = _mm_or_si128(_mm_slli_epi16(column, 8), _mm_srli_epi16(column, 8));",
+      "v[c] = column;", "elevations in tiles copied without the byte swap"),
+    M("image/place.cpp", "for (int64_t i = j < wholeColumns ? wholeRows : 0; i < rows; ++i) {",
+      "for (int64_t i = wholeRows; i < rows; ++i) {", "the columns right of the tiles left out"),
+    M("image/place.cpp", "placeTile(from + j * pitch + i, pitch, to + i * step + j, step);",
+      "placeTile(from + j * pitch + i, pitch, to + i * step + j, -step);",
+      "tiles' rows written the other way"),
     # ded/area.cpp: geotransform
     M("ded/area.cpp", "geoTransform[3] = grid.north + grid.yStep / 2;",
       "geoTransform[3] = grid.north - grid.yStep / 2;", "top edge half a pixel inside"),
@@ -616,8 +628,8 @@ MUTANTS = [
     M("cli/commands/output_plan.cpp", "if (std::string problem = outputProblem(file.path); !problem.empty()) {",
       "if (std::string problem = outputProblem(file.path); false) {",
       "a batch's outputs that are not files only found by each child"),
-    M("cli/commands/conversion.cpp", "if (std::string problem = unwritableOutput(output); !problem.empty()) {",
-      "if (std::string problem = unwritableOutput(output); false) {",
+    M("cli/commands/conversion.cpp", "if (std::string problem = unwritableOutput(output, *format); !problem.empty()) {",
+      "if (std::string problem = unwritableOutput(output, *format); false) {",
       "convert's side files that are not files found only after the work"),
     M("cli/commands/conversion.cpp", "    line.breakLine();\n    reportFailure(\"warning: \" + text);",
       "    reportFailure(\"warning: \" + text);", "a warning printed on the end of the progress line"),
@@ -656,6 +668,12 @@ MUTANTS = [
     # cli/geo/georef.cpp
     M("cli/geo/georef.cpp", "*error = \"the control points do not span the image\";",
       "*error = \"unusable control points\";", "the control points' message says nothing"),
+    M("cli/commands/output_plan.cpp", "if ((given & choice.choice) != 0 && (row.choices & choice.choice) == 0) {",
+      "if (false) {", "a choice the output ignores is accepted"),
+    M("cli/commands/output_plan.cpp", "for (size_t j = 0; j < i; ++j) {", "for (size_t j = i; j < i; ++j) {",
+      "an output that would overwrite another output of its job"),
+    M("cli/commands/convert.cpp", "return confirmed ? confirmed : made;", "return made;",
+      "a file changed under get-image converted"),
     # gdal/band.cpp
     M("gdal/band.cpp", "return readWindow(window, nRasterYSize - yOff - ySize);",
       "return readWindow(window, nRasterYSize - yOff);", "a large read's window taken from the wrong rows"),
@@ -671,8 +689,13 @@ CLI_TARGETS = ["elvarin-host", "elvarin", "cli_unit_tests", "cli_e2e_tests", "cl
                "swap_shim", "gdal_DED", "gdal_driver_tests", "gdal_fuzz_replay"]
 
 
-def is_cli(m):
-    return m["path"].startswith(("cli/", "gdal/"))
+def suites_of(m):
+    """The suites that can notice a fault in m's file: ded/ is read by the plug-in, the
+    command-line host and the driver alike."""
+    folder = m["path"].split("/", 1)[0]
+    if folder == "ded":
+        return ("plugin", "cli")
+    return ("cli",) if folder in ("cli", "gdal") else ("plugin",)
 
 
 def mutant_ids():
@@ -717,24 +740,26 @@ def run(cmd, log, timeout, cwd=ROOT):
         raise
 
 
-def build(build_dir, log, timeout, cli=False):
-    return run(["cmake", "--build", build_dir, "-j2", "--target", *(CLI_TARGETS if cli else TARGETS)],
-               log, timeout)
+def build(build_dir, log, timeout, suites):
+    targets = sorted(set((TARGETS if "plugin" in suites else []) +
+                         (CLI_TARGETS if "cli" in suites else [])))
+    return run(["cmake", "--build", build_dir, "-j2", "--target", *targets], log, timeout)
 
 
-def run_suites(build_dir, log, timeout, cli=False):
-    """The plug-in's suites (with cli, elvarin-host's and the driver's), first failure ends
+def run_suites(build_dir, log, timeout, suites):
+    """The plug-in's suites and/or elvarin-host's and the driver's, first failure ends
     them. 'killed', 'timeout' or 'survived'."""
     deadline = time.monotonic() + timeout
     seeds = build_dir / "mutation-seeds"
     tests = build_dir / "tests"
     gtest = ["--gtest_brief=1", "--gtest_fail_fast"]
-    commands = [
+    cli_commands = [
         [tests / "cli" / "cli_unit_tests", *gtest],
         [tests / "cli" / "cli_e2e_tests", *gtest],
         [tests / "gdal" / "gdal_driver_tests", *gtest],
         [tests / "fuzz" / "gdal_fuzz_replay", ROOT / "tests" / "crashers"],
-    ] if cli else [
+    ]
+    plugin_commands = [
         [tests / "unit_tests", *gtest],
         [tests / "read_fault_tests", *gtest],
         [tests / "e2e" / "e2e_tests", *gtest],
@@ -743,6 +768,8 @@ def run_suites(build_dir, log, timeout, cli=False):
         [tests / "fuzz" / "ded_fuzz_replay", ROOT / "tests" / "crashers"],
         ["ctest", "--test-dir", build_dir, "-R", "^plugin_exports$", "--output-on-failure"],
     ]
+    commands = (plugin_commands if "plugin" in suites else []) + \
+        (cli_commands if "cli" in suites else [])
     for cmd in commands:
         left = deadline - time.monotonic()
         if left <= 0:
@@ -766,33 +793,86 @@ def configure(build_dir):
                         "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
 
 
-def main():
+def parse_args():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build-dir", default="build/mutation")
     parser.add_argument("--timeout", type=float, default=120.0, help="seconds per mutant's tests")
     parser.add_argument("--only", action="append", default=[], help="id prefix; repeatable")
-    parser.add_argument("--list", action="store_true", help="print the table and stop")
-    args = parser.parse_args()
+    parser.add_argument("--list", action="store_true", help="print the mutants and stop")
+    parser.add_argument("--changed", metavar="BASE",
+                        help="faults generated on the lines changed since BASE, not the table")
+    parser.add_argument("--seed", default="1", help="chooses the generated faults")
+    parser.add_argument("--cap", type=int, default=4, help="generated faults per file")
+    return parser.parse_args()
 
+
+def table_mutants(args):
+    """[(id, mutant)] of the hand-picked table, or None when the table is stale."""
     problems = check_table()
     if problems:
         print("\n".join(problems), file=sys.stderr)
-        return 2
-    ids = mutant_ids()
-    if args.list:
-        for mid, m in zip(ids, MUTANTS):
-            mark = "  [equivalent]" if m["equivalent"] else ""
+        return None
+    return [(mid, m) for mid, m in zip(mutant_ids(), MUTANTS)
+            if not args.only or any(mid.startswith(p) for p in args.only)]
+
+
+def generated_mutants(args):
+    """[(id, mutant)] of faults made on the lines changed since args.changed."""
+    made = line_mutants.generate(ROOT, args.changed, args.seed, args.cap, EQUIVALENTS)
+    return [(f"{m['path']}:{m['line']}", m) for m in made
+            if not args.only or any(m["path"].startswith(p) for p in args.only)]
+
+
+def print_list(chosen, generated):
+    for mid, m in chosen:
+        mark = f"  [equivalent: {m['equivalent']}]" if m["equivalent"] else ""
+        if generated:
+            print(f"{mid}: {m['original'].strip()} -> {m['replacement'].strip() or '(dropped)'}"
+                  f"{mark}")
+        else:
             print(f"{mid:18} {m['path']:24} {m['description']}{mark}")
-        print(f"{len(MUTANTS)} mutants")
+    print(f"{len(chosen)} mutants")
+
+
+def mutated(text, m):
+    """text with m's fault in it: its line replaced, or its original's one occurrence."""
+    if "line" in m:
+        lines = text.splitlines(keepends=True)
+        lines[m["line"] - 1] = m["replacement"]
+        return "".join(lines)
+    return text.replace(m["original"], m["replacement"], 1)
+
+
+def run_mutant(m, build_dir, log, timeout):
+    path = ROOT / m["path"]
+    original = path.read_bytes()  # bytes: line ends stay as they are
+    try:
+        path.write_bytes(mutated(original.decode(), m).encode())
+        if build(build_dir, log, 1800, suites_of(m)) != 0:
+            return "not compiling"
+        outcome = run_suites(build_dir, log, timeout, suites_of(m))
+        return "killed" if outcome == "timeout" else outcome
+    finally:
+        path.write_bytes(original)
+
+
+def main():
+    args = parse_args()
+    chosen = generated_mutants(args) if args.changed else table_mutants(args)
+    if chosen is None:
+        return 2
+    if args.list:
+        print_list(chosen, bool(args.changed))
         return 0
-    chosen = [(mid, m) for mid, m in zip(ids, MUTANTS)
-              if not args.only or any(mid.startswith(p) for p in args.only)]
 
     os.nice(10)  # shared machine: builds and tests yield to others
     signal.signal(signal.SIGTERM, interrupt)
-    paths = sorted({m["path"] for m in MUTANTS})
+    paths = sorted({m["path"] for _, m in chosen})
+    if not paths:
+        print("no mutants", file=sys.stderr)
+        return 2
     if subprocess.run(["git", "diff", "--quiet", "--", *paths], cwd=ROOT).returncode != 0:
-        print("the plug-in's sources have uncommitted changes; refusing to mutate them",
+        print("the sources to mutate have uncommitted changes; refusing to mutate them",
               file=sys.stderr)
         return 2
     build_dir = (ROOT / args.build_dir).resolve()
@@ -801,8 +881,9 @@ def main():
     logs.mkdir(exist_ok=True)
 
     with open(logs / "baseline.log", "w") as log:
-        cli = any(is_cli(m) for _, m in chosen)
-        if build(build_dir, log, 1800, cli) != 0 or run_suites(build_dir, log, 600, cli) != "survived":
+        suites = sorted({s for _, m in chosen for s in suites_of(m)})
+        if build(build_dir, log, 1800, suites) != 0 or \
+                run_suites(build_dir, log, 600, suites) != "survived":
             print(f"the unmutated code does not build or pass: see {logs / 'baseline.log'}",
                   file=sys.stderr)
             return 2
@@ -810,21 +891,9 @@ def main():
     results = []
     try:
         for mid, m in chosen:
-            path = ROOT / m["path"]
-            original = path.read_bytes()  # bytes: line ends stay as they are
             started = time.monotonic()
-            with open(logs / f"{mid}.log", "w") as log:
-                try:
-                    path.write_bytes(original.replace(m["original"].encode(),
-                                                      m["replacement"].encode(), 1))
-                    code = build(build_dir, log, 1800, is_cli(m))
-                    if code != 0:
-                        outcome = "not compiling"
-                    else:
-                        outcome = run_suites(build_dir, log, args.timeout, is_cli(m))
-                        outcome = "killed" if outcome == "timeout" else outcome
-                finally:
-                    path.write_bytes(original)
+            with open(logs / f"{mid.replace('/', '_')}.log", "w") as log:
+                outcome = run_mutant(m, build_dir, log, args.timeout)
             results.append((mid, m, outcome))
             mark = " (equivalent)" if m["equivalent"] and outcome == "survived" else ""
             print(f"{mid:18} {outcome:14} {time.monotonic() - started:6.1f}s  "
@@ -834,7 +903,7 @@ def main():
     finally:
         clean = subprocess.run(["git", "diff", "--quiet", "--", *paths], cwd=ROOT).returncode == 0
         if not clean:
-            print("WARNING: git diff shows changes in the plug-in's sources", file=sys.stderr)
+            print("WARNING: git diff shows changes in the mutated sources", file=sys.stderr)
 
     summarize(results, logs)
     return 0 if clean else 1
@@ -863,8 +932,14 @@ def summarize(results, logs):
     if counted:
         print(f"score            {100.0 * len(killed) / len(counted):.1f} % of the "
               f"{len(counted)} compiled, non-equivalent mutants killed")
+    for folder in sorted({line_mutants.top_folder(m) for _, m, _ in counted}):
+        mine = [r for r in counted if line_mutants.top_folder(r[1]) == folder]
+        dead = sum(1 for r in mine if r[2] == "killed")
+        print(f"  {folder + '/':12} {100.0 * dead / len(mine):5.1f} %  ({dead} of {len(mine)})")
     for mid, m, _ in survived:
-        print(f"  survived: {mid} {m['path']}: {m['description']}")
+        shown = f"{m['original'].strip()} -> {m['replacement'].strip() or '(dropped)'}" \
+            if "line" in m else m["description"]
+        print(f"  survived: {mid} {m['path']}: {shown}")
     for mid, m, _ in wrongly_equivalent:
         print(f"  killed though marked equivalent: {mid} {m['path']}: {m['description']}")
 

@@ -147,7 +147,8 @@ bool startChild(const ConvertOptions &options, const std::string &output, size_t
 // The child's outcome once its standard error has closed: true when it
 // converted its file; says so when a signal stopped it, and removes the
 // temporary files of output that a signal it could not catch left.
-bool reapChild(const Child &child, const std::string &input, const std::string &output) {
+bool reapChild(const Child &child, const std::string &input, const std::string &output,
+               ImageFormat format) {
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0) {
     if (errno != EINTR) {
@@ -158,7 +159,7 @@ bool reapChild(const Child &child, const std::string &input, const std::string &
   }
   trackChild(child.pid, false);
   if (WIFSIGNALED(status)) {
-    for (const NamedOutput &file : convertOutputs(output)) {
+    for (const NamedOutput &file : convertOutputs(output, format)) {
       removeTemporariesOf(file.path);
     }
     reportFailure(input + ": the conversion was stopped by signal " +
@@ -168,41 +169,13 @@ bool reapChild(const Child &child, const std::string &input, const std::string &
   return WIFEXITED(status) && WEXITSTATUS(status) == kExitOk;
 }
 
-// The first output of any job that is one of the inputs (by name, through a
-// link, or as the same file), in words; empty when none is.
-std::string overwrittenInput(const std::vector<std::string> &inputs,
-                             const std::vector<std::string> &images) {
-  std::map<std::pair<dev_t, ino_t>, size_t> byFile;
-  std::map<std::string, size_t> byPath;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    const FileIdentity input = identityOf(inputs[i]);
-    if (input.exists) {
-      byFile.emplace(std::pair(input.device, input.inode), i);
-    }
-    byPath.emplace(input.path, i);
-  }
-  for (size_t job = 0; job < images.size(); ++job) {
-    for (const NamedOutput &output : convertOutputs(images[job])) {
-      const FileIdentity identity = identityOf(output.path);
-      const auto file = byFile.find(std::pair(identity.device, identity.inode));
-      const auto path = byPath.find(identity.path);
-      const size_t hit = identity.exists ? (file != byFile.end() ? file->second : inputs.size())
-                                         : (path != byPath.end() ? path->second : inputs.size());
-      if (hit < inputs.size()) {
-        return output.path + ": " + output.what + " of " + inputs[job] +
-               " would overwrite the input " + inputs[hit];
-      }
-    }
-  }
-  return {};
-}
-
 // The batch's image format: --format's, else GeoTIFF for --type int16 and
 // PNG otherwise. kExitOk, or the usage failure's code once it is reported.
 int batchFormat(const ConvertOptions &options, ImageFormat *format) {
   *format = options.int16 ? ImageFormat::Tiff : ImageFormat::Png;
   if (!options.format.empty() && !imageFormatNamed(options.format, format)) {
-    return usageFailure("convert", "--format must be png, pgm or tif, not " + options.format);
+    return usageFailure("convert",
+                        "--format must be " + formatNamesText() + ", not " + options.format);
   }
   if (const std::string problem = formatProblem(options, *format); !problem.empty()) {
     return usageFailure("convert", problem);
@@ -215,8 +188,9 @@ int batchFormat(const ConvertOptions &options, ImageFormat *format) {
 // refused before anything is written. Fills outputs with each input's image
 // and makes the output folder; kExitOk, or the failure's code once it is
 // reported.
-int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs) {
-  ImageFormat format = ImageFormat::Png;
+int planOutputs(const ConvertOptions &options, ImageFormat *chosen,
+                std::vector<std::string> *outputs) {
+  ImageFormat &format = *chosen;
   if (const int code = batchFormat(options, &format); code != kExitOk) {
     return code;
   }
@@ -236,12 +210,13 @@ int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs
     }
   }
   for (const std::string &image : *outputs) {
-    if (const std::string problem = unwritableOutput(image); !problem.empty()) {
+    if (const std::string problem = unwritableOutput(image, format); !problem.empty()) {
       reportFailure(problem);
       return kExitFailure;
     }
   }
-  if (const std::string clash = overwrittenInput(options.inputs, *outputs); !clash.empty()) {
+  if (const std::string clash = overwriteProblem(options.inputs, *outputs, format, true);
+      !clash.empty()) {
     return usageFailure("convert", clash);
   }
   std::error_code ec;
@@ -259,6 +234,7 @@ int planOutputs(const ConvertOptions &options, std::vector<std::string> *outputs
 struct BatchRun {
   const ConvertOptions *options = nullptr;
   const std::vector<std::string> *outputs = nullptr; // each input's image
+  ImageFormat format = ImageFormat::Png;             // the outputs'
   ProgressLine *line = nullptr;
   size_t jobs = 1; // conversions at a time
   std::vector<Child> running;
@@ -307,7 +283,7 @@ void readChild(BatchRun *run, size_t i) {
   }
   relayLines(&child, input, run->line, true);
   close(child.err);
-  if (reapChild(child, input, (*run->outputs)[child.file])) {
+  if (reapChild(child, input, (*run->outputs)[child.file], run->format)) {
     ++run->converted;
   } else {
     ++run->failed;
@@ -333,7 +309,8 @@ bool serviceChildren(BatchRun *run) {
     reportFailure(std::string("cannot wait for the conversions: ") + std::strerror(errno));
     for (const Child &child : run->running) {
       close(child.err); // a child still writing gets SIGPIPE and removes its files
-      (void)reapChild(child, run->options->inputs[child.file], (*run->outputs)[child.file]);
+      (void)reapChild(child, run->options->inputs[child.file], (*run->outputs)[child.file],
+                      run->format);
     }
     return false;
   }
@@ -349,7 +326,8 @@ bool serviceChildren(BatchRun *run) {
 
 int runBatch(const ConvertOptions &options) {
   std::vector<std::string> outputs;
-  if (const int code = planOutputs(options, &outputs); code != kExitOk) {
+  ImageFormat format = ImageFormat::Png;
+  if (const int code = planOutputs(options, &format, &outputs); code != kExitOk) {
     return code;
   }
   const size_t total = options.inputs.size();
@@ -360,7 +338,7 @@ int runBatch(const ConvertOptions &options) {
     (void)std::signal(signal, stopChildrenAndDie);
   }
   ProgressLine line(progressShowFor(options.quiet, options.progress));
-  BatchRun run{&options, &outputs, &line, jobs, {}, 0, 0, 0};
+  BatchRun run{&options, &outputs, format, &line, jobs, {}, 0, 0, 0};
   line.update(0);
   while (run.next < total || !run.running.empty()) {
     startConversions(&run);

@@ -26,6 +26,7 @@ struct ConvertOptions {
   bool hostGeoref = false; // the control points' reading instead of the samples' places
   bool int16 = false;      // the elevations as 16-bit samples instead of the host's grey image
   bool hostFrame = false;  // int16: the plug-in's image's frame, not every sample's
+  unsigned choices = 0;    // the ConvertChoice bits of --type, --georef and --frame, when given
 };
 
 // Why --type int16 with another format than GeoTIFF is refused.

@@ -20,24 +20,10 @@ double importShare(ImageFormat format) {
     return 0.3;
   case ImageFormat::Tiff:
     return 0.1;
+  case ImageFormat::Ded:
+    break;
   }
   return 0.5;
-}
-
-// A command line whose outputs would overwrite the input or one another,
-// by name or through a link, in words; empty when all are distinct.
-std::string collision(const std::string &input, const std::string &output) {
-  std::vector<NamedOutput> files = convertOutputs(output);
-  files.insert(files.begin(), {input, "the input"});
-  for (size_t i = 0; i < files.size(); ++i) {
-    for (size_t j = i + 1; j < files.size(); ++j) {
-      if (sameFile(files[i].path, files[j].path)) {
-        return files[j].path + ": " + files[j].what + " would overwrite " + files[i].what + " " +
-               files[i].path;
-      }
-    }
-  }
-  return {};
 }
 
 } // namespace
@@ -64,15 +50,16 @@ StepResult planConversion(const ConvertOptions &options, ImageFormat *format) {
   const std::string &output = options.output;
   if (!options.format.empty() ? !imageFormatNamed(options.format, format)
                               : !imageFormatFor(output, format)) {
-    return StepFailure{output + ": the output must end in " + kImageExtensions, kExitUsage};
+    return StepFailure{output + ": the output must end in " + outputExtensionsText(), kExitUsage};
   }
   if (std::string problem = formatProblem(options, *format); !problem.empty()) {
     return StepFailure{std::move(problem), kExitUsage};
   }
-  if (std::string problem = unwritableOutput(output); !problem.empty()) {
+  if (std::string problem = unwritableOutput(output, *format); !problem.empty()) {
     return StepFailure{std::move(problem)};
   }
-  if (std::string clash = collision(options.input, output); !clash.empty()) {
+  if (std::string clash = overwriteProblem({options.input}, {output}, *format, false);
+      !clash.empty()) {
     return StepFailure{std::move(clash), kExitUsage};
   }
   return std::nullopt;

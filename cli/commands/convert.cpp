@@ -31,13 +31,13 @@ int finishRun(ConvertRun *run, const Georeference &geo) {
 } // namespace
 
 int runConvert(const ConvertOptions &options) {
-  if (dedOutputChosen(options)) {
-    return runConvertToDed(options);
-  }
   ImageFormat format = ImageFormat::Png;
   if (const StepResult planned = planConversion(options, &format)) {
     return planned->code == kExitUsage ? usageFailure("convert", planned->message)
                                        : (reportFailure(planned->message), planned->code);
+  }
+  if (format == ImageFormat::Ded) {
+    return runConvertToDed(options);
   }
   ConvertRun run(options, format);
   InputSnapshot snapshot(options.input);
@@ -47,10 +47,14 @@ int runConvert(const ConvertOptions &options) {
       [&] { return startRun(&run); },
       [&] { return takeSnapshot(&run, &snapshot); },
       [&] {
-        return options.int16 ? makeInt16Raster(&run, snapshot, &raster)
-                             : makeGreyRaster(&run, snapshot, &raster);
+        const StepResult made = options.int16 ? makeInt16Raster(&run, snapshot, &raster)
+                                              : makeGreyRaster(&run, snapshot, &raster);
+        // The final check follows the last read of the input, whether the
+        // raster was made or not: a file changed under the run is the reason
+        // it failed, whatever the read made of it.
+        const StepResult confirmed = confirmSnapshot(run, snapshot);
+        return confirmed ? confirmed : made;
       },
-      [&] { return confirmSnapshot(run, snapshot); },
       [&] {
         run.timer.mark(options.int16 ? "read" : "get-image");
         run.progress.at(1, 0);

@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <filesystem>
 #include <string>
 
 #include "cli/commands/errors.h"
@@ -16,17 +15,6 @@ namespace {
 constexpr const char *kDedWriterModule = "libelvarin-host-gdal.so";
 
 } // namespace
-
-bool dedOutputChosen(const ConvertOptions &options) {
-  if (!options.format.empty()) {
-    return options.format == "ded";
-  }
-  std::string extension = std::filesystem::path(options.output).extension().string();
-  for (char &ch : extension) {
-    ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-  }
-  return extension == ".ded";
-}
 
 int runConvertToDed(const ConvertOptions &options) {
   const std::string path = besideExecutable(kDedWriterModule);

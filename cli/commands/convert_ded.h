@@ -6,10 +6,6 @@
 
 namespace elvhost {
 
-// Whether convert writes a DED file: --format ded, or no --format and an
-// output ending in .ded (any case).
-bool dedOutputChosen(const ConvertOptions &options);
-
 // Writes options.input as the DED file options.output, all or nothing, and
 // returns the exit code. In a build without GDAL it says so and fails.
 int runConvertToDed(const ConvertOptions &options);

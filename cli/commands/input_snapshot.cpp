@@ -17,16 +17,20 @@ StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot) {
   if (std::string empty = emptyImageFailure(input, facts, session); !empty.empty()) {
     return StepFailure{std::move(empty)};
   }
-  if (const std::string why = oneFileProblem(snapshot->pin, facts, session); !why.empty()) {
+  // Whether the file changed since the first look is the final check's to
+  // say; here only the plug-in's answers are held against that look. The
+  // control points tie the image's corners, which no line holds, so only
+  // values the file never gives leave them unsolved: a disagreement.
+  std::string ignored;
+  const bool solved = hostAffine(session.geo(), &snapshot->controlMap, &ignored);
+  if (const std::string why =
+          pluginDisagreement(facts, session, solved ? &snapshot->controlMap : nullptr);
+      !why.empty()) {
     return StepFailure{changedFailure(input, why)};
   }
   const TextureView &texture = session.texture();
   if (!texture.width || !texture.height || *texture.width <= 0 || *texture.height <= 0) {
     return StepFailure{input + ": the plug-in reported no usable image size"};
-  }
-  std::string error;
-  if (!hostAffine(session.geo(), &snapshot->controlMap, &error)) {
-    return StepFailure{input + ": " + error};
   }
   run->timer.mark("describe");
   return std::nullopt;

@@ -7,57 +7,89 @@
 
 namespace elvhost {
 
-const char *const kImageExtensions = ".png, .pgm, .tif or .tiff";
+namespace {
 
-bool imageFormatFor(const std::string &path, ImageFormat *format) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char &ch : extension) {
+constexpr unsigned kImageChoices = kChoiceType | kChoiceGeoref | kChoiceAsHost;
+
+// DED files are written from any raster GDAL reads, each sample at its own
+// place: none of the choices about the host's picture applies to them.
+constexpr OutputFormatRow kOutputFormats[] = {
+    {ImageFormat::Png, "png", "PNG", {".png", nullptr}, true, kImageChoices},
+    {ImageFormat::Pgm, "pgm", "PGM", {".pgm", nullptr}, true, kImageChoices},
+    {ImageFormat::Tiff, "tif", "TIFF", {".tif", ".tiff"}, true, kImageChoices | kChoiceFrame},
+    {ImageFormat::Ded, "ded", "DED", {".ded", nullptr}, false, 0U},
+};
+
+std::string lowerCase(std::string text) {
+  for (char &ch : text) {
     ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
   }
-  if (extension == ".png") {
-    *format = ImageFormat::Png;
-  } else if (extension == ".pgm") {
-    *format = ImageFormat::Pgm;
-  } else if (extension == ".tif" || extension == ".tiff") {
-    *format = ImageFormat::Tiff;
-  } else {
-    return false;
-  }
-  return true;
+  return text;
 }
 
-bool imageFormatNamed(const std::string &name, ImageFormat *format) {
-  for (const ImageFormat candidate : {ImageFormat::Png, ImageFormat::Pgm, ImageFormat::Tiff}) {
-    if (name == imageFormatExtension(candidate)) {
-      *format = candidate;
-      return true;
+} // namespace
+
+const OutputFormatRow &outputFormat(ImageFormat format) {
+  for (const OutputFormatRow &row : kOutputFormats) {
+    if (row.format == format) {
+      return row;
+    }
+  }
+  return kOutputFormats[0]; // every enumerator has its row
+}
+
+// "a, b or c".
+static std::string listed(const std::vector<std::string> &words) {
+  std::string text;
+  for (size_t i = 0; i < words.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  }
+  return text;
+}
+
+std::string outputExtensionsText() {
+  std::vector<std::string> all;
+  for (const OutputFormatRow &row : kOutputFormats) {
+    for (const char *extension : row.extensions) {
+      if (extension != nullptr) {
+        all.emplace_back(extension);
+      }
+    }
+  }
+  return listed(all);
+}
+
+std::string formatNamesText() { return listed(outputFormatNames()); }
+
+std::vector<std::string> outputFormatNames() {
+  std::vector<std::string> names;
+  for (const OutputFormatRow &row : kOutputFormats) {
+    names.emplace_back(row.name);
+  }
+  return names;
+}
+
+bool imageFormatFor(const std::string &path, ImageFormat *format) {
+  const std::string extension = lowerCase(std::filesystem::path(path).extension().string());
+  for (const OutputFormatRow &row : kOutputFormats) {
+    for (const char *candidate : row.extensions) {
+      if (candidate != nullptr && extension == candidate) {
+        *format = row.format;
+        return true;
+      }
     }
   }
   return false;
 }
 
-const char *imageFormatExtension(ImageFormat format) {
-  switch (format) {
-  case ImageFormat::Png:
-    return "png";
-  case ImageFormat::Pgm:
-    return "pgm";
-  case ImageFormat::Tiff:
-    return "tif";
+bool imageFormatNamed(const std::string &name, ImageFormat *format) {
+  for (const OutputFormatRow &row : kOutputFormats) {
+    if (name == row.name) {
+      *format = row.format;
+      return true;
+    }
   }
-  return "img";
-}
-
-const char *imageFormatName(ImageFormat format) {
-  switch (format) {
-  case ImageFormat::Png:
-    return "PNG";
-  case ImageFormat::Pgm:
-    return "PGM";
-  case ImageFormat::Tiff:
-    return "TIFF";
-  }
-  return "image";
+  return false;
 }
 
 bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, bool northUp,
@@ -69,6 +101,8 @@ bool writeImage(std::FILE *stream, ImageFormat format, const GreyImage &image, b
     return writePgm(stream, image, northUp, error, progress);
   case ImageFormat::Tiff:
     return writeGeoTiff(stream, image, northUp, geo, error, progress);
+  case ImageFormat::Ded:
+    break; // written by the DED writer, from GDAL's reading of the input
   }
   *error = "unknown image format";
   return false;

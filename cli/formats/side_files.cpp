@@ -32,7 +32,10 @@ std::string worldFilePath(const std::string &imagePath) {
   return std::filesystem::path(imagePath).replace_extension(png ? ".pgw" : ".wld").string();
 }
 
-std::vector<NamedOutput> convertOutputs(const std::string &imagePath) {
+std::vector<NamedOutput> convertOutputs(const std::string &imagePath, ImageFormat format) {
+  if (!outputFormat(format).sideFiles) {
+    return {{imagePath, "the output"}};
+  }
   return {{imagePath, "the image"},
           {worldFilePath(imagePath), "the world file"},
           {prjPath(imagePath), "the .prj file"},

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/formats/image_output.h"
 #include "cli/geo/georeference.h"
 
 namespace elvhost {
@@ -24,9 +25,9 @@ struct NamedOutput {
   const char *what;
 };
 
-// The files convert writes for the image imagePath: the image, its world
-// file, .prj and .aux.xml.
-std::vector<NamedOutput> convertOutputs(const std::string &imagePath);
+// The files convert writes for the output imagePath in format: the image,
+// its world file, .prj and .aux.xml; a DED file alone.
+std::vector<NamedOutput> convertOutputs(const std::string &imagePath, ImageFormat format);
 
 // Six lines, each number as the shortest decimal that reads back exactly.
 std::string worldFileText(const WorldFile &world);

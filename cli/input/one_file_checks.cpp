@@ -36,7 +36,8 @@ bool sameAffine(const Affine &p, const Affine &q) {
 
 } // namespace
 
-std::string pluginDisagreement(const FileFacts &facts, const HostSession &session) {
+std::string pluginDisagreement(const FileFacts &facts, const HostSession &session,
+                               const Affine *controlMap) {
   if (!facts.described) {
     return "the plug-in described it, the host's reading found: " + facts.problem;
   }
@@ -55,12 +56,12 @@ std::string pluginDisagreement(const FileFacts &facts, const HostSession &sessio
   // area it shows; the maps through both must be one.
   const DedArea area = dedImageArea(image);
   const double w = image.width, h = image.height;
-  Affine told, expected;
+  Affine expected;
   std::string ignored;
-  if (!hostAffine(g, &told, &ignored) ||
+  if (controlMap == nullptr ||
       !affineFromControlPoints({0, 0, area.xMin, area.yMin}, {0, h, area.xMin, area.yMax},
                                {w, 0, area.xMax, area.yMin}, &expected, &ignored) ||
-      !sameAffine(told, expected)) {
+      !sameAffine(*controlMap, expected)) {
     return "the plug-in's control points are not the file's";
   }
   return {};
@@ -81,7 +82,11 @@ std::string changedSince(const PinnedFile &pin, const FileFacts &first) {
 
 std::string oneFileProblem(const PinnedFile &pin, const FileFacts &first,
                            const HostSession &session) {
-  const std::string disagreement = pluginDisagreement(first, session);
+  Affine controlMap;
+  std::string ignored;
+  const bool solved = hostAffine(session.geo(), &controlMap, &ignored);
+  const std::string disagreement =
+      pluginDisagreement(first, session, solved ? &controlMap : nullptr);
   return disagreement.empty() ? changedSince(pin, first) : disagreement;
 }
 

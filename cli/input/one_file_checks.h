@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "cli/geo/georef.h"
 #include "cli/host/host_session.h"
 #include "cli/input/file_facts.h"
 #include "cli/input/pinned_file.h"
@@ -15,7 +16,10 @@ namespace elvhost {
 // Empty when what the plug-in told the host (size, projection, UTM zone and
 // hemisphere, the corners its control points tie) is what the host's own
 // reading of the file gives; otherwise the first difference, in words.
-std::string pluginDisagreement(const FileFacts &facts, const HostSession &session);
+// controlMap is the host's reading of the control points, null when they
+// give none.
+std::string pluginDisagreement(const FileFacts &facts, const HostSession &session,
+                               const Affine *controlMap);
 
 // Empty when the pinned file is still the one first read into `first`: its
 // identity unchanged and its records, read again now, the same; otherwise

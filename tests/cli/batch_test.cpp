@@ -71,6 +71,14 @@ TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
     EXPECT_EQ(slurp(at(std::string("out/tif/") + name)), slurp(at(name))) << name;
   }
 
+  // A batch writes DED files as convert does, and refuses what they do not use.
+  r = run({"convert", at("a.ded"), at("b.ded"), "--output-dir", at("out/ded"), "--format", "ded"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(namesIn(at("out/ded")), (std::vector<std::string>{"a.ded", "b.ded"}));
+  r = run({"convert", at("a.ded"), "--output-dir", at("out/x"), "--format", "ded", "--as-host"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("--as-host does not apply to DED output"), std::string::npos) << r.err;
+
   r = run({"convert", at("a.ded"), at("b.ded"), "--output-dir", at("out/png"), "-q"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");

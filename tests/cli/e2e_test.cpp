@@ -490,6 +490,7 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
   work.write("a.pgw", ded);
   work.write("g.ded", ded);
   fs::create_symlink(at("g.ded"), at("link.png"));
+  fs::create_symlink(at("g.ded"), at("link.DED"));
   fs::create_hard_link(at("g.ded"), at("hard.prj"));
   // Outputs that are not files are never replaced by one, through links
   // neither; a name too long is said to be.
@@ -505,6 +506,8 @@ TEST_F(HostTool, OutputsThatWouldOverwriteTheInputOrEachOtherAreRefused) {
       {"a.pgw", "a.png", "a.pgw: the world file would overwrite the input"},
       {"g.ded", "link.png", "link.png: the image would overwrite the input"},
       {"g.ded", "hard.png", "hard.prj: the .prj file would overwrite the input"},
+      {"g.ded", "g.ded", "g.ded: the output would overwrite the input"},
+      {"g.ded", "link.DED", "link.DED: the output would overwrite the input"},
       {"g.ded", "fifo.png", "cannot write " + at("fifo.png") + ": it is not a regular file", 1},
       {"missing.ded", "side.png", "cannot write " + at("side.pgw") + ": it is not a regular file",
        1},
@@ -795,7 +798,7 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
       {{"paint"}, "elvarin-host: unknown command paint (see elvarin-host --help)", 2, false},
       {{"convert", "a.ded"}, "convert takes a DED file and an output image", 2, false},
       {{"convert", "a.ded", "b.jpg"},
-       "b.jpg: the output must end in .png, .pgm, .tif or .tiff",
+       "b.jpg: the output must end in .png, .pgm, .tif, .tiff or .ded",
        2,
        false},
       {{"info", "a.ded", "--colour"},
@@ -829,6 +832,22 @@ TEST_F(HostTool, CommandLineMistakesAndHelp) {
        2,
        false},
       {{"convert", "a.ded", "e.tif", "--type", "float"}, "--type must be grey or int16", 2, false},
+      {{"convert", "a.ded", "e.tif", "--frame", "data"},
+       "--frame applies only with --type int16",
+       2,
+       false},
+      {{"convert", "a.tif", "o.ded", "--type", "int16"},
+       "--type does not apply to DED output",
+       2,
+       false},
+      {{"convert", "a.tif", "o.ded", "--georef", "host"},
+       "--georef does not apply to DED output",
+       2,
+       false},
+      {{"convert", "a.tif", "o.DED", "--frame", "host"},
+       "--frame does not apply to DED output",
+       2,
+       false},
       {{"sample", "x.ded", "--size", "5", "--size", "6"}, "option --size given twice", 2, false},
       {{"sample", "x.ded", "--plugin", "p.so"},
        "unknown option --plugin (see elvarin-host sample --help)",

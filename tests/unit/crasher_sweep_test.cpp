@@ -60,8 +60,7 @@ const Crasher kCrashers[] = {
     {"grows_after_get_info", DED_OK, DED_OK, DED_OK}, // as it stands; its host rewrites it
 };
 
-const std::filesystem::path kFolder =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "crashers";
+const std::filesystem::path kFolder = ELVARIN_CRASHERS_DIR;
 
 class CrasherSweep : public dedtest::HostTest {};
 

@@ -3,6 +3,7 @@
 // placement as the grey levels.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "ded/area.h"
@@ -95,6 +96,41 @@ TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
   dedFillInt16(right, kNone);
   dedPlaceInt16(block.data(), 0, 3, placed, right);
   EXPECT_EQ(guarded, (std::vector<int16_t>{7, kNone, kNone, 30, kNone, 31, kNone}));
+}
+
+TEST(Placement, Int16TilesGiveWhatThePlainCopyGives) {
+  // Blocks of every size around the 8 x 8 tiles, clipped on each side, into
+  // windows north-up or not: each sample decoded and put at its own place.
+  std::mt19937 random(7);
+  for (int n = 0; n < 300; ++n) {
+    const int64_t columns = 1 + random() % 21;
+    const int64_t rows = 1 + random() % 21;
+    const int32_t width = 1 + static_cast<int32_t>(random() % 24);
+    const int32_t height = 1 + static_cast<int32_t>(random() % 24);
+    const DedPlacement placed = dedClipBlock(columns, rows, static_cast<int64_t>(random() % 9) - 4,
+                                             static_cast<int64_t>(random() % 9) - 4, width, height);
+    std::vector<uint16_t> block(static_cast<size_t>(columns * rows));
+    for (uint16_t &sample : block) {
+      sample = static_cast<uint16_t>(random());
+    }
+    const bool northUp = (n % 2) == 0;
+    const int32_t firstColumn = static_cast<int32_t>(random() % static_cast<uint32_t>(width));
+    const int32_t shown = width - firstColumn;
+    std::vector<int16_t> got(static_cast<size_t>((shown + 3) * height), 7);
+    std::vector<int16_t> want = got;
+    dedPlaceInt16(block.data(), 0, columns, placed,
+                  {got.data(), firstColumn, shown, height, shown + 3, northUp});
+    for (int64_t j = placed.firstColumn; placed.shown && j < placed.endColumn; ++j) {
+      const int64_t column = placed.imageColumn + j - firstColumn;
+      for (int64_t i = placed.firstRow; column >= 0 && column < shown && i < placed.endRow; ++i) {
+        const int64_t imageRow = placed.imageRow + i;
+        const int64_t row = northUp ? height - 1 - imageRow : imageRow;
+        want[static_cast<size_t>(row * (shown + 3) + column)] =
+            dedDecodeSample(block[static_cast<size_t>(j * placed.rows + i)]);
+      }
+    }
+    ASSERT_EQ(got, want) << "case " << n;
+  }
 }
 
 TEST(Area, SeveralUtmCellsShowTheFirstCellsSizeFromTheMinima) {
