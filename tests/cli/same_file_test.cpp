@@ -186,4 +186,37 @@ TEST_F(SameFile, ABatchChecksEachFile) {
       << r.err;
 }
 
+TEST_F(SameFile, ARenameRefusedAtAnyStepOfACommitKeepsTheEarlierOutputs) {
+  // Every kind of output, its earlier files in place: the n-th rename of the
+  // commit fails, for every n until the run no longer needs one more.
+  const std::vector<std::vector<std::string>> kinds = {
+      {"in.pgm"}, {"in.png", "--as-host"}, {"in.tif", "--type", "int16"}, {"copy.DED"}};
+  for (const std::vector<std::string> &kind : kinds) {
+    SCOPED_TRACE(kind[0]);
+    const fs::path folder = work.path() / ("commit-" + kind[0]);
+    fs::create_directory(folder);
+    std::vector<std::string> args{"convert", (folder / "in.ded").string(),
+                                  (folder / kind[0]).string()};
+    args.insert(args.end(), kind.begin() + 1, kind.end());
+    work.write(fs::relative(folder / "in.ded", work.path()).string(), a);
+    ASSERT_EQ(clitest::runTool(args, folder.string()).exitCode, 0);
+    const Outputs earlier = outputsIn(folder);
+    const std::vector<std::string> names = clitest::namesIn(folder);
+    work.write(fs::relative(folder / "in.ded", work.path()).string(), b);
+    int n = 1;
+    for (; n < 20; ++n) {
+      const clitest::ToolRun r = swapped(args, folder, "renamefails", n, false, &b);
+      if (r.exitCode == 0) {
+        break;
+      }
+      EXPECT_EQ(r.exitCode, 1) << n;
+      EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
+      EXPECT_EQ(outputsIn(folder), earlier) << "rename " << n;
+      EXPECT_EQ(clitest::namesIn(folder), names) << "no temporary is left";
+    }
+    EXPECT_GT(n, 1);
+    EXPECT_NE(outputsIn(folder), earlier);
+  }
+}
+
 } // namespace

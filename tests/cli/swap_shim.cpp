@@ -13,7 +13,9 @@
 //                      items), the back half of the input is overwritten in place
 //                      and its modification time put back; "mmap": the same event,
 //                      the whole input stored through a shared mapping, the time put
-//                      back; "kill": the event is an open, and the process is killed
+//                      back; "kill": the event is an open, and the process is killed;
+//                      "renamefails": the event is a rename, which fails with EIO
+//                      and renames nothing, as a disk's error would have it
 // ELVARIN_SWAP_NO_INOTIFY  set: inotify cannot be had, as when its limits are reached
 // ELVARIN_SWAP_AT      n: only the n-th event (from 1); 0: every event, alternating
 //                      between WITH and BACK
@@ -173,6 +175,16 @@ size_t fread(void *dest, size_t size, size_t count, std::FILE *stream) {
     event("mmap");
   }
   return reinterpret_cast<ReadFn>(dlsym(RTLD_NEXT, "fread"))(dest, size, count, stream);
+}
+
+int rename(const char *from, const char *to) {
+  if (std::strcmp(variable("ELVARIN_SWAP_MODE"), "renamefails") == 0 &&
+      ++eventCount == std::atoi(variable("ELVARIN_SWAP_AT"))) {
+    errno = EIO;
+    return -1;
+  }
+  return reinterpret_cast<int (*)(const char *, const char *)>(dlsym(RTLD_NEXT, "rename"))(from,
+                                                                                           to);
 }
 
 int inotify_init1(int flags) {
