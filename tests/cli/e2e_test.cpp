@@ -702,6 +702,7 @@ struct SignalCase {
   const char *label;
   int signal;
   bool ignoredAtStart;
+  const char *output = "big.png";
 };
 
 void PrintTo(const SignalCase &value, std::ostream *os) { *os << value.label; }
@@ -719,7 +720,7 @@ TEST_P(Signals, CleanUpUnlessIgnoredFromTheStart) {
     (void)setrlimit(RLIMIT_CORE, &noCore);
     (void)std::freopen("/dev/null", "w", stderr);
     execl(ELVARIN_HOST_EXE, ELVARIN_HOST_EXE, "convert", at("big.ded").c_str(),
-          at("big.png").c_str(), static_cast<char *>(nullptr));
+          at(c.output).c_str(), static_cast<char *>(nullptr));
     _exit(127);
   }
   // Signal as soon as a temporary file exists, and again until it is done.
@@ -745,7 +746,8 @@ TEST_P(Signals, CleanUpUnlessIgnoredFromTheStart) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Signals,
                          ::testing::Values(SignalCase{"quit", SIGQUIT, false},
-                                           SignalCase{"ignoredInterrupt", SIGINT, true}),
+                                           SignalCase{"ignoredInterrupt", SIGINT, true},
+                                           SignalCase{"dedTerminate", SIGTERM, false, "c.ded"}),
                          [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, AMissingOutputFolderFailsBeforeReadingAnything) {
