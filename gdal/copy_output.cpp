@@ -163,11 +163,14 @@ CPLErr DedDelete(const char *filename) {
   if (VSIStatL(auxiliary.c_str(), &st) == 0) {
     (void)VSIUnlink(auxiliary.c_str());
   }
+  if (VSIStatL(filename, &st) != 0) {
+    return CE_None; // nothing to delete
+  }
   bool exists = false;
   mode_t mode = 0;
-  if (!replaceable(filename, &exists, &mode) || !exists) {
+  if (!replaceable(filename, &exists, &mode)) {
     if (VSIUnlink(filename) != 0) {
-      CPLError(CE_Failure, CPLE_FileIO, "%s: cannot delete it: %s", filename, VSIStrerror(errno));
+      CPLError(CE_Failure, CPLE_FileIO, "%s: cannot delete it", filename);
       return CE_Failure;
     }
     return CE_None;

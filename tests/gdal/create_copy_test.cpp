@@ -10,6 +10,8 @@
 #include <fstream>
 #include <ostream>
 
+#include <unistd.h>
+
 #include "tests/gdal/elevations.h"
 #include "tests/gdal/harness.h"
 
@@ -301,6 +303,47 @@ TEST_F(WriteDed, ADedFileThroughAGeoTiffWritesBackTheSameSamplesAndPlaces) {
   EXPECT_EQ(gdaltest::decodeElevations(std::vector<uint8_t>(back.begin(), back.end())).samples,
             gdaltest::decodeElevations(bytes).samples);
   EXPECT_EQ(info({at("b.ded")})["geoTransform"], info({ded})["geoTransform"]);
+}
+
+// A write that is refused or fails leaves its output as it was: an older
+// file of that name (which GDAL asks the driver to delete first), a device,
+// an archive; outputs that cannot seek (archives) get the whole file.
+TEST_F(WriteDed, OutputsAreWholeOrLeftAsTheyWere) {
+  const std::string tif = makeSource(Source{"deflate", "EPSG:4326", "Int16", 60, 50, 8, 45, 0.01,
+                                            "-co COMPRESS=DEFLATE", false, 0, 0});
+  ASSERT_EQ(run("gdal_translate", {"-q", "-of", "DED", tif, at("old.ded")}).exitCode, 0);
+  const std::string old = clitest::slurp(at("old.ded"));
+  const char *unpack = "import gzip, sys, zipfile; sys.stdout.buffer.write("
+                       "zipfile.ZipFile(sys.argv[1]).read('a.ded') if sys.argv[1].endswith('zip') "
+                       "else gzip.open(sys.argv[1]).read())";
+  for (const std::string &archive : {at("o.zip"), at("o.ded.gz")}) {
+    const std::string output =
+        archive.back() == 'p' ? "/vsizip/" + archive + "/a.ded" : "/vsigzip/" + archive;
+    const clitest::ToolRun r = run("gdal_translate", {"-q", "-of", "DED", tif, output});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(run(ELVARIN_PYTHON, {"-c", unpack, archive}).out, old) << output;
+  }
+  // Refused (another system) and failing midway (a cut DEFLATE strip).
+  const std::string mercator = at("mercator.tif");
+  ASSERT_EQ(run("gdal_translate", {"-q", "-a_srs", "EPSG:3857", tif, mercator}).exitCode, 0);
+  const std::string whole = clitest::slurp(tif);
+  const std::string cut = work.write(
+      "cut.tif",
+      std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
+  ASSERT_EQ(::symlink("/dev/full", at("full").c_str()), 0);
+  const auto before = clitest::namesIn(work.path());
+  for (const std::string &source : {mercator, cut}) {
+    SCOPED_TRACE(source);
+    for (const std::string &output : {at("old.ded"), "/vsizip/" + at("n.zip") + "/a.ded"}) {
+      EXPECT_NE(run("gdal_translate", {"-q", "-of", "DED", source, output}).exitCode, 0);
+    }
+    EXPECT_NE(run(ELVARIN_HOST_EXE, {"convert", source, at("old.ded")}).exitCode, 0);
+    EXPECT_EQ(clitest::slurp(at("old.ded")), old);
+    EXPECT_EQ(clitest::namesIn(work.path()), before) << "no archive, no temporary file";
+  }
+  const clitest::ToolRun full = run("gdal_translate", {"-q", "-of", "DED", tif, at("full")});
+  EXPECT_NE(full.err.find("cannot write the file"), std::string::npos) << full.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(at("full"))) << "a device is never removed";
 }
 
 // Random sources (ELVARIN_RANDOM_SOURCES of them, 12 unless told) through
