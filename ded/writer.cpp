@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <type_traits>
 #include <vector>
 
 #include "ded/cells.h"
@@ -13,79 +12,113 @@
 
 namespace {
 
-// Source values a window holds at most: 32 MiB of doubles.
-constexpr int64_t kWindowSamples = int64_t{1} << 22;
+// Bytes of source values a window holds at most: 4 Mi doubles, 16 Mi int16_t.
+constexpr int64_t kWindowBytes = int64_t{32} << 20;
+
+// Columns turned into the file's order at a time: their lines stay in the
+// cache while each source row is read in order.
+constexpr int64_t kTransposeColumns = 64;
 
 // Bytes copied at a time from a temporary to an output that cannot seek.
 constexpr size_t kCopyBytes = size_t{1} << 20;
 
-struct Range {
-  int16_t lowest = std::numeric_limits<int16_t>::max();
-  int16_t highest = std::numeric_limits<int16_t>::min();
-};
-
-// The output and where it stands, so that runs written one after another
-// need no seek between them.
+// The output, written at offsets.
 struct Sink {
   const DedOutput *output;
-  int64_t position;
-  bool put(int64_t offset, const void *data, size_t bytes) {
-    if (offset != position && !output->seek(output->context, offset)) {
-      return false;
-    }
-    if (!output->write(output->context, data, bytes)) {
-      return false;
-    }
-    position = offset + static_cast<int64_t>(bytes);
-    return true;
+  bool put(int64_t offset, const void *data, size_t bytes) const {
+    return output->writeAt(output->context, offset, data, bytes);
   }
 };
 
-template <size_t N> bool writeRecord(Sink *sink, int64_t offset, const uint8_t (&bytes)[N]) {
-  return sink->put(offset, bytes, N);
+template <size_t N> bool writeRecord(const Sink &sink, int64_t offset, const uint8_t (&bytes)[N]) {
+  return sink.put(offset, bytes, N);
 }
 
-bool writeStatistics(Sink *sink, int32_t cellCount, const Range &range) {
+bool writeStatistics(const Sink &sink, int32_t cellCount, int16_t lowest, int16_t highest) {
   DedStatistics statistics{};
   statistics.cellCount = cellCount;
-  statistics.minElevation = range.lowest;
-  statistics.maxElevation = range.highest;
+  statistics.minElevation = lowest;
+  statistics.maxElevation = highest;
   uint8_t bytes[DED_STATISTICS_SIZE];
   dedEncodeStatistics(statistics, bytes);
   return writeRecord(sink, DED_HEADER_SIZE, bytes);
 }
 
-bool writeRecords(Sink *sink, const DedLayout &layout) {
+bool writeRecords(const Sink &sink, const DedLayout &layout) {
   uint8_t header[DED_HEADER_SIZE];
   dedEncodeHeader(layout.header, header);
   if (!writeRecord(sink, 0, header) ||
-      !writeStatistics(sink, static_cast<int32_t>(layout.cells.size()), Range{0, 0})) {
+      !writeStatistics(sink, static_cast<int32_t>(layout.cells.size()), 0, 0)) {
     return false;
   }
+  int64_t offset = DED_FIRST_CELL_HEADER;
   for (const DedCellHeader &cell : layout.cells) {
     uint8_t bytes[DED_CELL_HEADER_SIZE];
     dedEncodeCellHeader(cell, bytes);
-    if (!writeRecord(sink, sink->position, bytes)) {
+    if (!writeRecord(sink, offset, bytes)) {
       return false;
     }
+    offset += DED_CELL_HEADER_SIZE;
   }
   return true;
 }
 
-// The columns [first, first + count) of a window of rows values a row
-// (rows north first) as samples, each column's southern sample first, one
-// column after another.
-template <typename Value>
-void southFirst(const DedValueRule &rule, const Value *values, int64_t stride, int32_t rows,
-                int64_t first, int64_t count, int16_t *samples, int64_t *clamped) {
-  for (int64_t j = 0; j < count; ++j) {
-    const Value *south = values + first + j + (rows - 1) * stride;
-    int16_t *out = samples + j * rows;
+// What the source values read so far come to.
+struct Tally {
+  int16_t lowest = std::numeric_limits<int16_t>::max();
+  int16_t highest = std::numeric_limits<int16_t>::min(); // the void: below every sample
+  int64_t voids = 0;
+  int64_t clamped = 0;
+};
+
+// count source values as the file stores their samples, in their order, and
+// tally widened by them. Locals, not the tally, in the loop: registers.
+void encodeValues(const DedValueRule &rule, const int16_t *values, size_t count, uint16_t *out,
+                  Tally *tally) {
+  const int32_t noData = dedInt16NoData(rule);
+  int16_t lowest = tally->lowest, highest = tally->highest;
+  int64_t voids = 0, clamped = 0;
+  for (size_t i = 0; i < count; ++i) { // branch-free, as dedSampleForInt16, so it vectorises
+    const int16_t v = values[i];
+    const bool isNoData = v == noData;
+    const bool isMinimum = v == DED_VOID && !isNoData;
+    clamped += isMinimum ? 1 : 0;
+    const int16_t s = isNoData ? DED_VOID : isMinimum ? int16_t{DED_VOID + 1} : v;
+    voids += isNoData ? 1 : 0;
+    lowest = std::min(lowest, isNoData ? std::numeric_limits<int16_t>::max() : s);
+    highest = std::max(highest, s);
+    out[i] = dedEncodeSample(s);
+  }
+  *tally = Tally{lowest, highest, tally->voids + voids, tally->clamped + clamped};
+}
+
+void encodeValues(const DedValueRule &rule, const double *values, size_t count, uint16_t *out,
+                  Tally *tally) {
+  int16_t lowest = tally->lowest, highest = tally->highest;
+  int64_t voids = 0, clamped = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const int16_t s = dedSampleFor(rule, values[i], &clamped);
+    const bool isVoid = s == DED_VOID;
+    voids += isVoid ? 1 : 0;
+    lowest = std::min(lowest, isVoid ? std::numeric_limits<int16_t>::max() : s);
+    highest = std::max(highest, s);
+    out[i] = dedEncodeSample(s);
+  }
+  *tally = Tally{lowest, highest, tally->voids + voids, tally->clamped + clamped};
+}
+
+// The columns [first, first + count) of a window of rows samples a row (rows
+// north first, stride apart) into out, each column's southern sample first,
+// one column after another.
+void southFirst(const uint16_t *window, int64_t stride, int32_t rows, int64_t first, int64_t count,
+                uint16_t *out) {
+  for (int64_t left = 0; left < count; left += kTransposeColumns) {
+    const int64_t width = std::min(kTransposeColumns, count - left);
     for (int32_t i = 0; i < rows; ++i) {
-      if constexpr (std::is_same_v<Value, int16_t>) {
-        out[i] = dedSampleForInt16(rule, *(south - i * stride), clamped);
-      } else {
-        out[i] = dedSampleFor(rule, *(south - i * stride), clamped);
+      const uint16_t *row = window + (rows - 1 - i) * stride + first + left;
+      uint16_t *column = out + left * rows + i;
+      for (int64_t j = 0; j < width; ++j) {
+        column[j * rows] = row[j];
       }
     }
   }
@@ -105,7 +138,7 @@ class Writer {
 public:
   Writer(const DedOutput &output, const DedLayout &layout, const DedValueRule &rule,
          const DedWindowSource &source, const DedWriteProgress &progress, DedWriteReport *report)
-      : sink_{&output, 0}, layout_(layout), rule_(rule), source_(source), progress_(progress),
+      : sink_{&output}, layout_(layout), rule_(rule), source_(source), progress_(progress),
         report_(report) {}
 
   // Writes the whole file; false with the reason in error (empty when the
@@ -116,7 +149,6 @@ private:
   bool writeBand(size_t first, size_t end, std::string *error);
   bool writeWindow(size_t first, size_t end, const Window &window, std::string *error);
   bool putCell(size_t cell, const Window &window);
-  void fold(const int16_t *samples, size_t count);
 
   Sink sink_;
   const DedLayout &layout_;
@@ -126,25 +158,13 @@ private:
   DedWriteReport *report_;
   std::vector<int64_t> offsets_; // each cell's block, bytes from the file's start
   std::vector<double> values_;
-  std::vector<int16_t> whole_; // the values of an int16 source
-  std::vector<int16_t> samples_;
-  std::vector<uint8_t> bytes_;
-  Range range_;
+  std::vector<int16_t> whole_;   // the values of an int16 source
+  std::vector<uint16_t> stored_; // the window's samples as the file stores them
+  std::vector<uint16_t> block_;  // a cell's part of the window, in the file's order
+  Tally tally_;
   int64_t done_ = 0;
   int64_t total_ = 0;
 };
-
-void Writer::fold(const int16_t *samples, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const int16_t s = samples[i];
-    if (s == DED_VOID) {
-      ++report_->voids;
-    } else {
-      range_.lowest = std::min(range_.lowest, s);
-      range_.highest = std::max(range_.highest, s);
-    }
-  }
-}
 
 // Puts the part of the window that falls in cell at its places in the
 // cell's block: one run when the window holds the cell's whole columns,
@@ -157,31 +177,21 @@ bool Writer::putCell(size_t cell, const Window &window) {
     return true;
   }
   const auto rows = static_cast<size_t>(window.rows);
-  const size_t count = static_cast<size_t>(to - from) * rows;
-  samples_.resize(count);
-  bytes_.resize(count * DED_SAMPLE_SIZE);
-  if (rule_.int16Values) {
-    southFirst(rule_, whole_.data(), window.columns, window.rows, from - window.column, to - from,
-               samples_.data(), &report_->clamped);
-  } else {
-    southFirst(rule_, values_.data(), window.columns, window.rows, from - window.column, to - from,
-               samples_.data(), &report_->clamped);
-  }
-  fold(samples_.data(), count);
-  dedEncodeSamples(samples_.data(), count, bytes_.data());
-  done_ += static_cast<int64_t>(count);
+  block_.resize(static_cast<size_t>(to - from) * rows);
+  southFirst(stored_.data(), window.columns, window.rows, from - window.column, to - from,
+             block_.data());
+  done_ += static_cast<int64_t>(block_.size());
   // Sample (column c, row r from the north) of the cell lies at index
   // c x s.rows + (s.rows - 1 - r) of its block.
   const int64_t southern = s.rows - window.fromRow - window.rows;
   const int64_t at =
       offsets_[cell] + ((from - s.column) * s.rows + southern) * int64_t{DED_SAMPLE_SIZE};
   if (window.rows == s.rows) {
-    return sink_.put(at, bytes_.data(), bytes_.size());
+    return sink_.put(at, block_.data(), block_.size() * DED_SAMPLE_SIZE);
   }
-  const size_t run = rows * DED_SAMPLE_SIZE;
   for (int64_t c = 0; c < to - from; ++c) {
     if (!sink_.put(at + c * s.rows * int64_t{DED_SAMPLE_SIZE},
-                   bytes_.data() + static_cast<size_t>(c) * run, run)) {
+                   block_.data() + static_cast<size_t>(c) * rows, rows * DED_SAMPLE_SIZE)) {
       return false;
     }
   }
@@ -191,16 +201,20 @@ bool Writer::putCell(size_t cell, const Window &window) {
 bool Writer::writeWindow(size_t first, size_t end, const Window &window, std::string *error) {
   const DedCellSource &band = layout_.sources[first];
   const size_t count = static_cast<size_t>(window.columns) * static_cast<size_t>(window.rows);
-  void *dest = nullptr;
+  stored_.resize(count);
+  const int64_t row = band.row + window.fromRow;
   if (rule_.int16Values) {
     whole_.resize(count);
-    dest = whole_.data();
+    if (!source_(window.column, row, window.columns, window.rows, whole_.data())) {
+      return false;
+    }
+    encodeValues(rule_, whole_.data(), count, stored_.data(), &tally_);
   } else {
     values_.resize(count);
-    dest = values_.data();
-  }
-  if (!source_(window.column, band.row + window.fromRow, window.columns, window.rows, dest)) {
-    return false;
+    if (!source_(window.column, row, window.columns, window.rows, values_.data())) {
+      return false;
+    }
+    encodeValues(rule_, values_.data(), count, stored_.data(), &tally_);
   }
   for (size_t cell = first; cell < end; ++cell) {
     if (!putCell(cell, window)) {
@@ -217,8 +231,10 @@ bool Writer::writeBand(size_t first, size_t end, std::string *error) {
   const DedCellSource &west = layout_.sources[first];
   const DedCellSource &east = layout_.sources[end - 1];
   const int64_t width = east.column + east.columns - west.column;
-  const auto rows = static_cast<int32_t>(std::clamp<int64_t>(kWindowSamples / width, 1, west.rows));
-  const int64_t columns = std::clamp<int64_t>(kWindowSamples / rows, 1, width);
+  const int64_t budget =
+      kWindowBytes / static_cast<int64_t>(rule_.int16Values ? sizeof(int16_t) : sizeof(double));
+  const auto rows = static_cast<int32_t>(std::clamp<int64_t>(budget / width, 1, west.rows));
+  const int64_t columns = std::clamp<int64_t>(budget / rows, 1, width);
   for (int32_t fromRow = 0; fromRow < west.rows; fromRow += rows) {
     for (int64_t column = west.column; column < west.column + width; column += columns) {
       const Window window{column,
@@ -234,7 +250,7 @@ bool Writer::writeBand(size_t first, size_t end, std::string *error) {
 
 bool Writer::write(std::string *error) {
   *report_ = DedWriteReport{};
-  if (!writeRecords(&sink_, layout_)) {
+  if (!writeRecords(sink_, layout_)) {
     *error = "cannot write the file's headers";
     return false;
   }
@@ -254,13 +270,16 @@ bool Writer::write(std::string *error) {
     }
     first = end;
   }
-  if (range_.lowest > range_.highest) {
+  report_->clamped = tally_.clamped;
+  report_->voids = tally_.voids;
+  if (tally_.lowest > tally_.highest) {
     *error = "every sample is NoData or NaN: there are no elevations to write";
     return false;
   }
-  report_->minElevation = range_.lowest;
-  report_->maxElevation = range_.highest;
-  if (!writeStatistics(&sink_, static_cast<int32_t>(layout_.cells.size()), range_)) {
+  report_->minElevation = tally_.lowest;
+  report_->maxElevation = tally_.highest;
+  if (!writeStatistics(sink_, static_cast<int32_t>(layout_.cells.size()), tally_.lowest,
+                       tally_.highest)) {
     *error = "cannot write the elevation range";
     return false;
   }
@@ -301,11 +320,12 @@ bool dedWriteFile(const DedOutput &output, const DedLayout &layout, const DedVal
                   const DedWindowSource &source, const DedWriteProgress &progress,
                   DedWriteReport *report, std::string *error) {
   error->clear();
-  if (output.seek != nullptr) {
+  if (output.writeAt != nullptr) {
     return Writer(output, layout, rule, source, progress, report).write(error);
   }
-  // The elevation range is known only at the end: made where it can be
-  // patched, then copied.
+  // The elevation range and the samples' places are settled only as the
+  // source is read: the file is made where they can be written at their
+  // offsets, then copied.
   const std::unique_ptr<std::FILE, CloseFile> spill(std::tmpfile());
   if (!spill) {
     *error = std::string("cannot make a temporary file: ") + std::strerror(errno);

@@ -45,11 +45,17 @@ inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *cla
   return static_cast<int16_t>(whole);
 }
 
+// The no-data value of an int16_t source as dedSampleForInt16 takes it: one
+// no int16_t equals when the rule has none.
+inline int32_t dedInt16NoData(const DedValueRule &rule) {
+  return rule.hasNoData ? static_cast<int32_t>(rule.noData) : INT32_MIN;
+}
+
 // The file's sample for an int16_t source value: itself, but the no-data
-// value becomes the void and a -32768 that is not the no-data value is
-// clamped to -32767 (counted in *clamped).
-inline int16_t dedSampleForInt16(const DedValueRule &rule, int16_t value, int64_t *clamped) {
-  if (rule.hasNoData && static_cast<double>(value) == rule.noData) {
+// value (dedInt16NoData) becomes the void and a -32768 that is not the
+// no-data value is clamped to -32767 (counted in *clamped).
+inline int16_t dedSampleForInt16(int32_t noData, int16_t value, int64_t *clamped) {
+  if (value == noData) {
     return DED_VOID;
   }
   if (value == DED_VOID) {
