@@ -71,25 +71,40 @@ struct Tally {
   int64_t clamped = 0;
 };
 
+// Values encoded at a time with 16-bit counts, so the loop runs in 16-bit
+// lanes.
+constexpr size_t kEncodeRun = 32767;
+
 // count source values as the file stores their samples, in their order, and
 // tally widened by them. Locals, not the tally, in the loop: registers.
 void encodeValues(const DedValueRule &rule, const int16_t *values, size_t count, uint16_t *out,
                   Tally *tally) {
-  const int32_t noData = dedInt16NoData(rule);
+  // dedSampleForInt16 in masks of all ones or none, free of branches, so the
+  // compiler runs it in vector lanes.
+  const auto noData = static_cast<int16_t>(rule.hasNoData ? rule.noData : 0);
+  const int16_t noDataMask = rule.hasNoData ? -1 : 0;
   int16_t lowest = tally->lowest, highest = tally->highest;
-  int64_t voids = 0, clamped = 0;
-  for (size_t i = 0; i < count; ++i) { // branch-free, as dedSampleForInt16, so it vectorises
-    const int16_t v = values[i];
-    const bool isNoData = v == noData;
-    const bool isMinimum = v == DED_VOID && !isNoData;
-    clamped += isMinimum ? 1 : 0;
-    const int16_t s = isNoData ? DED_VOID : isMinimum ? int16_t{DED_VOID + 1} : v;
-    voids += isNoData ? 1 : 0;
-    lowest = std::min(lowest, isNoData ? std::numeric_limits<int16_t>::max() : s);
-    highest = std::max(highest, s);
-    out[i] = dedEncodeSample(s);
+  for (size_t start = 0; start < count; start += kEncodeRun) {
+    const size_t end = std::min(count, start + kEncodeRun);
+    uint16_t voids = 0, clamped = 0;
+    for (size_t i = start; i < end; ++i) {
+      const int16_t v = values[i];
+      const auto isNoData = static_cast<int16_t>((v == noData ? -1 : 0) & noDataMask);
+      const auto isMinimum = static_cast<int16_t>((v == DED_VOID ? -1 : 0) & ~isNoData);
+      clamped = static_cast<uint16_t>(clamped - isMinimum);
+      voids = static_cast<uint16_t>(voids - isNoData);
+      const auto kept = static_cast<int16_t>((v - isMinimum) & ~isNoData); // -32768 to -32767
+      const auto sample = static_cast<int16_t>(kept | (DED_VOID & isNoData));
+      lowest = std::min(lowest, static_cast<int16_t>(kept | (INT16_MAX & isNoData)));
+      highest = std::max(highest, sample);
+      const auto u = static_cast<uint16_t>(sample);
+      out[i] = static_cast<uint16_t>((u >> 8) | (u << 8)); // big-endian, as dedEncodeSample
+    }
+    tally->voids += voids;
+    tally->clamped += clamped;
   }
-  *tally = Tally{lowest, highest, tally->voids + voids, tally->clamped + clamped};
+  tally->lowest = lowest;
+  tally->highest = highest;
 }
 
 void encodeValues(const DedValueRule &rule, const double *values, size_t count, uint16_t *out,
