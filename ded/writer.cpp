@@ -12,12 +12,15 @@
 
 namespace {
 
-// Bytes of source values a window holds at most: 4 Mi doubles, 16 Mi int16_t.
-constexpr int64_t kWindowBytes = int64_t{32} << 20;
+// Bytes of source values a window holds at most: 8 Mi doubles, 32 Mi int16_t.
+constexpr int64_t kWindowBytes = int64_t{64} << 20;
 
 // Columns turned into the file's order at a time: their lines stay in the
 // cache while each source row is read in order.
 constexpr int64_t kTransposeColumns = 64;
+
+// Samples put in the file's order at a time: 8 MiB.
+constexpr int64_t kBlockSamples = int64_t{1} << 22;
 
 // Bytes copied at a time from a temporary to an output that cannot seek.
 constexpr size_t kCopyBytes = size_t{1} << 20;
@@ -75,12 +78,11 @@ struct Tally {
 // lanes.
 constexpr size_t kEncodeRun = 32767;
 
-// count source values as the file stores their samples, in their order, and
-// tally widened by them. Locals, not the tally, in the loop: registers.
-void encodeValues(const DedValueRule &rule, const int16_t *values, size_t count, uint16_t *out,
-                  Tally *tally) {
-  // dedSampleForInt16 in masks of all ones or none, free of branches, so the
-  // compiler runs it in vector lanes.
+// count int16_t source values as the file stores their samples, in place,
+// and tally widened by them. Locals, not the tally, in the loop: registers.
+void encodeValues(const DedValueRule &rule, int16_t *values, size_t count, Tally *tally) {
+  // DedValueRule's int16_t rule in masks of all ones or none, free of
+  // branches, so the compiler runs it in vector lanes.
   const auto noData = static_cast<int16_t>(rule.hasNoData ? rule.noData : 0);
   const int16_t noDataMask = rule.hasNoData ? -1 : 0;
   int16_t lowest = tally->lowest, highest = tally->highest;
@@ -98,7 +100,7 @@ void encodeValues(const DedValueRule &rule, const int16_t *values, size_t count,
       lowest = std::min(lowest, static_cast<int16_t>(kept | (INT16_MAX & isNoData)));
       highest = std::max(highest, sample);
       const auto u = static_cast<uint16_t>(sample);
-      out[i] = static_cast<uint16_t>((u >> 8) | (u << 8)); // big-endian, as dedEncodeSample
+      values[i] = static_cast<int16_t>((u >> 8) | (u << 8)); // big-endian, as dedEncodeSample
     }
     tally->voids += voids;
     tally->clamped += clamped;
@@ -107,6 +109,7 @@ void encodeValues(const DedValueRule &rule, const int16_t *values, size_t count,
   tally->highest = highest;
 }
 
+// count double source values as the file stores their samples, at out.
 void encodeValues(const DedValueRule &rule, const double *values, size_t count, uint16_t *out,
                   Tally *tally) {
   int16_t lowest = tally->lowest, highest = tally->highest;
@@ -163,7 +166,7 @@ public:
 private:
   bool writeBand(size_t first, size_t end, std::string *error);
   bool writeWindow(size_t first, size_t end, const Window &window, std::string *error);
-  bool putCell(size_t cell, const Window &window);
+  bool putCell(size_t cell, const Window &window, const uint16_t *stored);
 
   Sink sink_;
   const DedLayout &layout_;
@@ -174,65 +177,73 @@ private:
   std::vector<int64_t> offsets_; // each cell's block, bytes from the file's start
   std::vector<double> values_;
   std::vector<int16_t> whole_;   // the values of an int16 source
-  std::vector<uint16_t> stored_; // the window's samples as the file stores them
-  std::vector<uint16_t> block_;  // a cell's part of the window, in the file's order
+  std::vector<uint16_t> stored_; // a double window's samples as the file stores them
+  std::vector<uint16_t> block_;  // columns of a cell's part of the window, in the file's order
   Tally tally_;
   int64_t done_ = 0;
   int64_t total_ = 0;
 };
 
-// Puts the part of the window that falls in cell at its places in the
-// cell's block: one run when the window holds the cell's whole columns,
-// else a run a column.
-bool Writer::putCell(size_t cell, const Window &window) {
+// Puts the part of the window (stored, as the file stores it) that falls in
+// cell at its places in the cell's block, a group of columns at a time: one
+// run a group when the window holds the cell's whole columns, else a run a
+// column.
+bool Writer::putCell(size_t cell, const Window &window, const uint16_t *stored) {
   const DedCellSource &s = layout_.sources[cell];
   const int64_t from = std::max(s.column, window.column);
   const int64_t to = std::min(s.column + s.columns, window.column + window.columns);
-  if (from >= to) {
-    return true;
-  }
   const auto rows = static_cast<size_t>(window.rows);
-  block_.resize(static_cast<size_t>(to - from) * rows);
-  southFirst(stored_.data(), window.columns, window.rows, from - window.column, to - from,
-             block_.data());
-  done_ += static_cast<int64_t>(block_.size());
+  const int64_t group = std::max<int64_t>(1, kBlockSamples / window.rows);
   // Sample (column c, row r from the north) of the cell lies at index
   // c x s.rows + (s.rows - 1 - r) of its block.
   const int64_t southern = s.rows - window.fromRow - window.rows;
-  const int64_t at =
-      offsets_[cell] + ((from - s.column) * s.rows + southern) * int64_t{DED_SAMPLE_SIZE};
-  if (window.rows == s.rows) {
-    return sink_.put(at, block_.data(), block_.size() * DED_SAMPLE_SIZE);
-  }
-  for (int64_t c = 0; c < to - from; ++c) {
-    if (!sink_.put(at + c * s.rows * int64_t{DED_SAMPLE_SIZE},
-                   block_.data() + static_cast<size_t>(c) * rows, rows * DED_SAMPLE_SIZE)) {
-      return false;
+  for (int64_t first = from; first < to; first += group) {
+    const int64_t count = std::min(group, to - first);
+    block_.resize(static_cast<size_t>(count) * rows);
+    southFirst(stored, window.columns, window.rows, first - window.column, count, block_.data());
+    const int64_t at =
+        offsets_[cell] + ((first - s.column) * s.rows + southern) * int64_t{DED_SAMPLE_SIZE};
+    if (window.rows == s.rows) {
+      if (!sink_.put(at, block_.data(), block_.size() * DED_SAMPLE_SIZE)) {
+        return false;
+      }
+      continue;
+    }
+    for (int64_t c = 0; c < count; ++c) {
+      if (!sink_.put(at + c * s.rows * int64_t{DED_SAMPLE_SIZE},
+                     block_.data() + static_cast<size_t>(c) * rows, rows * DED_SAMPLE_SIZE)) {
+        return false;
+      }
     }
   }
+  done_ += std::max<int64_t>(0, to - from) * window.rows;
   return true;
 }
 
 bool Writer::writeWindow(size_t first, size_t end, const Window &window, std::string *error) {
   const DedCellSource &band = layout_.sources[first];
   const size_t count = static_cast<size_t>(window.columns) * static_cast<size_t>(window.rows);
-  stored_.resize(count);
   const int64_t row = band.row + window.fromRow;
+  const uint16_t *stored = nullptr;
   if (rule_.int16Values) {
     whole_.resize(count);
     if (!source_(window.column, row, window.columns, window.rows, whole_.data())) {
       return false;
     }
-    encodeValues(rule_, whole_.data(), count, stored_.data(), &tally_);
+    encodeValues(rule_, whole_.data(), count, &tally_);
+    stored = reinterpret_cast<const uint16_t *>(whole_.data()); // the same bits
+
   } else {
     values_.resize(count);
     if (!source_(window.column, row, window.columns, window.rows, values_.data())) {
       return false;
     }
+    stored_.resize(count);
     encodeValues(rule_, values_.data(), count, stored_.data(), &tally_);
+    stored = stored_.data();
   }
   for (size_t cell = first; cell < end; ++cell) {
-    if (!putCell(cell, window)) {
+    if (!putCell(cell, window, stored)) {
       *error = "cannot write the samples";
       return false;
     }

@@ -21,7 +21,10 @@
 struct DedValueRule {
   bool hasNoData = false;
   double noData = 0;
-  bool int16Values = false; // the source gives int16_t values, not double
+  // The source gives int16_t values, not double: each is its sample but the
+  // no-data value (a whole number in range), which is the void, and a
+  // -32768 that is not the no-data value, which is clamped to -32767.
+  bool int16Values = false;
 };
 
 constexpr int16_t DED_VOID = -32768;
@@ -43,26 +46,6 @@ inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *cla
   const double fraction = value - static_cast<double>(whole);
   whole += fraction >= 0.5 ? 1 : fraction <= -0.5 ? -1 : 0;
   return static_cast<int16_t>(whole);
-}
-
-// The no-data value of an int16_t source as dedSampleForInt16 takes it: one
-// no int16_t equals when the rule has none.
-inline int32_t dedInt16NoData(const DedValueRule &rule) {
-  return rule.hasNoData ? static_cast<int32_t>(rule.noData) : INT32_MIN;
-}
-
-// The file's sample for an int16_t source value: itself, but the no-data
-// value (dedInt16NoData) becomes the void and a -32768 that is not the
-// no-data value is clamped to -32767 (counted in *clamped).
-inline int16_t dedSampleForInt16(int32_t noData, int16_t value, int64_t *clamped) {
-  if (value == noData) {
-    return DED_VOID;
-  }
-  if (value == DED_VOID) {
-    ++*clamped;
-    return DED_VOID + 1;
-  }
-  return value;
 }
 
 // Fills dest, double or int16_t values as the rule says, with the raster's

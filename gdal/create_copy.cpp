@@ -13,6 +13,28 @@
 
 namespace {
 
+// The bands written from: the first, and no alpha band, which is its mask.
+int valueBands(GDALDataset *source) {
+  int count = 0;
+  for (int i = 1; i <= source->GetRasterCount(); ++i) {
+    count += source->GetRasterBand(i)->GetColorInterpretation() == GCI_AlphaBand ? 0 : 1;
+  }
+  return count;
+}
+
+void noteWhatIsLeftOut(GDALDataset *source, DedCopyPlan *plan) {
+  const int bands = valueBands(source);
+  if (bands > 1) {
+    plan->warnings.push_back("only the first of its " + std::to_string(bands) +
+                             " bands is written");
+  }
+  const GDALDataType type = plan->band->GetRasterDataType();
+  if (GDALDataTypeIsComplex(type) != 0) {
+    plan->warnings.push_back(std::string("its band is complex (") + GDALGetDataTypeName(type) +
+                             "): only the real part is written");
+  }
+}
+
 // CELL_SIZE's value, 0 when not given. False after a CPLError when it is not
 // a whole number of at least 2.
 bool cellSideOption(char **options, int32_t *side) {
@@ -71,32 +93,6 @@ GDALDataset *createCopy(const char *filename, GDALDataset *source, char **option
     CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
   }
   return GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
-}
-
-} // namespace
-
-namespace {
-
-// The bands written from: the first, and no alpha band, which is its mask.
-int valueBands(GDALDataset *source) {
-  int count = 0;
-  for (int i = 1; i <= source->GetRasterCount(); ++i) {
-    count += source->GetRasterBand(i)->GetColorInterpretation() == GCI_AlphaBand ? 0 : 1;
-  }
-  return count;
-}
-
-void noteWhatIsLeftOut(GDALDataset *source, DedCopyPlan *plan) {
-  const int bands = valueBands(source);
-  if (bands > 1) {
-    plan->warnings.push_back("only the first of its " + std::to_string(bands) +
-                             " bands is written");
-  }
-  const GDALDataType type = plan->band->GetRasterDataType();
-  if (GDALDataTypeIsComplex(type) != 0) {
-    plan->warnings.push_back(std::string("its band is complex (") + GDALGetDataTypeName(type) +
-                             "): only the real part is written");
-  }
 }
 
 } // namespace

@@ -346,6 +346,52 @@ TEST_F(WriteDed, OutputsAreWholeOrLeftAsTheyWere) {
   EXPECT_TRUE(std::filesystem::is_symlink(at("full"))) << "a device is never removed";
 }
 
+// Sources larger than the writer's window (64 MiB of values), so it reads
+// them in bands of rows and puts each column's part in its place: an Int16
+// UTM cell taller than a window, a Float32 band of cells wider than one.
+TEST_F(WriteDed, SourcesLargerThanAWindowKeepEverySampleInPlace) {
+  const std::string small =
+      makeSource(Source{"small", "EPSG:4326", "Float32", 40, 30, 8, 45, 0.01, "", true, 0, 0});
+  const struct {
+    const char *type, *srs, *size[2], *bounds[4];
+  } larges[] = {
+      {"Int16", "EPSG:32633", {"3000", "12000"}, {"499985", "860015", "589985", "500015"}},
+      {"Float32",
+       "EPSG:4326",
+       {"24000", "400"},
+       {"-0.0004166667", "47.0004166667", "19.9995833333", "46.6670833333"}},
+  };
+  for (const auto &large : larges) {
+    SCOPED_TRACE(large.type);
+    ASSERT_EQ(run("gdal_translate",
+                  {"-q", "-r", "bilinear", "-ot", large.type, "-a_srs", large.srs, "-outsize",
+                   large.size[0], large.size[1], "-a_ullr", large.bounds[0], large.bounds[1],
+                   large.bounds[2], large.bounds[3], small, at("large.tif")})
+                  .exitCode,
+              0);
+    const clitest::ToolRun g =
+        run("gdal_translate", {"-q", "-of", "DED", at("large.tif"), at("g.ded")});
+    ASSERT_EQ(g.exitCode, 0) << g.err;
+    ASSERT_EQ(run(ELVARIN_HOST_EXE, {"convert", at("large.tif"), at("h.ded")}).exitCode, 0);
+    EXPECT_EQ(clitest::slurp(at("g.ded")), clitest::slurp(at("h.ded")));
+    ASSERT_EQ(
+        run("gdal_translate", {"-q", "-of", "EHdr", "-ot", "Float32", at("large.tif"), at("s.bil")})
+            .exitCode,
+        0);
+    ASSERT_EQ(run("gdal_translate", {"-q", "-of", "EHdr", at("g.ded"), at("d.bil")}).exitCode, 0);
+    const std::string raw = clitest::slurp(at("s.bil"));
+    const std::vector<int16_t> back = gdaltest::readSamples(at("d.bil"));
+    ASSERT_EQ(back.size() * 4, raw.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < back.size(); ++i) {
+      float v = 0;
+      std::memcpy(&v, raw.data() + i * 4, 4);
+      wrong += back[i] == std::clamp(std::round(v), -32767.0f, 32767.0f) ? 0 : 1;
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
+
 // Random sources (ELVARIN_RANDOM_SOURCES of them, 12 unless told) through
 // both ways: the same bytes, which the plug-in imports and the driver reads
 // back with the source's values at its places; or the same refusal.
