@@ -1,5 +1,6 @@
 #include "gdal/source_grid.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -103,6 +104,14 @@ bool dedSourceGrid(GDALDataset *source, DedRasterGrid *grid, std::string *error)
                          "reproject it (") +
              kWarpAdvice + ")";
     return false;
+  }
+  for (const double term : t) {
+    if (!std::isfinite(term)) {
+      *error = std::string("its geotransform is not usable (a term is not a finite number); give "
+                           "it one (gdal_translate -a_ullr) or reproject it (") +
+               kWarpAdvice + ")";
+      return false;
+    }
   }
   if (t[2] != 0.0 || t[4] != 0.0) {
     *error = std::string("its geotransform is rotated or sheared; make it north-up first: ") +

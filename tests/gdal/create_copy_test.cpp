@@ -246,6 +246,9 @@ TEST_F(WriteDed, SourcesWithoutElevationsOrInAnotherSystemLeaveNothing) {
        "single-precision bounds cannot hold its sample positions"},
       {{"beyondThePole", "EPSG:4326", "Int16", 3, 3, 8, 90.25, 0.5, "", false, 0, 0},
        "beyond latitude 90"},
+      {{"nanGeotransform", "EPSG:4326", "Int16", 3, 3, 8, 45, 1, "-of VRT -a_ullr nan 45 9 44",
+        false, 0, 0},
+       "its geotransform is not usable"},
   };
   for (const Refusal &refusal : refusals) {
     SCOPED_TRACE(refusal.source.label);
@@ -256,6 +259,7 @@ TEST_F(WriteDed, SourcesWithoutElevationsOrInAnotherSystemLeaveNothing) {
     for (const clitest::ToolRun &r : {g, h}) {
       EXPECT_NE(r.exitCode, 0);
       EXPECT_NE(r.err.find(refusal.says), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("nan"), std::string::npos) << r.err;
     }
     EXPECT_EQ(clitest::namesIn(work.path()), before) << "nothing left behind";
   }
