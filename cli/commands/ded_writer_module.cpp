@@ -96,7 +96,7 @@ int convertToDed(const ConvertOptions &options) {
   line.finish();
   for (const std::string &warning : dedCopyWarnings(plan, report)) {
     if (!options.quiet) {
-      reportFailure("warning: " + output + ": " + warning);
+      reportFailure(std::string("warning: ").append(output).append(": ").append(warning));
     }
   }
   if (options.stats) {

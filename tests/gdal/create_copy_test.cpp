@@ -147,7 +147,7 @@ TEST_P(WriteDed, BothWaysWriteTheSourceAsThePluginImportsIt) {
     for (int c = 0; c < s.width; ++c) {
       const float value = valueAt(s, c, r);
       const int16_t want = sampleFor(s, value);
-      clamped += want != gdaltest::kNoData && std::round(value) != want ? 1 : 0;
+      clamped += want != gdaltest::kNoData && std::round(value) != static_cast<float>(want) ? 1 : 0;
       ASSERT_EQ(e.samples[static_cast<size_t>(r * s.width + c)], want) << c << ", " << r;
       if (want != gdaltest::kNoData) {
         low = std::min(low, want);
@@ -390,7 +390,8 @@ TEST_F(WriteDed, SourcesLargerThanAWindowKeepEverySampleInPlace) {
     for (size_t i = 0; i < back.size(); ++i) {
       float v = 0;
       std::memcpy(&v, raw.data() + i * 4, 4);
-      wrong += back[i] == std::clamp(std::round(v), -32767.0f, 32767.0f) ? 0 : 1;
+      wrong +=
+          static_cast<float>(back[i]) == std::clamp(std::round(v), -32767.0f, 32767.0f) ? 0 : 1;
     }
     EXPECT_EQ(wrong, 0u);
   }
@@ -429,10 +430,9 @@ TEST_F(WriteDed, RandomSourcesAreWrittenTrueOrRefusedAlike) {
                    0,
                    nullptr,
                    seed};
-    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + srs + " " + s.type + " " +
-                 std::to_string(s.width) + " x " + std::to_string(s.height) + " step " +
-                 std::to_string(step) + " at " + std::to_string(west) + ", " +
-                 std::to_string(north) + " " + more);
+    SCOPED_TRACE(::testing::Message()
+                 << "seed " << seed << ": " << srs << " " << s.type << " " << s.width << " x "
+                 << s.height << " step " << step << " at " << west << ", " << north << " " << more);
     const std::string tif = makeSource(s);
     const clitest::ToolRun g = run("gdal_translate", {"-q", "-of", "DED", tif, at("g.ded")});
     const clitest::ToolRun h = run(ELVARIN_HOST_EXE, {"convert", tif, at("h.ded")});
