@@ -1,12 +1,17 @@
 // The GIS frame's notes in a person's words: the one text the GDAL driver
 // and elvarin-host print.
+#include <cmath>
 #include <cstdio>
 
 #include "ded/gis_frame.h"
 
 namespace {
 
+// A spacing the bounds and counts give none for (a single sample) is "none".
 std::string number(double value) {
+  if (!std::isfinite(value)) {
+    return "none";
+  }
   char text[32];
   (void)std::snprintf(text, sizeof text, "%.9g", value);
   return text;

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "ded/blocks.h"
 #include "ded/cells.h"
 #include "ded/describe.h"
 #include "ded/encode.h"
+#include "ded/gis_frame.h"
 #include "ded/placement.h"
 
 namespace {
@@ -14,6 +17,10 @@ namespace {
 // Cells a file is cut into at most: 40 MiB of cell headers, planned and
 // checked in memory before a byte is written.
 constexpr int64_t kMaxCells = int64_t{1} << 20;
+
+// How far, in pixels, a sample read back may lie from its source pixel's
+// centre.
+constexpr double kPlaceTolerance = 0.01;
 
 // The reader over the planned records in memory.
 struct Records {
@@ -97,6 +104,12 @@ DedCellHeader cellHeader(const DedRasterGrid &grid, const DedCellSource &source)
                        {0, 0}};
 }
 
+std::string number(double value) {
+  char text[32];
+  (void)std::snprintf(text, sizeof text, "%.12g", value);
+  return text;
+}
+
 bool gridUsable(const DedRasterGrid &grid, std::string *error) {
   const bool finite = std::isfinite(grid.west) && std::isfinite(grid.north) &&
                       std::isfinite(grid.xStep) && std::isfinite(grid.yStep);
@@ -104,6 +117,13 @@ bool gridUsable(const DedRasterGrid &grid, std::string *error) {
     *error = "the raster has no samples";
   } else if (!finite || !(grid.xStep > 0) || !(grid.yStep > 0)) {
     *error = "the raster's sample positions are not usable (pixel size not above 0 or not finite)";
+  } else if (grid.projection == PROJ_GEOGRAPHIC &&
+             (grid.north > 90.0 ||
+              grid.north - static_cast<double>(grid.height - 1) * grid.yStep < -90.0)) {
+    *error = "its samples reach beyond latitude 90 north or south (the northern row's centre at " +
+             number(grid.north) + ", the southern's at " +
+             number(grid.north - static_cast<double>(grid.height - 1) * grid.yStep) +
+             "): no place on Earth lies there; give it its true geotransform";
   } else if (grid.width * grid.height * DED_SAMPLE_SIZE > INT32_MAX) {
     *error = std::to_string(grid.width) + " x " + std::to_string(grid.height) +
              " samples are more than the plug-in imports (2 GiB of 16-bit samples)";
@@ -132,6 +152,62 @@ void placeCells(const DedRasterGrid &grid, int64_t sideX, int64_t sideY, DedLayo
 
 template <size_t N> void append(std::vector<uint8_t> *bytes, const uint8_t (&record)[N]) {
   bytes->insert(bytes->end(), record, record + N);
+}
+
+// The most a sample of an axis lies from its source pixel's centre, in
+// pixels, when the frame read back has first sample first and step apart,
+// and the source source and sourceStep, over count samples.
+double worstOffset(double first, double step, double source, double sourceStep, int64_t count) {
+  const auto last = static_cast<double>(count - 1);
+  return std::max(std::fabs(first - source),
+                  std::fabs(first + last * step - (source + last * sourceStep))) /
+         sourceStep;
+}
+
+// Reads the planned records back as GIS programs do (ded/'s GIS frame);
+// empty when every sample comes back in its own cell's place within
+// kPlaceTolerance of a pixel of its source pixel's centre, else why not.
+std::string frameProblem(const DedRasterGrid &grid, const DedLayout &layout,
+                         const DedImageInfo &info) {
+  const auto count = static_cast<int32_t>(layout.cells.size());
+  int64_t end = dedFirstBlockOffset(count);
+  for (const DedCellSource &s : layout.sources) {
+    end += int64_t{s.columns} * s.rows * DED_SAMPLE_SIZE;
+  }
+  std::vector<DedCellBlock> blocks(layout.cells.size());
+  DedBlockWalk walk = dedStartBlockWalk(layout.cells.data(), count, end, dedBlockLimit(info));
+  for (DedCellBlock &block : blocks) {
+    (void)dedNextBlock(&walk, &block);
+  }
+  DedGisFrame frame;
+  int32_t cells[2] = {};
+  DedFinding finding = dedGisCheckBlocks(info, blocks.data(), count, cells);
+  if (finding == DedFinding::None) {
+    finding =
+        dedMakeGisFrame(info, layout.cells.data(), blocks.data(), count, false, &frame, cells);
+  }
+  if (finding != DedFinding::None) {
+    return std::string("GIS programs could not read it: ") + dedFindingText(finding);
+  }
+  bool placed = frame.width == grid.width && frame.height == grid.height;
+  for (size_t i = 0; placed && i < layout.cells.size(); ++i) {
+    const DedPlacement &p = frame.placements[i];
+    const DedCellSource &s = layout.sources[i];
+    placed = p.shown && !p.clipped && p.imageColumn == s.column &&
+             p.imageRow == grid.height - (s.row + s.rows);
+  }
+  const double worst =
+      std::max(worstOffset(frame.west, frame.xStep, grid.west, grid.xStep, grid.width),
+               worstOffset(-frame.north, frame.yStep, -grid.north, grid.yStep, grid.height));
+  if (placed && worst <= kPlaceTolerance) {
+    return std::string();
+  }
+  return "single-precision bounds cannot hold its sample positions: read back, " +
+         (placed ? "samples lie up to " + number(worst) + " of a pixel from their places"
+                 : std::string("its cells would not meet on whole samples")) +
+         " (its north-west sample's centre " + number(grid.west) + ", " + number(grid.north) +
+         " comes back as " + number(frame.west) + ", " + number(frame.north) +
+         "); use a larger pixel size, or coordinates nearer 0 (another UTM zone)";
 }
 
 // Describes and places the planned records as the plug-in will; empty when
@@ -166,7 +242,7 @@ std::string importProblem(const DedRasterGrid &grid, const DedLayout &layout) {
     placed = p.shown && !p.clipped && p.imageColumn == s.column &&
              p.imageRow == grid.height - (s.row + s.rows);
   }
-  return placed ? std::string()
+  return placed ? frameProblem(grid, layout, info)
                 : "its sample positions do not fit single-precision bounds at this pixel size "
                   "(the plug-in would place samples off their positions); use a pixel size "
                   "that divides a degree or fewer, larger cells";
@@ -184,7 +260,10 @@ bool dedPlanLayout(const DedRasterGrid &grid, int32_t asked, DedLayout *layout,
     return false;
   }
   if (grid.projection == PROJ_UTM && asked != 0 && (asked < grid.width || asked < grid.height)) {
-    *error = "a UTM file is shown only up to its first cell: the raster must be one cell";
+    *error = "CELL_SIZE=" + std::to_string(asked) + " asks for cells smaller than the raster (" +
+             std::to_string(grid.width) + " x " + std::to_string(grid.height) +
+             " samples), but a UTM file is one cell (the plug-in shows only its first): leave "
+             "CELL_SIZE out";
     return false;
   }
   const int64_t sideX = cellSide(grid, asked, grid.xStep, grid.width);

@@ -11,10 +11,12 @@ struct DedOutput {
   // Writes bytes bytes from data at the position and advances past them;
   // false when not all of them were written.
   bool (*write)(void *context, const void *data, size_t bytes);
-  // Moves to offset bytes from the file's start; false when it cannot.
-  bool (*seek)(void *context, int64_t offset);
+  // Writes bytes bytes from data at offset bytes from the file's start,
+  // wherever the position is; false when not all of them were written. Null
+  // for an output that can only be written front to back.
+  bool (*writeAt)(void *context, int64_t offset, const void *data, size_t bytes);
 };
 
-// The output over a C stream open for writing in binary mode; the stream
-// stays the caller's.
+// The output over a C stream open for writing in binary mode, written at
+// offsets too; the stream stays the caller's.
 DedOutput dedStdioOutput(std::FILE *stream);

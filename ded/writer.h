@@ -1,7 +1,10 @@
-// Writes a DED file front to back from a north-up raster of elevations,
-// holding only a window of one cell at a time: the records, a statistics
-// record whose elevation range is filled in at the end, then each cell's
-// block, columns west first, each column south first.
+// Writes a DED file from a north-up raster of elevations, holding only a
+// window of a few million of its samples at a time, whatever its shape: the
+// raster is read in bands of rows, north first (the order most rasters keep
+// their blocks in), and each band's samples are put at their places in the
+// cells' blocks. The elevation range goes into the statistics record before
+// the file is complete, so an output that cannot seek gets the file through
+// a temporary.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +15,16 @@
 #include "ded/output.h"
 
 // How source values become the file's samples: the no-data value (when
-// hasNoData) and NaN become the void -32768, a value that rounds to -32768
-// stays the void, others are rounded to the nearest integer (halves away from
-// zero) and clamped to -32767..32767.
+// hasNoData) and NaN become the void -32768; others are rounded to the
+// nearest integer (halves away from zero) and clamped to -32767..32767, so a
+// value that rounds to -32768 is clamped to -32767, never a void.
 struct DedValueRule {
   bool hasNoData = false;
   double noData = 0;
-  bool int16Values = false; // the source gives int16_t values, not double
+  // The source gives int16_t values, not double: each is its sample but the
+  // no-data value (a whole number in range), which is the void, and a
+  // -32768 that is not the no-data value, which is clamped to -32767.
+  bool int16Values = false;
 };
 
 constexpr int16_t DED_VOID = -32768;
@@ -29,7 +35,8 @@ inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *cla
   if (value != value || (rule.hasNoData && value == rule.noData)) { // NaN, or NoData
     return DED_VOID;
   }
-  if (!(value > -32768.5 && value < 32767.5)) {
+  // Beyond these, rounding gives a value outside -32767..32767.
+  if (!(value > -32767.5 && value < 32767.5)) {
     ++*clamped;
     return value < 0 ? -32767 : 32767;
   }
@@ -42,9 +49,9 @@ inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *cla
 }
 
 // Fills dest, double or int16_t values as the rule says, with the raster's
-// columns [column, column + columns) of rows [row, row + rows) (row 0 the
-// northern), column after column, each column's northern sample first.
-// False, having said why its own way, when it cannot.
+// rows [row, row + rows) of columns [column, column + columns) (row 0 the
+// northern), row after row, each row's western value first. False, having
+// said why its own way, when it cannot.
 using DedWindowSource =
     std::function<bool(int64_t column, int64_t row, int32_t columns, int32_t rows, void *dest)>;
 
@@ -52,18 +59,24 @@ using DedWindowSource =
 using DedWriteProgress = std::function<bool(double fraction)>;
 
 struct DedWriteReport {
-  int64_t clamped = 0; // values outside -32767..32767, clamped
+  int64_t clamped = 0; // samples written clamped to -32767..32767
   int64_t voids = 0;   // samples written as the void
   int16_t minElevation = 0;
   int16_t maxElevation = 0;
 };
 
 // Writes layout's file to output, positioned at the file's start, reading
-// its samples from source in windows of at most a cell's rows and a few
-// million samples. Returns false, with the reason in error, when a write or
-// a seek fails, the source or progress stops it (error then empty), or every
-// sample is a void (no elevation range to give); the output then holds part
-// of a file, which the caller removes.
+// its samples from source in windows of at most a few million samples.
+// Where output cannot seek (its seek is null), the file is made in an
+// anonymous temporary file first and copied to output only once complete,
+// so output gets nothing from a write that fails before then. Returns false,
+// with the reason in error, when a write or a seek fails, the source or
+// progress stops it (error then empty), or every sample is a void (no
+// elevation range to give); a seekable output then holds part of a file,
+// which the caller removes.
 bool dedWriteFile(const DedOutput &output, const DedLayout &layout, const DedValueRule &rule,
                   const DedWindowSource &source, const DedWriteProgress &progress,
                   DedWriteReport *report, std::string *error);
+
+// The warning a person reads about a report: empty when nothing was clamped.
+std::string dedWriteWarning(const DedWriteReport &report);

@@ -1,7 +1,6 @@
 #include "gdal/create_copy.h"
 
 #include <cerrno>
-#include <cinttypes>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -9,19 +8,31 @@
 #include <cpl_string.h>
 #include <cpl_vsi.h>
 
+#include "gdal/copy_output.h"
 #include "gdal/source_grid.h"
 
 namespace {
 
-DedOutput vsiOutput(VSILFILE *file) {
-  return DedOutput{file,
-                   [](void *context, const void *data, size_t bytes) {
-                     return VSIFWriteL(data, 1, bytes, static_cast<VSILFILE *>(context)) == bytes;
-                   },
-                   [](void *context, int64_t offset) {
-                     return VSIFSeekL(static_cast<VSILFILE *>(context),
-                                      static_cast<vsi_l_offset>(offset), SEEK_SET) == 0;
-                   }};
+// The bands written from: the first, and no alpha band, which is its mask.
+int valueBands(GDALDataset *source) {
+  int count = 0;
+  for (int i = 1; i <= source->GetRasterCount(); ++i) {
+    count += source->GetRasterBand(i)->GetColorInterpretation() == GCI_AlphaBand ? 0 : 1;
+  }
+  return count;
+}
+
+void noteWhatIsLeftOut(GDALDataset *source, DedCopyPlan *plan) {
+  const int bands = valueBands(source);
+  if (bands > 1) {
+    plan->warnings.push_back("only the first of its " + std::to_string(bands) +
+                             " bands is written");
+  }
+  const GDALDataType type = plan->band->GetRasterDataType();
+  if (GDALDataTypeIsComplex(type) != 0) {
+    plan->warnings.push_back(std::string("its band is complex (") + GDALGetDataTypeName(type) +
+                             "): only the real part is written");
+  }
 }
 
 // CELL_SIZE's value, 0 when not given. False after a CPLError when it is not
@@ -44,25 +55,19 @@ bool cellSideOption(char **options, int32_t *side) {
   return true;
 }
 
-// Writes the planned file to filename; false after a CPLError, the file
-// removed.
+// Writes the planned file to filename; false after a CPLError, filename as
+// it was.
 bool writeFile(const char *filename, const DedCopyPlan &plan, GDALProgressFunc progress,
                void *progressData, DedWriteReport *report) {
-  VSILFILE *file = VSIFOpenL(filename, "wb");
-  if (file == nullptr) {
-    CPLError(CE_Failure, CPLE_OpenFailed, "%s: cannot create the file: %s", filename,
-             VSIStrerror(errno));
-    return false;
-  }
   std::string error;
-  bool written = dedWriteCopy(plan, vsiOutput(file), progress, progressData, report, &error);
-  if (VSIFCloseL(file) != 0 && written) {
-    written = false;
-    error = "cannot write the file";
-  }
+  const bool written = dedWriteOutput(
+      filename,
+      [&](const DedOutput &output, std::string *why) {
+        return dedWriteCopy(plan, output, progress, progressData, report, why);
+      },
+      &error);
   if (!written) {
     CPLError(CE_Failure, CPLE_FileIO, "%s: %s", filename, error.c_str());
-    (void)VSIUnlink(filename);
   }
   return written;
 }
@@ -84,10 +89,8 @@ GDALDataset *createCopy(const char *filename, GDALDataset *source, char **option
   if (!writeFile(filename, plan, progress, progressData, &report)) {
     return nullptr;
   }
-  if (report.clamped > 0) {
-    CPLError(CE_Warning, CPLE_AppDefined,
-             "%s: %" PRId64 " values outside -32767..32767 were clamped to that range", filename,
-             report.clamped);
+  for (const std::string &warning : dedCopyWarnings(plan, report)) {
+    CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
   }
   return GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
 }
@@ -108,26 +111,55 @@ bool dedPlanCopy(GDALDataset *source, int32_t cellSide, DedCopyPlan *plan, std::
   int hasNoData = 0;
   plan->rule.noData = plan->band->GetNoDataValue(&hasNoData);
   plan->rule.hasNoData = hasNoData != 0;
+  // A mask of its own (per dataset, an alpha band) marks voids NoData does not.
+  const int flags = plan->band->GetMaskFlags();
+  if ((flags & (GMF_ALL_VALID | GMF_NODATA)) == 0) {
+    plan->mask = plan->band->GetMaskBand();
+  }
   // An Int16 band's values are the samples already, but for its NoData,
-  // which a whole number in range names exactly.
+  // which a whole number in range names exactly, and its masked pixels.
   plan->rule.int16Values =
-      plan->band->GetRasterDataType() == GDT_Int16 &&
+      plan->band->GetRasterDataType() == GDT_Int16 && plan->mask == nullptr &&
       (!plan->rule.hasNoData || (plan->rule.noData == std::trunc(plan->rule.noData) &&
                                  plan->rule.noData >= -32768 && plan->rule.noData <= 32767));
+  noteWhatIsLeftOut(source, plan);
   return true;
+}
+
+std::vector<std::string> dedCopyWarnings(const DedCopyPlan &plan, const DedWriteReport &report) {
+  std::vector<std::string> warnings = plan.warnings;
+  const std::string clamped = dedWriteWarning(report);
+  if (!clamped.empty()) {
+    warnings.push_back(clamped);
+  }
+  return warnings;
 }
 
 bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
                   void *progressData, DedWriteReport *report, std::string *error) {
   bool stopped = false;
   const GDALDataType type = plan.rule.int16Values ? GDT_Int16 : GDT_Float64;
-  const int size = GDALGetDataTypeSizeBytes(type);
+  std::vector<GByte> valid;
   const DedWindowSource read = [&](int64_t column, int64_t row, int32_t columns, int32_t rows,
                                    void *dest) {
-    // Column after column, as the file holds them.
-    return plan.band->RasterIO(GF_Read, static_cast<int>(column), static_cast<int>(row), columns,
-                               rows, dest, columns, rows, type, static_cast<GSpacing>(size) * rows,
-                               size, nullptr) == CE_None;
+    const auto x = static_cast<int>(column), y = static_cast<int>(row);
+    if (plan.band->RasterIO(GF_Read, x, y, columns, rows, dest, columns, rows, type, 0, 0,
+                            nullptr) != CE_None) {
+      return false;
+    }
+    if (plan.mask == nullptr) {
+      return true;
+    }
+    valid.resize(static_cast<size_t>(columns) * static_cast<size_t>(rows));
+    if (plan.mask->RasterIO(GF_Read, x, y, columns, rows, valid.data(), columns, rows, GDT_Byte, 0,
+                            0, nullptr) != CE_None) {
+      return false;
+    }
+    auto *values = static_cast<double *>(dest);
+    for (size_t i = 0; i < valid.size(); ++i) {
+      values[i] = valid[i] == 0 ? std::numeric_limits<double>::quiet_NaN() : values[i];
+    }
+    return true;
   };
   const DedWriteProgress tell = [&](double fraction) {
     stopped = progress != nullptr && progress(fraction, nullptr, progressData) == 0;
@@ -145,11 +177,12 @@ bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgress
 
 GDALDataset *DedCreateCopy(const char *filename, GDALDataset *source, int /*strict*/,
                            char **options, GDALProgressFunc progress, void *progressData) {
+  GDALDataset *written = nullptr;
   try {
-    return createCopy(filename, source, options, progress, progressData);
+    written = createCopy(filename, source, options, progress, progressData);
   } catch (const std::exception &e) {
     CPLError(CE_Failure, CPLE_OutOfMemory, "%s: %s", filename, e.what());
-    (void)VSIUnlink(filename);
-    return nullptr;
   }
+  dedSettleDeleted(filename);
+  return written;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <gdal_priv.h>
 
@@ -13,8 +14,10 @@
 // What writing a source takes, settled before a byte is written.
 struct DedCopyPlan {
   GDALRasterBand *band = nullptr; // the source's first band, the elevations
+  GDALRasterBand *mask = nullptr; // its mask where that marks more than NoData: 0 is a void
   DedLayout layout;
-  DedValueRule rule; // the band's NoData
+  DedValueRule rule;                 // the band's NoData
+  std::vector<std::string> warnings; // what the file leaves out of the source
 };
 
 // Plans the file of source in cells of cellSide samples a side (0: the
@@ -25,8 +28,12 @@ struct DedCopyPlan {
 // the plug-in could not import. Throws only std::bad_alloc.
 bool dedPlanCopy(GDALDataset *source, int32_t cellSide, DedCopyPlan *plan, std::string *error);
 
-// Writes plan's file to output, reading the source's band through GDAL and
-// telling progress (may be null). False, with the reason in error, when the
+// What a person is told after plan's file is written: what it leaves out of
+// the source (other bands, imaginary parts) and the values it clamped.
+std::vector<std::string> dedCopyWarnings(const DedCopyPlan &plan, const DedWriteReport &report);
+
+// Writes plan's file to output, reading the source's band (and mask) through
+// GDAL in rows and telling progress (may be null). False, with the reason in error, when the
 // source cannot be read, a write fails, the user stops it, or every sample
 // is a void; the output then holds part of a file for the caller to remove.
 bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,

@@ -4,6 +4,7 @@
 
 #include <gdal_priv.h>
 
+#include "gdal/copy_output.h"
 #include "gdal/create_copy.h"
 #include "gdal/dataset.h"
 
@@ -55,6 +56,8 @@ void GDALRegister_DED() {
       "samples and the shared edge, at most 3601). A UTM file is always one cell.'/>"
       "</CreationOptionList>");
   driver->pfnCreateCopy = DedCreateCopy;
+  // GDAL deletes an output before creating it: a refused write keeps it.
+  driver->pfnDelete = DedDelete;
   GetGDALDriverManager()->RegisterDriver(driver);
 }
 

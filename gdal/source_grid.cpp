@@ -1,5 +1,6 @@
 #include "gdal/source_grid.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,17 +12,46 @@ namespace {
 
 constexpr const char *kWarpAdvice = "gdalwarp -t_srs EPSG:4326";
 
-// The EPSG code srs stands for, identified when it carries none; 0 when
-// it has none.
-int32_t epsgCode(const OGRSpatialReference &srs) {
-  OGRSpatialReference identified(srs);
-  (void)identified.AutoIdentifyEPSG(); // a system it cannot name keeps no code
+// The EPSG code of identified's root; 0 when it has none.
+int32_t rootCode(const OGRSpatialReference &identified) {
   const char *authority = identified.GetAuthorityName(nullptr);
   const char *code = identified.GetAuthorityCode(nullptr);
   if (authority == nullptr || code == nullptr || !EQUAL(authority, "EPSG")) {
     return 0;
   }
   return static_cast<int32_t>(std::atoi(code));
+}
+
+// Whether srs is the system EPSG defines for code, whatever its axis order:
+// its name or authority code alone may claim a system it is not.
+bool sameAsEpsg(const OGRSpatialReference &srs, int32_t code) {
+  OGRSpatialReference defined;
+  const char *const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
+  return defined.importFromEPSG(code) == OGRERR_NONE && srs.IsSame(&defined, options) != 0;
+}
+
+// The EPSG code srs stands for: its own, or identified when it carries none
+// (as other programs write WGS 84, say): the first EPSG system it is the
+// same as, else the likeliest; 0 when there is none.
+int32_t epsgCode(const OGRSpatialReference &srs) {
+  OGRSpatialReference identified(srs);
+  (void)identified.AutoIdentifyEPSG(); // a system it cannot name keeps no code
+  int32_t code = rootCode(identified);
+  if (code != 0) {
+    return code;
+  }
+  int count = 0;
+  OGRSpatialReferenceH *matches = srs.FindMatches(nullptr, &count, nullptr);
+  for (int i = 0; i < count; ++i) {
+    const int32_t candidate = rootCode(*OGRSpatialReference::FromHandle(matches[i]));
+    if (candidate != 0 && sameAsEpsg(srs, candidate)) {
+      code = candidate;
+      break;
+    }
+    code = code == 0 ? candidate : code;
+  }
+  OSRFreeSRSArray(matches);
+  return code;
 }
 
 // How to make a source in a system a DED file holds: its WGS 84 UTM zone for
@@ -45,10 +75,18 @@ bool projectionOf(const OGRSpatialReference *srs, DedRasterGrid *grid, std::stri
     return false;
   }
   const int32_t code = epsgCode(*srs);
-  if (dedProjectionOfEpsg(code, &grid->projection, &grid->utmZone, &grid->utmHemisphere)) {
-    return true;
-  }
   const char *name = srs->GetName();
+  if (dedProjectionOfEpsg(code, &grid->projection, &grid->utmZone, &grid->utmHemisphere)) {
+    if (sameAsEpsg(*srs, code)) {
+      return true;
+    }
+    *error = std::string("its coordinate system ") + (name != nullptr ? name : "(unnamed)") +
+             " names EPSG:" + std::to_string(code) +
+             " but differs from it (its datum, prime meridian, units or parameters); reproject "
+             "it first: " +
+             advice(*srs);
+    return false;
+  }
   *error = std::string("its coordinate system ") + (name != nullptr ? name : "(unnamed)") +
            (code != 0 ? " (EPSG:" + std::to_string(code) + ")" : std::string()) +
            " is neither WGS 84 (EPSG:4326) nor WGS 84 / UTM (EPSG:326zz, 327zz); reproject "
@@ -66,6 +104,14 @@ bool dedSourceGrid(GDALDataset *source, DedRasterGrid *grid, std::string *error)
                          "reproject it (") +
              kWarpAdvice + ")";
     return false;
+  }
+  for (const double term : t) {
+    if (!std::isfinite(term)) {
+      *error = std::string("its geotransform is not usable (a term is not a finite number); give "
+                           "it one (gdal_translate -a_ullr) or reproject it (") +
+               kWarpAdvice + ")";
+      return false;
+    }
   }
   if (t[2] != 0.0 || t[4] != 0.0) {
     *error = std::string("its geotransform is rotated or sheared; make it north-up first: ") +

@@ -94,9 +94,10 @@ int convertToDed(const ConvertOptions &options) {
     return kExitFailure;
   }
   line.finish();
-  if (report.clamped > 0 && !options.quiet) {
-    reportFailure("warning: " + output + ": " + std::to_string(report.clamped) +
-                  " values outside -32767..32767 were clamped to that range");
+  for (const std::string &warning : dedCopyWarnings(plan, report)) {
+    if (!options.quiet) {
+      reportFailure(std::string("warning: ").append(output).append(": ").append(warning));
+    }
   }
   if (options.stats) {
     printStats(start);

@@ -66,8 +66,8 @@ dedtest::File unequalSpacing() {
 }
 
 // Bounds twice as wide as the samples the spacing spreads: the spacing places them.
-dedtest::File stretched() {
-  dedtest::File file = dedtest::geographicFile(5, 4, elevationAt);
+dedtest::File stretched(int rows = 4) {
+  dedtest::File file = dedtest::geographicFile(5, rows, elevationAt);
   file.cells[0].xMax += 4 * 300.0f / 36000;
   return file;
 }
@@ -191,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"unequalSpacing", unequalSpacing()},
         DriverCase{"spacingAgainstBounds", stretched(), 0, false,
                    "contradicts its bounds and counts, which give 600.0"},
+        DriverCase{"oneRowAgainstBounds", stretched(1), 0, false, " x none; the spacing places"},
         DriverCase{"zeroSpacing", zeroSpacing(), 0, false,
                    "spacing 0 x 0 (1/36000 degree) is not above 0"},
         DriverCase{"oneSampleShort", dedtest::geographicFile(6, 5, elevationAt), 2, false,
