@@ -100,7 +100,10 @@ CPLErr DedRasterBand::readWindow(const DedInt16Window &window, int32_t bottom) {
   auto *dataset = static_cast<DedDataset *>(poDS);
   try {
     std::vector<uint16_t> run;
-    for (size_t i = 0; i < dataset->cells_.size(); ++i) {
+    std::vector<int32_t> reaching;
+    dedCellsReaching(dataset->columnIndex_, window.firstColumn, window.columns, &reaching);
+    for (const int32_t cell : reaching) {
+      const auto i = static_cast<size_t>(cell);
       const DedPlacement &p = dataset->frame_.placements[i];
       // The cell's samples that land in the window, read on their own.
       const DedWindowPart part =

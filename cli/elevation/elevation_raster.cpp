@@ -75,6 +75,8 @@ bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
         dedMakeGisFrame(facts.image, headers.data(), blocks.data(), count, hostFrame, frame, apart);
     told.cell = apart[0];
     told.otherCell = apart[1];
+    told.fileBytes = facts.bytes;
+    told.neededBytes = blocks.empty() ? -1 : blocks[0].offset + DED_SAMPLE_SIZE;
   }
   if (finding != DedFinding::None) {
     *error = dedFindingMessage(finding, told);
