@@ -29,8 +29,9 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
   const DedInput input = dedVsiInput(file);
   const bool held =
       readable == 0 || input.size(input.context) >= offset + readable * DED_SAMPLE_SIZE;
-  if (!held || dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA),
-                                   dest) < readable) {
+  if (!held ||
+      dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA), dest).got <
+          readable) {
     // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
     // it passed; the file itself has not changed then.
     if (CPLGetLastErrorNo() == CPLE_NotSupported) {

@@ -13,6 +13,7 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/cell_block.h"
 #include "cli/elevation/losses.h"
 #include "cli/formats/decimal.h"
 #include "cli/geo/georeference.h"
@@ -526,6 +527,9 @@ int runInfo(const InfoOptions &options) {
   if (described && failure.empty()) {
     const PinnedInput reader(pin);
     losses = countLosses(reader.input(), facts, true);
+    if (losses.readError != 0) {
+      failure = options.file + ": " + sampleReadFailure(losses.readError, losses.readErrorAt);
+    }
   }
   if (described && failure.empty()) {
     failure = emptyImageFailure(options.file, facts, session);
@@ -543,17 +547,15 @@ int runInfo(const InfoOptions &options) {
         code = code != 0 ? code : session.status(step).value_or(0);
       }
       code = code != 0 ? code : kExitFailure;
-      (void)std::fputs(
-          jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}})
-              .c_str(),
-          stdout);
+      printOut(
+          jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}}));
     }
     reportFailure(failure);
     return kExitFailure;
   }
   const Json doc = report(session, facts, losses, options);
   const std::string text = options.json ? jsonText(doc) : textReport(doc);
-  (void)std::fputs(text.c_str(), stdout);
+  printOut(text);
   return kExitOk; // main flushes and checks standard output
 }
 
