@@ -87,12 +87,10 @@ bool hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const Ded
   frame->host = true;
   frame->width = info.width;
   frame->height = info.height;
-  const DedSampleGrid grid = dedSampleGrid(info);
+  DedSampleGrid grid{};
+  (void)dedHostGrid(info, headers[0], &grid); // the steps are usable: the caller checked
   frame->west = grid.west;
   frame->north = grid.north;
-  if (info.projection == PROJ_UTM && info.cellCount > 1) {
-    frame->north = static_cast<double>(info.yMin) + (info.height - 1.0) * frame->yStep;
-  }
   frame->placements.resize(static_cast<size_t>(count));
   bool narrowed = false;
   for (int32_t i = 0; i < count; ++i) {
@@ -272,6 +270,19 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
   frame->west = dedSnapToGrid(frame->west, frame->xStep);
   frame->north = dedSnapToGrid(frame->north, frame->yStep);
   return DedFinding::None;
+}
+
+bool dedHostGrid(const DedImageInfo &info, const DedCellHeader &first, DedSampleGrid *grid) {
+  double xStep = 0, yStep = 0;
+  if (!firstSteps(info, first, &xStep, &yStep)) {
+    return false;
+  }
+  const DedSampleGrid area = dedSampleGrid(info);
+  const double north = info.projection == PROJ_UTM && info.cellCount > 1
+                           ? static_cast<double>(info.yMin) + (info.height - 1.0) * yStep
+                           : area.north;
+  *grid = {dedSnapToGrid(area.west, xStep), dedSnapToGrid(north, yStep), xStep, yStep};
+  return true;
 }
 
 void dedGisGeoTransform(const DedGisFrame &frame, double geoTransform[6]) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ded/area.h"
 #include "ded/blocks.h"
 #include "ded/describe.h"
 #include "ded/placement.h"
@@ -92,6 +93,14 @@ DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *block
 DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *headers,
                            const DedCellBlock *blocks, int32_t count, bool hostFrame,
                            DedGisFrame *frame, int32_t cells[2]);
+
+// The plug-in's image's grid as GIS outputs place it (the grey image's world
+// file, info, the plug-in's frame): the first cell's steps (its bounds
+// standing in for an unusable spacing), the north-west sample at the image
+// area's west and north (a UTM file of several cells: height - 1 steps
+// north of the overall yMin), snapped to the grid. False, grid untouched,
+// when the first cell's steps are unusable: no georeference can be had.
+bool dedHostGrid(const DedImageInfo &info, const DedCellHeader &first, DedSampleGrid *grid);
 
 // The frame's north-up geotransform in GDAL's convention (the top-left
 // pixel's outer corner, the pixel centred on its sample).

@@ -53,7 +53,9 @@ DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell) {
   const auto rows = static_cast<int64_t>(cell.rowCount);
   int64_t column = 0;
   int64_t row = 0;
-  if (!dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
+  // A file of one cell is that cell's image, whatever its bounds say.
+  if (dedCellHeaderCount(info.cellCount) > 1 &&
+      !dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
     DedPlacement nowhere{};
     nowhere.columns = columns;
     nowhere.rows = rows;

@@ -49,5 +49,6 @@ DedWindowPart dedWindowPart(const DedPlacement &placement, int64_t left, int64_t
 
 // The placement of a cell's block in a mosaic's image: its first sample at
 // dedCellOrigin, trunc(columnCount) columns of trunc(rowCount) rows. A cell
-// whose origin is not usable (see dedCellOrigin) is not shown.
+// whose origin is not usable (see dedCellOrigin) is not shown. The cell of a
+// one-cell file is its image: placed at (0, 0) whatever its bounds.
 DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell);

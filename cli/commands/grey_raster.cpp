@@ -79,7 +79,11 @@ StepResult makeGreyRaster(ConvertRun *run, const InputSnapshot &snapshot, MadeRa
   }
   raster->warnings = lossWarnings(facts, losses, false);
   raster->height = grey.image.height;
-  raster->affine = run->options.hostGeoref ? snapshot.controlMap : sampleAffine(facts.image);
+  if (run->options.hostGeoref) {
+    raster->affine = snapshot.controlMap;
+  } else {
+    (void)sampleAffine(facts.image, facts.cells[0].header, &raster->affine, &raster->unmapped);
+  }
   // The host learns only the grey range; the file's own statistics give
   // the levels' elevations.
   raster->elevation =

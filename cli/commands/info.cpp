@@ -30,6 +30,9 @@ namespace elvhost {
 
 namespace {
 
+// The version of docs/info.schema.json the report follows.
+constexpr int kInfoSchemaVersion = 2;
+
 using Json = nlohmann::ordered_json;
 
 constexpr double kArcSecondsPerDegree = 3600.0;
@@ -169,7 +172,10 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
-  const Georeference geo = georeferenceFor(worldFileFor(sampleAffine(image), image.height, true),
+  Affine affine;
+  std::string unmapped;
+  (void)sampleAffine(image, facts.cells[0].header, &affine, &unmapped);
+  const Georeference geo = georeferenceFor(worldFileFor(affine, image.height, true),
                                            {image.projection, image.utmZone, image.utmHemisphere},
                                            elevationScaleFor(low, high));
   Json notComputed = Json::object();
@@ -177,11 +183,19 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
     notComputed["coordinateSystem"] = geo.crsProblem;
   }
   std::vector<std::pair<double, double>> ring;
-  const Json corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
-  const Json extent = wgs84Extent(geo, std::move(ring), &notComputed);
+  Json transform, corners, extent;
+  if (unmapped.empty()) {
+    transform = numbers(geo.transform);
+    corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
+    extent = wgs84Extent(geo, std::move(ring), &notComputed);
+  } else {
+    for (const char *key : {"geoTransform", "cornerCoordinates", "wgs84Extent"}) {
+      notComputed[key] = unmapped;
+    }
+  }
   Json view = {{"size", {image.width, image.height}},
                {"coordinateSystem", coordinateSystemView(geo, image)},
-               {"geoTransform", numbers(geo.transform)},
+               {"geoTransform", transform},
                {"cornerCoordinates", corners},
                {"wgs84Extent", extent},
                {"bands", bandsView(*geo.elevation, low, high)},
@@ -243,7 +257,7 @@ Json hostView(const HostSession &session) {
 
 Json report(const HostSession &session, const FileFacts &facts, const Losses &losses,
             const InfoOptions &options) {
-  Json doc = {{"file", options.file}};
+  Json doc = {{"schemaVersion", kInfoSchemaVersion}, {"file", options.file}};
   doc.update(fileView(facts, losses));
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
@@ -399,7 +413,8 @@ void summaryLines(const Json &doc, ReportLines *out) {
                           (degrees ? " = " + shownList(sp["degrees"], " x ") + " degree = " +
                                          shownList(sp["arcSeconds"], " x ") + " arc-seconds"
                                    : ""));
-  out->add("geotransform", shownList(doc["geoTransform"]));
+  out->add("geotransform", doc["geoTransform"].is_null() ? notComputed(doc, "geoTransform")
+                                                         : shownList(doc["geoTransform"]));
 }
 
 // The corners, the WGS 84 extent and the coordinate system's WKT.
@@ -411,6 +426,10 @@ void placeLines(const Json &doc, ReportLines *out) {
                                                            {"lower right", "lowerRight"},
                                                            {"center", "center"}};
   for (const auto &[label, key] : corners) {
+    if (doc["cornerCoordinates"].is_null()) {
+      out->add("corners", notComputed(doc, "cornerCoordinates"));
+      break;
+    }
     out->add(key == corners[0].second ? "corners" : "",
              std::string(label) + std::string(12 - std::string(label).size(), ' ') +
                  shownPair(doc["cornerCoordinates"][key]));
