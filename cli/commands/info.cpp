@@ -1,6 +1,7 @@
 // elvarin-host info: a DED file as a GIS user looks at it, from the file's
 // own headers, in the layout of gdalinfo; and what the plug-in tells the
 // host. One JSON document, which --json prints and the text is read from.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -23,6 +24,7 @@
 #include "cli/input/one_file_checks.h"
 #include "cli/input/pinned_file.h"
 #include "cli/input/pinned_input.h"
+#include "ded/gis_frame.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
@@ -108,7 +110,9 @@ Json sampleSpacing(const DedImageInfo &image, bool utm) {
 
 Json cellsView(const FileFacts &facts) {
   Json cells = Json::array();
-  for (const CellFacts &cell : facts.cells) {
+  const size_t listed = std::min(facts.cells.size(), static_cast<size_t>(DED_GIS_LISTED_CELLS));
+  for (size_t i = 0; i < listed; ++i) {
+    const CellFacts &cell = facts.cells[i];
     const DedCellHeader &c = cell.header;
     cells.push_back({{"west", number(c.xMin)},
                      {"south", number(c.yMin)},
@@ -208,6 +212,11 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
                {"missingSamples", facts.missingSamples()},
                {"losses", lossesView(facts, losses)},
                {"cells", cellsView(facts)}};
+  // Only the first cells are listed one by one: a report's size follows the
+  // cells' 40 bytes each, not a line or an object of each.
+  if (facts.cells.size() > static_cast<size_t>(DED_GIS_LISTED_CELLS)) {
+    view["cellsNotListed"] = facts.cells.size() - static_cast<size_t>(DED_GIS_LISTED_CELLS);
+  }
   if (!notComputed.empty()) {
     view["notComputed"] = notComputed;
   }
@@ -398,10 +407,10 @@ std::string notComputed(const Json &doc, const char *key) {
 // geotransform.
 void summaryLines(const Json &doc, ReportLines *out) {
   const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
-  const Json &cells = doc["cells"];
+  const size_t cells = doc["cells"].size() + doc.value("cellsNotListed", size_t{0});
   out->add("file", shownName(shown(doc["file"])));
-  out->add("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
-                       (cells.size() == 1 ? " cell" : " cells"));
+  out->add("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells) +
+                       (cells == 1 ? " cell" : " cells"));
   out->add("coordinates", crs.is_null() ? notComputed(doc, "coordinateSystem")
                                         : shown(crs["description"]) + " (EPSG:" +
                                               shown(crs["epsg"]) + ", " + shown(crs["name"]) + ")");
@@ -468,6 +477,9 @@ void sampleLines(const Json &doc, ReportLines *out) {
                  shown(c["columns"]) + " x " + shown(c["rows"]) + "; " + shown(c["offset"]) + ", " +
                  shown(c["bytes"]) +
                  (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
+  }
+  if (doc.contains("cellsNotListed")) {
+    out->add("", "and " + shown(doc["cellsNotListed"]) + " more cells, not listed");
   }
 }
 

@@ -421,6 +421,12 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   shortFile.resize(shortFile.size() - 4);
   dedtest::File farEast = dedtest::utmFile("33", 'N', 4, 4);
   farEast.cells[0] = dedtest::utmCell(30000000.0, 5000000.0, 4, 4, 30.0f); // PROJ gives up
+  // One cell more than info lists one by one.
+  dedtest::File manyCells = dedtest::geographicFile(2, 2);
+  manyCells.cells.assign(1001, manyCells.cells[0]);
+  manyCells.cellCount = 1001;
+  const ToolRun many = run({"info", work.write("many.ded", dedtest::encode(manyCells)), "--json"});
+  EXPECT_EQ(nlohmann::json::parse(many.out, nullptr, false)["cellsNotListed"], 1) << many.err;
   const ToolRun farText = run({"info", work.write("far.ded", dedtest::encode(farEast))});
   EXPECT_EQ(farText.exitCode, 0) << farText.err;
   EXPECT_NE(farText.out.find("\nWGS 84 extent     not computed (PROJ cannot"), std::string::npos)
@@ -432,6 +438,7 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
       {"several.ded", dedtest::encode(several)},
       {"short.ded", shortFile},
       {"onePoint.ded", dedtest::encode(onePoint())},
+      {"many.ded", dedtest::encode(manyCells)},
       {"bad\xff.ded", badMagic()}};
   std::string outputs;
   for (const auto &[name, bytes] : files) {
