@@ -57,8 +57,9 @@ TEST(ReadErrors, AFullDiskOnStandardOutputIsToldInTheSystemsWords) {
   file.cellCount = 60;
   const std::string ded = work.write("in.ded", dedtest::encode(file));
   for (const std::string form : {"", " --json"}) {
-    const std::string command = std::string("'") + ELVARIN_HOST_EXE + "' info '" + ded + "'" +
-                                form + " >/dev/full 2>'" + work.path().string() + "/err'";
+    std::string command = std::string("'") + ELVARIN_HOST_EXE + "' info '";
+    command.append(ded).append("'").append(form).append(" >/dev/full 2>'");
+    command.append(work.path().string()).append("/err'");
     EXPECT_NE(std::system(command.c_str()), 0);
     EXPECT_EQ(clitest::slurp(work.path() / "err"),
               "elvarin-host: cannot write the standard output: No space left on device\n")
