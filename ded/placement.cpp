@@ -26,7 +26,7 @@ DedPlacement dedKeepColumns(const DedPlacement &placement, int64_t columns) {
   DedPlacement p = placement;
   p.columns = std::max<int64_t>(0, columns);
   p.endColumn = std::min(p.endColumn, p.columns);
-  p.shown = p.firstColumn < p.endColumn && p.firstRow < p.endRow;
+  p.shown = placement.shown && p.firstColumn < p.endColumn; // its rows are the same
   p.clipped = p.shown &&
               (p.firstColumn > 0 || p.endColumn < p.columns || p.firstRow > 0 || p.endRow < p.rows);
   return p;
