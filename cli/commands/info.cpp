@@ -15,6 +15,7 @@
 #include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
 #include "cli/elevation/cell_block.h"
+#include "cli/elevation/elevation_raster.h"
 #include "cli/elevation/losses.h"
 #include "cli/formats/decimal.h"
 #include "cli/geo/georeference.h"
@@ -167,42 +168,76 @@ Json lossesView(const FileFacts &facts, const Losses &losses) {
       {"missingSamples", losses.missing},         {"greyOverVoids", greyOverVoids(facts, losses)}};
 }
 
-// The file's own view: size, coordinate system, geotransform, corners and
-// WGS 84 extent as gdalinfo gives them for the converted image, then the
-// elevations, spacing and cells. A value that cannot be computed (a UTM
-// position PROJ cannot transform, say) is null, with the reason under
-// "notComputed" by its key.
+// An image of width x height pixels placed by geo, under gdalinfo's names:
+// size, geoTransform, cornerCoordinates, wgs84Extent. Where unmapped says
+// why nothing places it, the last three are null with that reason under
+// notComputed.
+Json placedImage(const Georeference &geo, int32_t width, int32_t height,
+                 const std::string &unmapped, Json *notComputed) {
+  Json view = {{"size", {width, height}},
+               {"geoTransform", nullptr},
+               {"cornerCoordinates", nullptr},
+               {"wgs84Extent", nullptr}};
+  if (!unmapped.empty()) {
+    for (const char *key : {"geoTransform", "cornerCoordinates", "wgs84Extent"}) {
+      (*notComputed)[key] = unmapped;
+    }
+    return view;
+  }
+  std::vector<std::pair<double, double>> ring;
+  view["geoTransform"] = numbers(geo.transform);
+  view["cornerCoordinates"] = cornerCoordinates(geo.transform, width, height, &ring);
+  view["wgs84Extent"] = wgs84Extent(geo, std::move(ring), notComputed);
+  return view;
+}
+
+// The file as gdalinfo shows it through the GDAL driver (the GIS frame, one
+// Int16 band), the plug-in's grey image as convert writes it under
+// greyImage, then the elevations, spacing and cells. A value that cannot be
+// computed (a UTM position PROJ cannot transform, a frame the driver
+// refuses) is null, with the reason under "notComputed" by its key.
 Json fileView(const FileFacts &facts, const Losses &losses) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
+  const CrsCodes codes{image.projection, image.utmZone, image.utmHemisphere};
   Affine affine;
   std::string unmapped;
   (void)sampleAffine(image, facts.cells[0].header, &affine, &unmapped);
-  const Georeference geo = georeferenceFor(worldFileFor(affine, image.height, true),
-                                           {image.projection, image.utmZone, image.utmHemisphere},
+  const Georeference geo = georeferenceFor(worldFileFor(affine, image.height, true), codes,
                                            elevationScaleFor(low, high));
+  Json greyNotComputed = Json::object();
+  Json grey = placedImage(geo, image.width, image.height, unmapped, &greyNotComputed);
+  grey["bands"] = bandsView(*geo.elevation, low, high);
+  if (!greyNotComputed.empty()) {
+    grey["notComputed"] = greyNotComputed;
+  }
+  DedGisFrame frame;
+  std::string refused;
+  const bool framed = elevationFrame(facts, false, &frame, &refused);
+  const Georeference gis =
+      georeferenceFor(worldFileFor(frameAffine(frame), frame.height, true), codes, std::nullopt);
   Json notComputed = Json::object();
   if (!geo.crs) {
     notComputed["coordinateSystem"] = geo.crsProblem;
   }
-  std::vector<std::pair<double, double>> ring;
-  Json transform, corners, extent;
-  if (unmapped.empty()) {
-    transform = numbers(geo.transform);
-    corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
-    extent = wgs84Extent(geo, std::move(ring), &notComputed);
-  } else {
-    for (const char *key : {"geoTransform", "cornerCoordinates", "wgs84Extent"}) {
-      notComputed[key] = unmapped;
-    }
+  Json place = placedImage(gis, frame.width, frame.height, refused, &notComputed);
+  if (!framed) {
+    place["size"] = nullptr;
+    notComputed["size"] = refused;
   }
-  Json view = {{"size", {image.width, image.height}},
+  Json view = {{"size", place["size"]},
                {"coordinateSystem", coordinateSystemView(geo, image)},
-               {"geoTransform", transform},
-               {"cornerCoordinates", corners},
-               {"wgs84Extent", extent},
-               {"bands", bandsView(*geo.elevation, low, high)},
+               {"geoTransform", place["geoTransform"]},
+               {"cornerCoordinates", place["cornerCoordinates"]},
+               {"wgs84Extent", place["wgs84Extent"]},
+               {"bands",
+                {{{"band", 1},
+                  {"type", "Int16"},
+                  {"description", "Elevation"},
+                  {"noDataValue", kInt16NoData},
+                  {"unit", "m"}}}},
+               {"greyImage", grey},
                {"elevation",
                 {{"minimum", number(low)},
                  {"maximum", number(high)},
@@ -409,8 +444,9 @@ void summaryLines(const Json &doc, ReportLines *out) {
   const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
   const size_t cells = doc["cells"].size() + doc.value("cellsNotListed", size_t{0});
   out->add("file", shownName(shown(doc["file"])));
-  out->add("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells) +
-                       (cells == 1 ? " cell" : " cells"));
+  out->add("size", (doc["size"].is_null() ? notComputed(doc, "size")
+                                          : shownList(doc["size"], " x ") + " pixels") +
+                       ", " + std::to_string(cells) + (cells == 1 ? " cell" : " cells"));
   out->add("coordinates", crs.is_null() ? notComputed(doc, "coordinateSystem")
                                         : shown(crs["description"]) + " (EPSG:" +
                                               shown(crs["epsg"]) + ", " + shown(crs["name"]) + ")");
@@ -424,6 +460,10 @@ void summaryLines(const Json &doc, ReportLines *out) {
                                    : ""));
   out->add("geotransform", doc["geoTransform"].is_null() ? notComputed(doc, "geoTransform")
                                                          : shownList(doc["geoTransform"]));
+  const Json &grey = doc["greyImage"];
+  out->add("grey image", shownList(grey["size"], " x ") + " pixels, geotransform " +
+                             (grey["geoTransform"].is_null() ? notComputed(grey, "geoTransform")
+                                                             : shownList(grey["geoTransform"])));
 }
 
 // The corners, the WGS 84 extent and the coordinate system's WKT.
@@ -519,7 +559,7 @@ void hostReadingLines(const Json &doc, ReportLines *out) {
                  ? "-"
                  : "image " + shownPair(cp["image"]) + " -> world " + shownPair(cp["world"]));
   }
-  if (host["geoTransform"] != doc["geoTransform"]) {
+  if (host["geoTransform"] != doc["greyImage"]["geoTransform"]) {
     out->add("  its reading", shownList(host["geoTransform"]) + " (convert --georef host)");
   }
   std::string codes;

@@ -249,8 +249,8 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   }
   EXPECT_EQ(order, (std::vector<std::string>{
                        "schemaVersion", "file", "size", "coordinateSystem", "geoTransform",
-                       "cornerCoordinates", "wgs84Extent", "bands", "elevation", "sampleSpacing",
-                       "missingSamples", "losses", "cells", "plugin", "host"}));
+                       "cornerCoordinates", "wgs84Extent", "bands", "greyImage", "elevation",
+                       "sampleSpacing", "missingSamples", "losses", "cells", "plugin", "host"}));
   EXPECT_EQ(doc["file"], ded);
   EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
   EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);
@@ -421,6 +421,10 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   shortFile.resize(shortFile.size() - 4);
   dedtest::File farEast = dedtest::utmFile("33", 'N', 4, 4);
   farEast.cells[0] = dedtest::utmCell(30000000.0, 5000000.0, 4, 4, 30.0f); // PROJ gives up
+  // Cells too far apart for one frame: the driver refuses the file.
+  dedtest::File apart = dedtest::utmFile("33", 'N', 4, 4);
+  apart.cells.push_back(dedtest::utmCell(3500000.0, 3000000.0, 4, 4, 30.0f));
+  apart.cellCount = 2;
   // One cell more than info lists one by one.
   dedtest::File manyCells = dedtest::geographicFile(2, 2);
   manyCells.cells.assign(1001, manyCells.cells[0]);
@@ -439,6 +443,7 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
       {"short.ded", shortFile},
       {"onePoint.ded", dedtest::encode(onePoint())},
       {"many.ded", dedtest::encode(manyCells)},
+      {"apart.ded", dedtest::encode(apart)},
       {"bad\xff.ded", badMagic()}};
   std::string outputs;
   for (const auto &[name, bytes] : files) {
