@@ -179,6 +179,7 @@ CLI::App *addConvertCommand(CLI::App *app, ConvertOptions *convert,
   command
       ->add_option("FILE.ded", *paths,
                    "the DED file and the image to write (OUT.png, OUT.pgm or OUT.tif);\n"
+                   "for OUT.ded, the input may be any raster GDAL reads (a GeoTIFF, say);\n"
                    "with --output-dir, any number of DED files")
       ->required();
   command

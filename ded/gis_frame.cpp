@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "ded/area.h"
+#include "ded/records.h"
 
 namespace {
 
@@ -14,6 +15,22 @@ bool usableSpacing(double spacing) { return std::isfinite(spacing) && spacing > 
 
 // A cell's block holds a sample the file stores.
 bool holdsSamples(const DedCellBlock &block) { return block.samples - block.missing > 0; }
+
+// The columns of a cell's block of columns x rows samples that its stored
+// samples reach: samples are stored column by column, the last reached in
+// part, perhaps. 0 when the file stores none of them.
+int64_t storedColumns(const DedCellBlock &block, int64_t columns, int64_t rows) {
+  const int64_t held = std::min(block.samples - block.missing, block.bytes / DED_SAMPLE_SIZE);
+  if (held <= 0 || rows <= 0 || columns <= 0) {
+    return 0;
+  }
+  return std::min(columns, held / rows + (held % rows != 0 ? 1 : 0));
+}
+
+int64_t storedColumns(const DedCellBlock &block, const DedCellHeader &cell) {
+  return storedColumns(block, static_cast<int64_t>(cell.columnCount),
+                       static_cast<int64_t>(cell.rowCount));
+}
 
 // The frame's column (or row) of a cell's first sample on the first cell's
 // grid: the nearest whole number of steps from origin. False when it is not
@@ -61,29 +78,33 @@ bool firstSteps(const DedImageInfo &info, const DedCellHeader &first, double *xS
   return usableSpacing(*xStep) && usableSpacing(*yStep);
 }
 
-// The plug-in's frame, its geotransform's steps from the spacing rule.
-void hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
+// The plug-in's frame, its geotransform's steps from the spacing rule; each
+// cell spans the columns its stored samples reach. Returns whether some cell
+// spans fewer columns than its counts claim (a cell the file ends in or
+// before).
+bool hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
                int32_t count, DedGisFrame *frame) {
   frame->host = true;
   frame->width = info.width;
   frame->height = info.height;
-  const DedSampleGrid grid = dedSampleGrid(info);
+  DedSampleGrid grid{};
+  (void)dedHostGrid(info, headers[0], &grid); // the steps are usable: the caller checked
   frame->west = grid.west;
   frame->north = grid.north;
-  if (info.projection == PROJ_UTM && info.cellCount > 1) {
-    frame->north = static_cast<double>(info.yMin) + (info.height - 1.0) * frame->yStep;
-  }
   frame->placements.resize(static_cast<size_t>(count));
+  bool narrowed = false;
   for (int32_t i = 0; i < count; ++i) {
+    const DedPlacement whole = dedPlaceCell(info, headers[i]);
+    const int64_t reach = storedColumns(blocks[i], headers[i]);
     DedPlacement &p = frame->placements[static_cast<size_t>(i)];
-    p = dedPlaceCell(info, headers[i]);
-    if (holdsSamples(blocks[i])) {
+    p = dedKeepColumns(whole, reach);
+    narrowed = narrowed || reach < whole.columns;
+    if (reach > 0) {
       frame->notes.cellsNotShown += p.shown ? 0 : 1;
       frame->notes.cellsClipped += p.clipped ? 1 : 0;
-    } else {
-      p.shown = false;
     }
   }
+  return narrowed;
 }
 
 struct Extent {
@@ -109,8 +130,10 @@ DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, 
   const DedCellHeader &first = headers[0];
   std::vector<int64_t> origins(static_cast<size_t>(count) * 2);
   Extent columns, rows;
+  std::vector<int64_t> reach(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
-    if (!holdsSamples(blocks[i])) {
+    reach[static_cast<size_t>(i)] = storedColumns(blocks[i], headers[i]);
+    if (reach[static_cast<size_t>(i)] == 0) {
       continue;
     }
     const DedCellHeader &c = headers[i];
@@ -125,7 +148,7 @@ DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, 
     if (offGrid && frame->notes.offGridCells++ == 0) {
       frame->notes.offGridCell = i;
     }
-    columns.cover(at[0], at[0] + static_cast<int64_t>(c.columnCount), i);
+    columns.cover(at[0], at[0] + reach[static_cast<size_t>(i)], i);
     rows.cover(at[1], at[1] + static_cast<int64_t>(c.rowCount), i);
   }
   const int64_t width = columns.high - columns.low, height = rows.high - rows.low;
@@ -143,14 +166,28 @@ DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, 
       static_cast<double>(first.yMin) + static_cast<double>(rows.high - 1) * frame->yStep;
   frame->placements.assign(static_cast<size_t>(count), DedPlacement{});
   for (int32_t i = 0; i < count; ++i) {
-    if (holdsSamples(blocks[i])) {
+    if (reach[static_cast<size_t>(i)] > 0) {
       const int64_t *at = &origins[static_cast<size_t>(i) * 2];
-      frame->placements[static_cast<size_t>(i)] = dedClipBlock(
-          static_cast<int64_t>(headers[i].columnCount), static_cast<int64_t>(headers[i].rowCount),
-          at[0] - columns.low, at[1] - rows.low, frame->width, frame->height);
+      frame->placements[static_cast<size_t>(i)] = dedKeepColumns(
+          dedClipBlock(static_cast<int64_t>(headers[i].columnCount),
+                       static_cast<int64_t>(headers[i].rowCount), at[0] - columns.low,
+                       at[1] - rows.low, frame->width, frame->height),
+          reach[static_cast<size_t>(i)]);
     }
   }
   return DedFinding::None;
+}
+
+// The first cell's finding (BlockPastEnd or CellEmpty) when no cell's
+// stored samples reach a column of its block, None otherwise.
+DedFinding nothingStored(const DedCellHeader *headers, const DedCellBlock *blocks, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (storedColumns(blocks[i], headers[i]) > 0) {
+      return DedFinding::None;
+    }
+  }
+  return blocks[0].finding == DedFinding::BlockPastEnd ? DedFinding::BlockPastEnd
+                                                       : DedFinding::CellEmpty;
 }
 
 } // namespace
@@ -213,11 +250,16 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
     frame->notes.missingSamples += blocks[i].missing;
     frame->notes.emptyCells += holdsSamples(blocks[i]) ? 0 : 1;
   }
+  const DedFinding nothing = nothingStored(headers, blocks, count);
+  if (nothing != DedFinding::None) {
+    return nothing;
+  }
   if (!firstSteps(info, headers[0], &frame->xStep, &frame->yStep)) {
     return DedFinding::SpacingUnusable;
   }
-  hostFrame(info, headers, blocks, count, frame);
-  if (!hostFrameOnly && (frame->notes.cellsNotShown > 0 || frame->notes.cellsClipped > 0)) {
+  const bool narrowed = hostFrame(info, headers, blocks, count, frame);
+  if (!hostFrameOnly &&
+      (narrowed || frame->notes.cellsNotShown > 0 || frame->notes.cellsClipped > 0)) {
     frame->host = false;
     frame->notes.cellsNotShown = frame->notes.cellsClipped = 0;
     const DedFinding finding = unionFrame(headers, blocks, count, frame, cells);
@@ -228,6 +270,19 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
   frame->west = dedSnapToGrid(frame->west, frame->xStep);
   frame->north = dedSnapToGrid(frame->north, frame->yStep);
   return DedFinding::None;
+}
+
+bool dedHostGrid(const DedImageInfo &info, const DedCellHeader &first, DedSampleGrid *grid) {
+  double xStep = 0, yStep = 0;
+  if (!firstSteps(info, first, &xStep, &yStep)) {
+    return false;
+  }
+  const DedSampleGrid area = dedSampleGrid(info);
+  const double north = info.projection == PROJ_UTM && info.cellCount > 1
+                           ? static_cast<double>(info.yMin) + (info.height - 1.0) * yStep
+                           : area.north;
+  *grid = {dedSnapToGrid(area.west, xStep), dedSnapToGrid(north, yStep), xStep, yStep};
+  return true;
 }
 
 void dedGisGeoTransform(const DedGisFrame &frame, double geoTransform[6]) {

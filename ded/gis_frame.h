@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ded/area.h"
 #include "ded/blocks.h"
 #include "ded/describe.h"
 #include "ded/placement.h"
@@ -74,20 +75,32 @@ struct DedGisFrame {
 
 // Why a GIS output refuses a described file: a scratch block or a cell too
 // large (the reasons the plug-in refuses it for its size), with the cell in
-// *cell. A file ending early and cells holding no samples are read, their
-// samples NoData. None otherwise.
+// *cell. A file ending early and cells holding no samples are read (see
+// dedMakeGisFrame). None otherwise.
 DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *blocks, int32_t count,
                              int32_t *cell);
 
 // The frame of a described file's count cells and their blocks. With
-// hostFrame, the plug-in's frame whatever it leaves out. Returns None,
-// SpacingUnusable (the first cell's spacing is unusable and its bounds give
-// none), or ImageTooLarge (the union is not an image the size checks allow;
-// *cells[0] and cells[1] name the cells farthest apart). frame is not to be
-// relied on after a failure.
+// hostFrame, the plug-in's frame whatever it leaves out. Each cell spans
+// only the columns its stored samples reach; one that stores none takes no
+// part and is placed nowhere. The plug-in's frame is the default only when
+// it shows every cell's stored samples and no cell is cut short of a column.
+// Returns None; BlockPastEnd or CellEmpty (the first cell's reason) when the
+// file stores no sample a cell places; SpacingUnusable (the first cell's
+// spacing is unusable and its bounds give none); or ImageTooLarge (the union
+// is not an image the size checks allow; *cells[0] and cells[1] name the
+// cells farthest apart). frame is not to be relied on after a failure.
 DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *headers,
                            const DedCellBlock *blocks, int32_t count, bool hostFrame,
                            DedGisFrame *frame, int32_t cells[2]);
+
+// The plug-in's image's grid as GIS outputs place it (the grey image's world
+// file, info, the plug-in's frame): the first cell's steps (its bounds
+// standing in for an unusable spacing), the north-west sample at the image
+// area's west and north (a UTM file of several cells: height - 1 steps
+// north of the overall yMin), snapped to the grid. False, grid untouched,
+// when the first cell's steps are unusable: no georeference can be had.
+bool dedHostGrid(const DedImageInfo &info, const DedCellHeader &first, DedSampleGrid *grid);
 
 // The frame's north-up geotransform in GDAL's convention (the top-left
 // pixel's outer corner, the pixel centred on its sample).

@@ -57,7 +57,7 @@ std::vector<std::string> dedGisWarnings(const DedGisNotes &notes, const char *un
   }
   if (notes.missingSamples > 0) {
     lines.push_back("the file ends " + count(notes.missingSamples, "sample", "samples") +
-                    " short of its cells; they read as NoData");
+                    " short of its cells; those in a column it stores in part read as NoData");
   }
   if (notes.cellsNotShown > 0 || notes.cellsClipped > 0) {
     lines.push_back("the plug-in's frame leaves out " +

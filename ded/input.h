@@ -23,13 +23,19 @@ struct DedInput {
   // ded file header"). The stream's reader prints it with the C library's
   // reason, as perror does; another reader may report it its own way.
   void (*readFailed)(void *context, const char *message);
+  // After a read that copied fewer bytes than it was asked for: the
+  // system's error number when an error stopped it (EIO, say), 0 when the
+  // end of the file did. Null for a source that cannot tell the two apart,
+  // whose short reads are taken for the end of the file.
+  int (*readError)(void *context) = nullptr;
 };
 
 // The input over a C stream open for reading: seek moves there (beyond 2 GiB
 // too) and drops whatever input the stream buffered before, since a C library
 // may serve a seek from its buffer, which may hold bytes the file no longer
-// has; size is dedStreamSize; readFailed is perror. The stream stays the
-// caller's.
+// has, and clears the stream's error and end-of-file indicators, so that
+// readError (EIO when the error indicator is set) tells of the reads since;
+// size is dedStreamSize; readFailed is perror. The stream stays the caller's.
 DedInput dedStdioInput(std::FILE *stream);
 
 // The same input for reading samples (see dedReadBlockSamples): it reads

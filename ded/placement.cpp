@@ -19,6 +19,19 @@ DedPlacement dedClipBlock(int64_t columns, int64_t rows, int64_t imageColumn, in
   return p;
 }
 
+DedPlacement dedKeepColumns(const DedPlacement &placement, int64_t columns) {
+  if (columns >= placement.columns) {
+    return placement;
+  }
+  DedPlacement p = placement;
+  p.columns = std::max<int64_t>(0, columns);
+  p.endColumn = std::min(p.endColumn, p.columns);
+  p.shown = placement.shown && p.firstColumn < p.endColumn; // its rows are the same
+  p.clipped = p.shown &&
+              (p.firstColumn > 0 || p.endColumn < p.columns || p.firstRow > 0 || p.endRow < p.rows);
+  return p;
+}
+
 DedWindowPart dedWindowPart(const DedPlacement &placement, int64_t left, int64_t columns,
                             int64_t bottom, int64_t rows) {
   const int64_t i0 = std::max(placement.firstRow, bottom - placement.imageRow);
@@ -40,7 +53,9 @@ DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell) {
   const auto rows = static_cast<int64_t>(cell.rowCount);
   int64_t column = 0;
   int64_t row = 0;
-  if (!dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
+  // A file of one cell is that cell's image, whatever its bounds say.
+  if (dedCellHeaderCount(info.cellCount) > 1 &&
+      !dedCellOrigin(cell, info.xMin, info.yMin, info.projection, &column, &row)) {
     DedPlacement nowhere{};
     nowhere.columns = columns;
     nowhere.rows = rows;

@@ -30,6 +30,10 @@ struct DedPlacement {
 DedPlacement dedClipBlock(int64_t columns, int64_t rows, int64_t imageColumn, int64_t imageRow,
                           int32_t width, int32_t height);
 
+// placement with its block cut to the first columns columns (those a file
+// stores samples of); placement itself when the block has no more.
+DedPlacement dedKeepColumns(const DedPlacement &placement, int64_t columns);
+
 // The samples of a placed block that land in a window of the image, its
 // columns [left, left + columns) and rows [bottom, bottom + rows), as they
 // are read on their own: from each of the block's columns [firstColumn,
@@ -45,5 +49,6 @@ DedWindowPart dedWindowPart(const DedPlacement &placement, int64_t left, int64_t
 
 // The placement of a cell's block in a mosaic's image: its first sample at
 // dedCellOrigin, trunc(columnCount) columns of trunc(rowCount) rows. A cell
-// whose origin is not usable (see dedCellOrigin) is not shown.
+// whose origin is not usable (see dedCellOrigin) is not shown. The cell of a
+// one-cell file is its image: placed at (0, 0) whatever its bounds.
 DedPlacement dedPlaceCell(const DedImageInfo &info, const DedCellHeader &cell);

@@ -26,8 +26,12 @@ bool seekStream(void *context, int64_t offset) {
   // position first. Without it glibc serves a seek into its buffer from the
   // buffer.
   (void)std::fflush(streamOf(context));
+  std::clearerr(streamOf(context));
   return sought;
 }
+
+// The C library keeps no error number with the stream, only its indicator.
+int streamError(void *context) { return std::ferror(streamOf(context)) != 0 ? EIO : 0; }
 
 int64_t streamSize(void *context) { return dedStreamSize(streamOf(context)); }
 
@@ -43,9 +47,9 @@ void printFailure(void *context, const char *message) {
 } // namespace
 
 DedInput dedStdioInput(std::FILE *stream) {
-  return DedInput{stream, readStream, seekStream, streamSize, printFailure};
+  return DedInput{stream, readStream, seekStream, streamSize, printFailure, streamError};
 }
 
 DedInput dedStdioSampleInput(std::FILE *stream) {
-  return DedInput{stream, readSamples, seekStream, streamSize, printFailure};
+  return DedInput{stream, readSamples, seekStream, streamSize, printFailure, streamError};
 }

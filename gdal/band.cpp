@@ -29,8 +29,9 @@ bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t
   const DedInput input = dedVsiInput(file);
   const bool held =
       readable == 0 || input.size(input.context) >= offset + readable * DED_SAMPLE_SIZE;
-  if (!held || dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA),
-                                   dest) < readable) {
+  if (!held ||
+      dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA), dest).got <
+          readable) {
     // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
     // it passed; the file itself has not changed then.
     if (CPLGetLastErrorNo() == CPLE_NotSupported) {
@@ -100,7 +101,10 @@ CPLErr DedRasterBand::readWindow(const DedInt16Window &window, int32_t bottom) {
   auto *dataset = static_cast<DedDataset *>(poDS);
   try {
     std::vector<uint16_t> run;
-    for (size_t i = 0; i < dataset->cells_.size(); ++i) {
+    std::vector<int32_t> reaching;
+    dedCellsReaching(dataset->columnIndex_, window.firstColumn, window.columns, &reaching);
+    for (const int32_t cell : reaching) {
+      const auto i = static_cast<size_t>(cell);
       const DedPlacement &p = dataset->frame_.placements[i];
       // The cell's samples that land in the window, read on their own.
       const DedWindowPart part =

@@ -135,6 +135,8 @@ bool DedDataset::describe(bool hostFrame) {
     facts.cell = apart[0];
     facts.otherCell = apart[1];
     facts.cellHeader = cells_.data();
+    facts.neededBytes = finding == DedFinding::BlockPastEnd ? blocks_[0].offset + DED_SAMPLE_SIZE
+                                                            : facts.neededBytes;
   }
   if (finding != DedFinding::None) {
     CPLError(CE_Failure, CPLE_AppDefined, "%s: %s", name,
@@ -151,6 +153,7 @@ bool DedDataset::describe(bool hostFrame) {
     CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", name, warning.c_str());
   }
   dedGisGeoTransform(frame_, transform_);
+  columnIndex_ = dedIndexColumns(frame_);
   srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   const int epsg = dedEpsgCode(info_);
   if (srs_.importFromEPSG(epsg) != OGRERR_NONE) {

@@ -12,6 +12,7 @@
 #include <ogr_spatialref.h>
 
 #include "ded/blocks.h"
+#include "ded/column_index.h"
 #include "ded/describe.h"
 #include "ded/gis_frame.h"
 #include "image/place.h"
@@ -58,6 +59,7 @@ private:
   std::vector<DedCellHeader> cells_;
   std::vector<DedCellBlock> blocks_; // where each cell's samples lie in the file
   DedGisFrame frame_;                // where each cell's block lands in the image
+  DedColumnIndex columnIndex_;       // which cells reach which columns of it
   double transform_[6] = {};
   OGRSpatialReference srs_;
   CPLStringList metadata_, cellsMetadata_;

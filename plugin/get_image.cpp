@@ -38,8 +38,9 @@ constexpr int32_t kMostCellsFilledAround = 64;
 
 // Reads samples [first, first + samples) of a block into dest as part of one
 // read of the whole block, a part after another from its start:
-// DED_ERR_READ when the block's first part gives nothing; once a part has
-// come back short, the rest of the block is 0 and nothing more is read
+// DED_ERR_READ when the block's first part gives nothing or a read fails on
+// an error (not the end of the file); once a part has come back short at the
+// end of the file, the rest of the block is 0 and nothing more is read
 // (exhausted says so), so no sample lands in another's place.
 int32_t readBlockPart(const DedInput &input, const DedCellBlock &block, int64_t first,
                       int64_t samples, bool *exhausted, uint16_t *dest) {
@@ -47,11 +48,11 @@ int32_t readBlockPart(const DedInput &input, const DedCellBlock &block, int64_t 
     std::fill_n(dest, samples, uint16_t{0});
     return DED_OK;
   }
-  const int64_t read = dedReadBlockSamples(input, block, first, samples, 0, dest);
-  if (read == 0 && first == 0) {
+  const DedSamplesRead read = dedReadBlockSamples(input, block, first, samples, 0, dest);
+  if (read.error != 0 || (read.got == 0 && first == 0)) {
     return DED_ERR_READ;
   }
-  *exhausted = read < samples;
+  *exhausted = read.got < samples;
   return DED_OK;
 }
 

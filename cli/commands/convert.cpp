@@ -61,6 +61,9 @@ int runConvert(const ConvertOptions &options) {
         for (const std::string &warning : raster.warnings) {
           run.warn(options.input + ": " + warning);
         }
+        if (!raster.unmapped.empty()) {
+          run.warn(options.input + ": no georeference is written: " + raster.unmapped);
+        }
         geo = georeferenceOf(run, raster);
         return writeOutputs(&run, raster, geo);
       },

@@ -42,13 +42,29 @@ void reportFailure(const std::string &message) {
   (void)std::fflush(stderr);
 }
 
+namespace {
+
+// The reason of the first write to standard output the system failed; the
+// stream keeps only that one failed.
+int outputError = 0;
+
+} // namespace
+
+void printOut(const std::string &text) {
+  errno = 0;
+  if (std::fputs(text.c_str(), stdout) == EOF && outputError == 0) {
+    outputError = errno;
+  }
+}
+
 int flushedOutput(int code) {
   errno = 0;
   if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
     return code;
   }
+  const int error = outputError != 0 ? outputError : errno;
   reportFailure(std::string("cannot write the standard output: ") +
-                std::strerror(errno != 0 ? errno : EIO));
+                std::strerror(error != 0 ? error : EIO));
   return kExitFailure;
 }
 

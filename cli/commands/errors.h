@@ -20,6 +20,10 @@ std::string shownName(const std::string &text);
 // shownName shows it, so a file name in it cannot drive the terminal.
 void reportFailure(const std::string &message);
 
+// Prints text on standard output. A write the system fails there is kept,
+// with its reason, for flushedOutput to report.
+void printOut(const std::string &text);
+
 // code, once everything printed on standard output has reached it; when it
 // has not (a full disk, a closed pipe), says so and returns kExitFailure.
 int flushedOutput(int code);

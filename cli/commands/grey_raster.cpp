@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/commands/raster_steps.h"
+#include "cli/elevation/cell_block.h"
 #include "cli/elevation/losses.h"
 #include "cli/formats/png_writer.h"
 #include "cli/input/pinned_input.h"
@@ -63,12 +64,26 @@ StepResult makeGreyRaster(ConvertRun *run, const InputSnapshot &snapshot, MadeRa
     return failed;
   }
   warnOfWidePng(run, grey.image.width);
-  if (!run->session.getImage(grey.buffer.get())) {
+  const bool got = run->session.getImage(grey.buffer.get());
+  // Where the plug-in failed, ded/'s reader tells whether the system failed
+  // a read, and how, which the plug-in's status does not.
+  const Losses losses = counting ? counting->wait()
+                        : got    ? Losses{}
+                                 : countLosses(reader.input(), facts, true);
+  if (losses.readError != 0) {
+    return StepFailure{run->options.input + ": " +
+                       sampleReadFailure(losses.readError, losses.readErrorAt)};
+  }
+  if (!got) {
     return StepFailure{run->session.failure(facts.problem)};
   }
-  raster->warnings = lossWarnings(facts, counting ? counting->wait() : Losses{}, false);
+  raster->warnings = lossWarnings(facts, losses, false);
   raster->height = grey.image.height;
-  raster->affine = run->options.hostGeoref ? snapshot.controlMap : sampleAffine(facts.image);
+  if (run->options.hostGeoref) {
+    raster->affine = snapshot.controlMap;
+  } else {
+    (void)sampleAffine(facts.image, facts.cells[0].header, &raster->affine, &raster->unmapped);
+  }
   // The host learns only the grey range; the file's own statistics give
   // the levels' elevations.
   raster->elevation =

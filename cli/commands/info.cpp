@@ -1,6 +1,7 @@
 // elvarin-host info: a DED file as a GIS user looks at it, from the file's
 // own headers, in the layout of gdalinfo; and what the plug-in tells the
 // host. One JSON document, which --json prints and the text is read from.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -13,6 +14,8 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/empty_image.h"
 #include "cli/commands/errors.h"
+#include "cli/elevation/cell_block.h"
+#include "cli/elevation/elevation_raster.h"
 #include "cli/elevation/losses.h"
 #include "cli/formats/decimal.h"
 #include "cli/geo/georeference.h"
@@ -22,12 +25,16 @@
 #include "cli/input/one_file_checks.h"
 #include "cli/input/pinned_file.h"
 #include "cli/input/pinned_input.h"
+#include "ded/gis_frame.h"
 #include "ded/header.h"
 #include "host/attributes.h"
 
 namespace elvhost {
 
 namespace {
+
+// The version of docs/info.schema.json the report follows.
+constexpr int kInfoSchemaVersion = 2;
 
 using Json = nlohmann::ordered_json;
 
@@ -104,7 +111,9 @@ Json sampleSpacing(const DedImageInfo &image, bool utm) {
 
 Json cellsView(const FileFacts &facts) {
   Json cells = Json::array();
-  for (const CellFacts &cell : facts.cells) {
+  const size_t listed = std::min(facts.cells.size(), static_cast<size_t>(DED_GIS_LISTED_CELLS));
+  for (size_t i = 0; i < listed; ++i) {
+    const CellFacts &cell = facts.cells[i];
     const DedCellHeader &c = cell.header;
     cells.push_back({{"west", number(c.xMin)},
                      {"south", number(c.yMin)},
@@ -159,31 +168,76 @@ Json lossesView(const FileFacts &facts, const Losses &losses) {
       {"missingSamples", losses.missing},         {"greyOverVoids", greyOverVoids(facts, losses)}};
 }
 
-// The file's own view: size, coordinate system, geotransform, corners and
-// WGS 84 extent as gdalinfo gives them for the converted image, then the
-// elevations, spacing and cells. A value that cannot be computed (a UTM
-// position PROJ cannot transform, say) is null, with the reason under
-// "notComputed" by its key.
+// An image of width x height pixels placed by geo, under gdalinfo's names:
+// size, geoTransform, cornerCoordinates, wgs84Extent. Where unmapped says
+// why nothing places it, the last three are null with that reason under
+// notComputed.
+Json placedImage(const Georeference &geo, int32_t width, int32_t height,
+                 const std::string &unmapped, Json *notComputed) {
+  Json view = {{"size", {width, height}},
+               {"geoTransform", nullptr},
+               {"cornerCoordinates", nullptr},
+               {"wgs84Extent", nullptr}};
+  if (!unmapped.empty()) {
+    for (const char *key : {"geoTransform", "cornerCoordinates", "wgs84Extent"}) {
+      (*notComputed)[key] = unmapped;
+    }
+    return view;
+  }
+  std::vector<std::pair<double, double>> ring;
+  view["geoTransform"] = numbers(geo.transform);
+  view["cornerCoordinates"] = cornerCoordinates(geo.transform, width, height, &ring);
+  view["wgs84Extent"] = wgs84Extent(geo, std::move(ring), notComputed);
+  return view;
+}
+
+// The file as gdalinfo shows it through the GDAL driver (the GIS frame, one
+// Int16 band), the plug-in's grey image as convert writes it under
+// greyImage, then the elevations, spacing and cells. A value that cannot be
+// computed (a UTM position PROJ cannot transform, a frame the driver
+// refuses) is null, with the reason under "notComputed" by its key.
 Json fileView(const FileFacts &facts, const Losses &losses) {
   const DedImageInfo &image = facts.image;
   const bool utm = image.projection == PROJ_UTM;
   const double low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
-  const Georeference geo = georeferenceFor(worldFileFor(sampleAffine(image), image.height, true),
-                                           {image.projection, image.utmZone, image.utmHemisphere},
+  const CrsCodes codes{image.projection, image.utmZone, image.utmHemisphere};
+  Affine affine;
+  std::string unmapped;
+  (void)sampleAffine(image, facts.cells[0].header, &affine, &unmapped);
+  const Georeference geo = georeferenceFor(worldFileFor(affine, image.height, true), codes,
                                            elevationScaleFor(low, high));
+  Json greyNotComputed = Json::object();
+  Json grey = placedImage(geo, image.width, image.height, unmapped, &greyNotComputed);
+  grey["bands"] = bandsView(*geo.elevation, low, high);
+  if (!greyNotComputed.empty()) {
+    grey["notComputed"] = greyNotComputed;
+  }
+  DedGisFrame frame;
+  std::string refused;
+  const bool framed = elevationFrame(facts, false, &frame, &refused);
+  const Georeference gis =
+      georeferenceFor(worldFileFor(frameAffine(frame), frame.height, true), codes, std::nullopt);
   Json notComputed = Json::object();
   if (!geo.crs) {
     notComputed["coordinateSystem"] = geo.crsProblem;
   }
-  std::vector<std::pair<double, double>> ring;
-  const Json corners = cornerCoordinates(geo.transform, image.width, image.height, &ring);
-  const Json extent = wgs84Extent(geo, std::move(ring), &notComputed);
-  Json view = {{"size", {image.width, image.height}},
+  Json place = placedImage(gis, frame.width, frame.height, refused, &notComputed);
+  if (!framed) {
+    place["size"] = nullptr;
+    notComputed["size"] = refused;
+  }
+  Json view = {{"size", place["size"]},
                {"coordinateSystem", coordinateSystemView(geo, image)},
-               {"geoTransform", numbers(geo.transform)},
-               {"cornerCoordinates", corners},
-               {"wgs84Extent", extent},
-               {"bands", bandsView(*geo.elevation, low, high)},
+               {"geoTransform", place["geoTransform"]},
+               {"cornerCoordinates", place["cornerCoordinates"]},
+               {"wgs84Extent", place["wgs84Extent"]},
+               {"bands",
+                {{{"band", 1},
+                  {"type", "Int16"},
+                  {"description", "Elevation"},
+                  {"noDataValue", kInt16NoData},
+                  {"unit", "m"}}}},
+               {"greyImage", grey},
                {"elevation",
                 {{"minimum", number(low)},
                  {"maximum", number(high)},
@@ -193,6 +247,11 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
                {"missingSamples", facts.missingSamples()},
                {"losses", lossesView(facts, losses)},
                {"cells", cellsView(facts)}};
+  // Only the first cells are listed one by one: a report's size follows the
+  // cells' 40 bytes each, not a line or an object of each.
+  if (facts.cells.size() > static_cast<size_t>(DED_GIS_LISTED_CELLS)) {
+    view["cellsNotListed"] = facts.cells.size() - static_cast<size_t>(DED_GIS_LISTED_CELLS);
+  }
   if (!notComputed.empty()) {
     view["notComputed"] = notComputed;
   }
@@ -242,7 +301,7 @@ Json hostView(const HostSession &session) {
 
 Json report(const HostSession &session, const FileFacts &facts, const Losses &losses,
             const InfoOptions &options) {
-  Json doc = {{"file", options.file}};
+  Json doc = {{"schemaVersion", kInfoSchemaVersion}, {"file", options.file}};
   doc.update(fileView(facts, losses));
   const qvstandin::LoadedPlugin &plugin = session.plugin();
   doc["plugin"] = {{"path", options.plugin},    {"vendor", plugin.vendor},
@@ -383,10 +442,11 @@ std::string notComputed(const Json &doc, const char *key) {
 // geotransform.
 void summaryLines(const Json &doc, ReportLines *out) {
   const Json &crs = doc["coordinateSystem"], &e = doc["elevation"], &sp = doc["sampleSpacing"];
-  const Json &cells = doc["cells"];
+  const size_t cells = doc["cells"].size() + doc.value("cellsNotListed", size_t{0});
   out->add("file", shownName(shown(doc["file"])));
-  out->add("size", shownList(doc["size"], " x ") + " pixels, " + std::to_string(cells.size()) +
-                       (cells.size() == 1 ? " cell" : " cells"));
+  out->add("size", (doc["size"].is_null() ? notComputed(doc, "size")
+                                          : shownList(doc["size"], " x ") + " pixels") +
+                       ", " + std::to_string(cells) + (cells == 1 ? " cell" : " cells"));
   out->add("coordinates", crs.is_null() ? notComputed(doc, "coordinateSystem")
                                         : shown(crs["description"]) + " (EPSG:" +
                                               shown(crs["epsg"]) + ", " + shown(crs["name"]) + ")");
@@ -398,7 +458,12 @@ void summaryLines(const Json &doc, ReportLines *out) {
                           (degrees ? " = " + shownList(sp["degrees"], " x ") + " degree = " +
                                          shownList(sp["arcSeconds"], " x ") + " arc-seconds"
                                    : ""));
-  out->add("geotransform", shownList(doc["geoTransform"]));
+  out->add("geotransform", doc["geoTransform"].is_null() ? notComputed(doc, "geoTransform")
+                                                         : shownList(doc["geoTransform"]));
+  const Json &grey = doc["greyImage"];
+  out->add("grey image", shownList(grey["size"], " x ") + " pixels, geotransform " +
+                             (grey["geoTransform"].is_null() ? notComputed(grey, "geoTransform")
+                                                             : shownList(grey["geoTransform"])));
 }
 
 // The corners, the WGS 84 extent and the coordinate system's WKT.
@@ -410,6 +475,10 @@ void placeLines(const Json &doc, ReportLines *out) {
                                                            {"lower right", "lowerRight"},
                                                            {"center", "center"}};
   for (const auto &[label, key] : corners) {
+    if (doc["cornerCoordinates"].is_null()) {
+      out->add("corners", notComputed(doc, "cornerCoordinates"));
+      break;
+    }
     out->add(key == corners[0].second ? "corners" : "",
              std::string(label) + std::string(12 - std::string(label).size(), ' ') +
                  shownPair(doc["cornerCoordinates"][key]));
@@ -449,6 +518,9 @@ void sampleLines(const Json &doc, ReportLines *out) {
                  shown(c["bytes"]) +
                  (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
   }
+  if (doc.contains("cellsNotListed")) {
+    out->add("", "and " + shown(doc["cellsNotListed"]) + " more cells, not listed");
+  }
 }
 
 // What the plug-in tells the host: its texture attributes and geo-reference.
@@ -487,7 +559,7 @@ void hostReadingLines(const Json &doc, ReportLines *out) {
                  ? "-"
                  : "image " + shownPair(cp["image"]) + " -> world " + shownPair(cp["world"]));
   }
-  if (host["geoTransform"] != doc["geoTransform"]) {
+  if (host["geoTransform"] != doc["greyImage"]["geoTransform"]) {
     out->add("  its reading", shownList(host["geoTransform"]) + " (convert --georef host)");
   }
   std::string codes;
@@ -526,6 +598,9 @@ int runInfo(const InfoOptions &options) {
   if (described && failure.empty()) {
     const PinnedInput reader(pin);
     losses = countLosses(reader.input(), facts, true);
+    if (losses.readError != 0) {
+      failure = options.file + ": " + sampleReadFailure(losses.readError, losses.readErrorAt);
+    }
   }
   if (described && failure.empty()) {
     failure = emptyImageFailure(options.file, facts, session);
@@ -543,17 +618,15 @@ int runInfo(const InfoOptions &options) {
         code = code != 0 ? code : session.status(step).value_or(0);
       }
       code = code != 0 ? code : kExitFailure;
-      (void)std::fputs(
-          jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}})
-              .c_str(),
-          stdout);
+      printOut(
+          jsonText({{"file", options.file}, {"error", {{"code", code}, {"message", failure}}}}));
     }
     reportFailure(failure);
     return kExitFailure;
   }
   const Json doc = report(session, facts, losses, options);
   const std::string text = options.json ? jsonText(doc) : textReport(doc);
-  (void)std::fputs(text.c_str(), stdout);
+  printOut(text);
   return kExitOk; // main flushes and checks standard output
 }
 

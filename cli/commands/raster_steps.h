@@ -26,6 +26,7 @@ struct MadeRaster {
   std::variant<GreyRaster, ElevationRaster> pixels;
   int32_t height = 0;                      // rows of the image as written
   Affine affine;                           // from its pixels to file coordinates
+  std::string unmapped;                    // why no affine can be had; empty when it can
   std::optional<ElevationScale> elevation; // the grey levels' elevations
   std::vector<std::string> warnings;       // what the image loses, to say after the checks
 };

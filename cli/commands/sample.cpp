@@ -112,7 +112,7 @@ int runSample(const SampleOptions &options) {
   }
   line.finish();
   if (!options.quiet) {
-    (void)std::printf("wrote %s: %s\n", shownName(output).c_str(), what.c_str());
+    printOut("wrote " + shownName(output) + ": " + what + "\n");
   }
   return kExitOk;
 }

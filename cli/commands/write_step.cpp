@@ -21,8 +21,10 @@ bool writeRaster(const ConvertRun &run, const MadeRaster &raster, const Georefer
 
 Georeference georeferenceOf(const ConvertRun &run, const MadeRaster &raster) {
   const GeoView &g = run.session.geo();
-  return georeferenceFor(worldFileFor(raster.affine, raster.height, run.northUp),
-                         {g.projection, g.utmZone, g.utmHemisphere}, raster.elevation);
+  Georeference geo = georeferenceFor(worldFileFor(raster.affine, raster.height, run.northUp),
+                                     {g.projection, g.utmZone, g.utmHemisphere}, raster.elevation);
+  geo.unmapped = raster.unmapped;
+  return geo;
 }
 
 StepResult writeOutputs(ConvertRun *run, const MadeRaster &raster, const Georeference &geo) {

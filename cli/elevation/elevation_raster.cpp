@@ -18,15 +18,35 @@ namespace {
 // Samples read at a time: a few MiB, whatever the cells' shapes.
 constexpr int64_t kChunkSamples = int64_t{1} << 20;
 
+// Reads samples [first, first + count) of a block into dest, kInt16NoData
+// past those the file held when its facts were read. False, with the reason
+// in error, when the system fails a read or the file no longer holds them.
+bool readSamples(const DedInput &input, const DedCellBlock &block, int64_t first, int64_t count,
+                 uint16_t *dest, std::string *error) {
+  const DedSamplesRead read =
+      dedReadBlockSamples(input, block, first, count, dedEncodeSample(kInt16NoData), dest);
+  const int64_t at = block.offset + (first + read.got) * DED_SAMPLE_SIZE;
+  if (read.error != 0) {
+    *error = sampleReadFailure(read.error, at);
+    return false;
+  }
+  if (read.got < std::clamp<int64_t>(block.samples - block.missing - first, 0, count)) {
+    *error = "changed while it was read (it ends at byte " + std::to_string(at) +
+             ", before samples it held)";
+    return false;
+  }
+  return true;
+}
+
 // Places the shown part of one cell's block, a chunk of columns at a time,
 // reading only the rows that land in the image; the samples the file does
-// not give are kInt16NoData.
-void placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement &placement,
-               const DedInt16Window &window, std::vector<uint16_t> *chunk) {
+// not give are kInt16NoData. False, with the reason in error, when a read
+// fails (see readSamples).
+bool placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement &placement,
+               const DedInt16Window &window, std::vector<uint16_t> *chunk, std::string *error) {
   const DedWindowPart part = dedWindowPart(placement, 0, window.columns, 0, window.height);
   const DedPlacement &shown = part.placement;
   const DedCellBlock block = cellBlock(cell);
-  const uint16_t noData = dedEncodeSample(kInt16NoData);
   const bool wholeColumns = shown.rows == placement.rows;
   const int64_t perChunk = std::max<int64_t>(1, kChunkSamples / shown.rows);
   chunk->resize(
@@ -34,16 +54,18 @@ void placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement 
   for (int64_t j = shown.firstColumn; j < shown.endColumn; j += perChunk) {
     const int64_t columns = std::min(perChunk, shown.endColumn - j);
     const int64_t first = j * placement.rows + part.firstRow;
-    if (wholeColumns) {
-      (void)dedReadBlockSamples(input, block, first, columns * shown.rows, noData, chunk->data());
-    } else {
-      for (int64_t k = 0; k < columns; ++k) {
-        (void)dedReadBlockSamples(input, block, first + k * placement.rows, shown.rows, noData,
-                                  chunk->data() + k * shown.rows);
+    // Whole columns are read at once, parts of columns one each.
+    const int64_t pieces = wholeColumns ? 1 : columns;
+    const int64_t piece = wholeColumns ? columns * shown.rows : shown.rows;
+    for (int64_t k = 0; k < pieces; ++k) {
+      if (!readSamples(input, block, first + k * placement.rows, piece,
+                       chunk->data() + k * shown.rows, error)) {
+        return false;
       }
     }
     dedPlaceInt16(chunk->data(), j, columns, shown, window);
   }
+  return true;
 }
 
 } // namespace
@@ -75,6 +97,8 @@ bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
         dedMakeGisFrame(facts.image, headers.data(), blocks.data(), count, hostFrame, frame, apart);
     told.cell = apart[0];
     told.otherCell = apart[1];
+    told.fileBytes = facts.bytes;
+    told.neededBytes = blocks.empty() ? -1 : blocks[0].offset + DED_SAMPLE_SIZE;
   }
   if (finding != DedFinding::None) {
     *error = dedFindingMessage(finding, told);
@@ -99,8 +123,8 @@ bool readElevations(const DedInput &input, const FileFacts &facts, const DedGisF
   std::vector<uint16_t> chunk;
   for (size_t i = 0; i < facts.cells.size(); ++i) {
     const DedPlacement &placement = frame.placements[i];
-    if (placement.shown) {
-      placeCell(input, facts.cells[i], placement, window, &chunk);
+    if (placement.shown && !placeCell(input, facts.cells[i], placement, window, &chunk, error)) {
+      return false;
     }
   }
   return true;

@@ -31,7 +31,9 @@ bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame, 
 // ones; kInt16NoData where no cell covers and where the file ends early
 // (the file's own voids are that value already). Rows north-up, or in the
 // host's order (row 0 at the southern edge). False, with the reason in
-// error, when there is no memory.
+// error, when there is no memory, the system fails a read ("cannot read the
+// samples at byte N: Input/output error") or the file no longer holds the
+// samples it held.
 bool readElevations(const DedInput &input, const FileFacts &facts, const DedGisFrame &frame,
                     bool northUp, ElevationRaster *raster, std::string *error);
 

@@ -78,9 +78,15 @@ Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) 
     chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
     for (int64_t done = 0; done < held; done += kChunkSamples) {
       const int64_t want = std::min(held - done, kChunkSamples);
-      const int64_t got = dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
-      countSamples(chunk.data(), static_cast<size_t>(got), low, high, losses);
-      if (got < want) {
+      const DedSamplesRead read =
+          dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
+      countSamples(chunk.data(), static_cast<size_t>(read.got), low, high, losses);
+      if (read.error != 0) {
+        losses->readError = read.error;
+        losses->readErrorAt = cell.offset + (done + read.got) * DED_SAMPLE_SIZE;
+        return counted;
+      }
+      if (read.got < want) {
         break; // the file shrank: the checks after the reading say so
       }
     }

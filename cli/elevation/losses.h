@@ -26,12 +26,15 @@ struct Losses {
   int64_t missing = 0;             // samples past the end of the file
   int64_t valued = 0;              // samples read that are not voids
   int16_t lowest = 0, highest = 0; // of those, when there are any
+  int readError = 0;               // errno of a read the system failed, which ends the count
+  int64_t readErrorAt = -1;        // the byte it was reading from
 };
 
 // Counts over every cell's block as the file holds it, through input (the
 // file the facts were read from, and described); without samples, only the
 // cells and the samples missing, which the headers tell. A read that comes
-// back short ends the count of its cell.
+// back short ends the count of its cell; one the system fails ends the count
+// (readError says so).
 Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples);
 
 // countLosses on a thread of its own, beside the import (the plug-in's

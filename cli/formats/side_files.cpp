@@ -70,13 +70,19 @@ std::string auxXmlText(const Georeference &geo) {
            "</Offset>\n    <Scale>" + formatShortest(geo.elevation->scale) +
            "</Scale>\n  </PAMRasterBand>\n";
   }
+  if (geo.unmapped.empty()) {
+    transform = "  <GeoTransform>" + transform + "</GeoTransform>\n";
+  }
   return std::string("<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"") + mapping + "\">" +
-         xmlEscaped(geo.crs->ogcWkt) + "</SRS>\n  <GeoTransform>" + transform +
-         "</GeoTransform>\n" + band + "</PAMDataset>\n";
+         xmlEscaped(geo.crs->ogcWkt) + "</SRS>\n" + (geo.unmapped.empty() ? transform : "") + band +
+         "</PAMDataset>\n";
 }
 
 std::vector<SideFile> sideFilesFor(const std::string &imagePath, const Georeference &geo) {
-  std::vector<SideFile> files = {{worldFilePath(imagePath), worldFileText(geo.world)}};
+  std::vector<SideFile> files;
+  if (geo.unmapped.empty()) {
+    files.push_back({worldFilePath(imagePath), worldFileText(geo.world)});
+  }
   if (geo.crs) {
     files.push_back({prjPath(imagePath), geo.crs->esriWkt + "\n"});
     files.push_back({auxXmlPath(imagePath), auxXmlText(geo)});

@@ -388,7 +388,8 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
                                                          sizeProc, mapProc, unmapProc, options));
   TIFFOpenOptionsFree(options);
   std::string failure;
-  bool ok = tif && setImageTags(tif.get(), image) && setTransformTags(tif.get(), geo.transform) &&
+  bool ok = tif && setImageTags(tif.get(), image) &&
+            (!geo.unmapped.empty() || setTransformTags(tif.get(), geo.transform)) &&
             setGeoKeys(tif.get(), geo.crs);
   if (ok && !gdalMetadata.empty()) {
     ok = TIFFSetField(tif.get(), kGdalMetadataTag, gdalMetadata.c_str()) != 0;

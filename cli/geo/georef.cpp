@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include "ded/area.h"
-#include "ded/cells.h"
 #include "ded/describe.h"
+#include "ded/finding_message.h"
 #include "ded/gis_frame.h"
 
 namespace elvhost {
@@ -45,23 +44,23 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
   return true;
 }
 
-Affine sampleAffine(const DedImageInfo &image) {
-  const DedSampleGrid grid = dedSampleGrid(image);
-  const double units = dedSpacingUnits(image.projection);
+bool sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
+                  std::string *why) {
+  DedSampleGrid grid{};
+  if (!dedHostGrid(image, first, &grid)) {
+    DedFindingFacts facts;
+    facts.cellHeader = &first;
+    *why = dedFindingMessage(DedFinding::SpacingUnusable, facts);
+    return false;
+  }
   DedGisFrame frame;
   frame.height = image.height;
-  // An unusable spacing is replaced as the GIS frame replaces it.
-  frame.xStep =
-      dedAxisSpacing(image.xSpacing, image.xMin, image.xMax, static_cast<float>(image.width), units)
-          .used /
-      units;
-  frame.yStep = dedAxisSpacing(image.ySpacing, image.yMin, image.yMax,
-                               static_cast<float>(image.height), units)
-                    .used /
-                units;
-  frame.west = dedSnapToGrid(grid.west, frame.xStep);
-  frame.north = dedSnapToGrid(grid.north, frame.yStep);
-  return frameAffine(frame);
+  frame.west = grid.west;
+  frame.north = grid.north;
+  frame.xStep = grid.xStep;
+  frame.yStep = grid.yStep;
+  *affine = frameAffine(frame);
+  return true;
 }
 
 Affine frameAffine(const DedGisFrame &frame) {

@@ -12,6 +12,7 @@
 // Declared only (ded/describe.h, ded/gis_frame.h have them): the image
 // writers that include this header need nothing of the file.
 struct DedImageInfo;
+struct DedCellHeader;
 struct DedGisFrame;
 
 namespace elvhost {
@@ -23,13 +24,12 @@ struct Affine {
   double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;
 };
 
-// The map that centres each pixel on its sample: pixels the first cell's
-// spacings apart (degrees or metres), the north-west sample at the top-left
-// pixel's centre. A UTM file of several cells has an image of its first
-// cell's size, anchored at the south-west: its bottom-left pixel's centre is
-// the overall (xMin, yMin). The anchor is snapped to the spacing grid as the
-// GIS frame's is (dedSnapToGrid).
-Affine sampleAffine(const DedImageInfo &image);
+// The map that centres each of the plug-in's image's pixels on its sample,
+// on the grid dedHostGrid gives (the plug-in's frame's, whichever output
+// shows it). False, affine untouched and the reason in why, when the first
+// cell's steps are unusable and no map can be had.
+bool sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
+                  std::string *why);
 
 // The same map for a GIS frame: its north-west sample at the centre of the
 // host's top row's first pixel (the host's rows run northwards).

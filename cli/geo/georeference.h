@@ -18,6 +18,8 @@ struct Georeference {
   std::optional<Crs> crs;                  // empty: crsProblem says why
   std::string crsProblem;                  // empty when there is a coordinate system
   std::optional<ElevationScale> elevation; // empty: the grey levels' elevations are unknown
+  std::string unmapped; // why no map places the image (world and transform then mean
+                        // nothing); empty when world does
 };
 
 // The geo-reference of an image written with world, in the coordinate

@@ -108,6 +108,11 @@ FileFacts readFileFacts(const PinnedFile &pin) {
   } else {
     readRecords(input, &facts);
   }
+  // A record cut short by a read the system failed, rather than by the end
+  // of the file: its reason, in the system's words.
+  if (const int error = input.readError(input.context); !facts.problem.empty() && error != 0) {
+    facts.problem = std::string("cannot read its headers: ") + std::strerror(error);
+  }
   return facts;
 }
 

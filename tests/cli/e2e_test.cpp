@@ -247,10 +247,10 @@ TEST_F(HostTool, InfoJsonHoldsTheFilesViewAndWhatTheHostLearned) {
   for (const auto &member : ordered.items()) {
     order.push_back(member.key());
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"file", "size", "coordinateSystem", "geoTransform",
-                                             "cornerCoordinates", "wgs84Extent", "bands",
-                                             "elevation", "sampleSpacing", "missingSamples",
-                                             "losses", "cells", "plugin", "host"}));
+  EXPECT_EQ(order, (std::vector<std::string>{
+                       "schemaVersion", "file", "size", "coordinateSystem", "geoTransform",
+                       "cornerCoordinates", "wgs84Extent", "bands", "greyImage", "elevation",
+                       "sampleSpacing", "missingSamples", "losses", "cells", "plugin", "host"}));
   EXPECT_EQ(doc["file"], ded);
   EXPECT_EQ(doc["size"], json::parse("[101, 51]"));
   EXPECT_EQ(doc["coordinateSystem"]["epsg"], 32756);
@@ -400,6 +400,16 @@ INSTANTIATE_TEST_SUITE_P(
                 -8}),
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
+// 6 x 4 samples of spacing 0 whose bounds are one point: nothing places them.
+dedtest::File onePoint() {
+  dedtest::File file = dedtest::geographicFile(6, 4);
+  dedtest::Cell &cell = file.cells[0];
+  cell.xSpacing = cell.ySpacing = 0.0f;
+  cell.xMax = cell.xMin;
+  cell.yMax = cell.yMin;
+  return file;
+}
+
 TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   // Debian's python3-jsonschema, which scripts/install-deps.sh installs.
   ASSERT_EQ(std::system(ELVARIN_PYTHON " -c 'import jsonschema' 2>/dev/null"), 0)
@@ -411,6 +421,16 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
   shortFile.resize(shortFile.size() - 4);
   dedtest::File farEast = dedtest::utmFile("33", 'N', 4, 4);
   farEast.cells[0] = dedtest::utmCell(30000000.0, 5000000.0, 4, 4, 30.0f); // PROJ gives up
+  // Cells too far apart for one frame: the driver refuses the file.
+  dedtest::File apart = dedtest::utmFile("33", 'N', 4, 4);
+  apart.cells.push_back(dedtest::utmCell(3500000.0, 3000000.0, 4, 4, 30.0f));
+  apart.cellCount = 2;
+  // One cell more than info lists one by one.
+  dedtest::File manyCells = dedtest::geographicFile(2, 2);
+  manyCells.cells.assign(1001, manyCells.cells[0]);
+  manyCells.cellCount = 1001;
+  const ToolRun many = run({"info", work.write("many.ded", dedtest::encode(manyCells)), "--json"});
+  EXPECT_EQ(nlohmann::json::parse(many.out, nullptr, false)["cellsNotListed"], 1) << many.err;
   const ToolRun farText = run({"info", work.write("far.ded", dedtest::encode(farEast))});
   EXPECT_EQ(farText.exitCode, 0) << farText.err;
   EXPECT_NE(farText.out.find("\nWGS 84 extent     not computed (PROJ cannot"), std::string::npos)
@@ -421,6 +441,9 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
       {"utm.ded", dedtest::encode(utmSouth())},
       {"several.ded", dedtest::encode(several)},
       {"short.ded", shortFile},
+      {"onePoint.ded", dedtest::encode(onePoint())},
+      {"many.ded", dedtest::encode(manyCells)},
+      {"apart.ded", dedtest::encode(apart)},
       {"bad\xff.ded", badMagic()}};
   std::string outputs;
   for (const auto &[name, bytes] : files) {
@@ -435,6 +458,22 @@ TEST_F(HostTool, InfoJsonFollowsItsSchemaForEveryKindOfFile) {
                           "    jsonschema.validate(json.load(open(name)), schema)\n";
   EXPECT_EQ(std::system((ELVARIN_PYTHON " " + check + " " ELVARIN_INFO_SCHEMA + outputs).c_str()),
             0);
+}
+
+// The grey image of samples nothing places shows every one of them, says so
+// and writes no georeference rather than NaN.
+TEST_F(HostTool, SamplesNothingPlacesConvertWithoutAGeoreference) {
+  const std::string ded = work.write("point.ded", dedtest::encode(onePoint()));
+  for (const char *image : {"p.png", "p.tif"}) {
+    const ToolRun r = run({"convert", ded, at(image)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "elvarin-host: warning: " + ded +
+                         ": no georeference is written: the first cell's spacing is not above 0 "
+                         "(0 x 0) and its bounds and counts give none\n");
+    EXPECT_EQ(clitest::slurp(at(image) + ".aux.xml").find("GeoTransform"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(at("p.pgw")));
+  EXPECT_FALSE(std::filesystem::exists(at("p.wld")));
 }
 
 TEST_F(HostTool, AFileEndingInsideItsSamplesConvertsWithAWarning) {

@@ -145,6 +145,16 @@ dedtest::File utmCutAtTheNorth() {
                     dedtest::utmCell(500030, 4000060, 2, 4, 30.0f, terrain)});
 }
 
+// Two UTM cells, the first of 10 rows whose y spacing field is 0: its bounds
+// give 30 m, which places the plug-in's frame's north row 270 m up.
+dedtest::File utmFirstSpacingZero() {
+  dedtest::File file = withCells(dedtest::utmFile("33", 'N', 4, 10),
+                                 {dedtest::utmCell(500000, 5000000, 4, 10, 30.0f, terrain),
+                                  dedtest::utmCell(500060, 5000000, 4, 3, 30.0f, terrain)});
+  file.cells[0].ySpacing = 0.0f;
+  return file;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, Int16Convert,
     ::testing::Values(Int16Case{"geographicCell", dedtest::geographicFile(300, 270, terrain)},
@@ -152,6 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Int16Case{"utmCell", dedtest::utmFile("56", 'S', 101, 51, terrain)},
                       Int16Case{"utmCells", utmCells(), 0, true},
                       Int16Case{"utmCutAtTheNorth", utmCutAtTheNorth(), 0, true},
+                      Int16Case{"utmFirstSpacingZero", utmFirstSpacingZero()},
                       Int16Case{"cellPastTheEnd", withCells({}, kQuads), 24, false, true},
                       Int16Case{"emptyCell", withCells({}, {kQuads[0], emptyCell(), kQuads[3]}), 0,
                                 false, true},

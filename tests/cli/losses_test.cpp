@@ -142,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "3 samples are voids (-32768), shown as grey 0",
                   "the grey levels spread over the void marker -32768 (elevations -32768..200 "
                   "m): --type int16 keeps the elevations themselves"},
-                 {"the file ends 2 samples short of its cells; they read as NoData"}},
+                 {"the file ends 2 samples short of its cells; those in a column it stores in part "
+                  "read as NoData"}},
         LossCase{"voidsDominate",
                  ranged(dedtest::geographicFile(5, 4, voids), -20000, 200),
                  0,

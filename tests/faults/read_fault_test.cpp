@@ -21,7 +21,9 @@ extern "C" size_t __real_fread(void *ptr, size_t size, size_t count, std::FILE *
 
 namespace {
 
-enum class Fault { None, Fail, Shorten };
+// Fail gives nothing, Shorten half, Error half and then sets the stream's
+// error indicator as a read the system fails does.
+enum class Fault { None, Fail, Shorten, Error };
 
 // One read as the plug-in asked for it and as it went.
 struct Read {
@@ -49,8 +51,11 @@ extern "C" size_t __wrap_fread(void *ptr, size_t size, size_t count, std::FILE *
   const long position = std::ftell(stream);
   size_t got = 0;
   const bool hit = state.reads.size() + 1 == state.target;
-  if (hit && state.fault == Fault::Shorten) {
+  if (hit && (state.fault == Fault::Shorten || state.fault == Fault::Error)) {
     got = __real_fread(ptr, size, count / 2, stream);
+    if (state.fault == Fault::Error) {
+      stream->_flags |= _IO_ERR_SEEN; // glibc's error indicator
+    }
   } else if (!hit || state.fault == Fault::None) {
     got = __real_fread(ptr, size, count, stream);
   }
@@ -121,10 +126,10 @@ protected:
     ASSERT_EQ(whole.status[kGetImage], DED_OK);
     ASSERT_GT(reads, 4u);
 
-    for (const Fault fault : {Fault::Fail, Fault::Shorten}) {
+    for (const Fault fault : {Fault::Fail, Fault::Shorten, Fault::Error}) {
       for (size_t n = 1; n <= reads; ++n) {
-        SCOPED_TRACE(testing::Message() << (fault == Fault::Fail ? "fail" : "shorten") << " read "
-                                        << n << " of " << reads);
+        SCOPED_TRACE(testing::Message() << static_cast<int>(fault)
+                                        << " (fail, shorten, error) read " << n << " of " << reads);
         const Outcome out = run(path, fault, n, width, height);
         ASSERT_GE(state.reads.size(), n);
         const Read read = state.reads[n - 1];
@@ -135,7 +140,8 @@ protected:
           expected[read.phase] = read.phase == kOpen ? DED_ERR_FORMAT : DED_ERR_READ;
         }
         const bool firstSampleRead = sampleRead && (n == 1 || state.reads[n - 2].size != 2);
-        if (sampleRead && read.got == 0 && (mosaic || firstSampleRead)) {
+        if (sampleRead &&
+            ((read.got == 0 && (mosaic || firstSampleRead)) || fault == Fault::Error)) {
           expected[kGetImage] = DED_ERR_READ;
         }
         EXPECT_EQ(out.status[kOpen], expected[kOpen]);
@@ -148,7 +154,7 @@ protected:
         if (expected[kGetImage] != DED_OK) {
           // Decided before any pixel is written, except a mosaic's block
           // failing part way (earlier cells may stand).
-          if (!sampleRead || !mosaic) {
+          if (!sampleRead || (!mosaic && fault != Fault::Error)) {
             EXPECT_EQ(out.pixels, std::vector<uint8_t>(out.pixels.size(), kCanary));
           }
           continue;

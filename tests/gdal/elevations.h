@@ -1,8 +1,9 @@
 // What the DED driver must deliver for a file, decoded from the file's bytes
 // by the tests alone: the image north-up, every sample where its cell puts
-// it, NoData where no cell covers and where the file ends. The host's image
-// where it holds every cell whole, else the union of the cells on the first
-// cell's grid. Written for the tests' own files, whose cells lie on whole
+// it, NoData where no cell covers and where the file ends within a column.
+// The host's image where it holds every cell whole, else the union of the
+// columns the file stores samples of, on the first cell's grid; nothing (a
+// width of 0) when it stores none. Written for the tests' own files, whose cells lie on whole
 // sample positions of the image.
 #pragma once
 
@@ -21,6 +22,7 @@ struct Elevations {
   double xStep = 0, yStep = 0;  // degrees or metres
 };
 
-Elevations decodeElevations(const std::vector<uint8_t> &file);
+// hostFrame: the host's image whatever it leaves out.
+Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrame = false);
 
 } // namespace gdaltest

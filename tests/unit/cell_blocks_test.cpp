@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "ded/block_samples.h"
@@ -96,7 +97,10 @@ TEST(CellBlocks, AWindowTakesWhatTheFileGivesAndTheFillForTheRest) {
     std::ptrdiff_t fileSize;
     int64_t missing, first, count, got;
     std::vector<int16_t> samples;
+    size_t failAt = SIZE_MAX; // reads stop there on an error
+    int error = 0;
   } cases[] = {
+      {"read failing on an error mid-window", 10, 0, 0, 4, 2, {1, 2, -1, -1}, 6, EIO},
       {"exact fit", 10, 0, 1, 3, 3, {2, 3, 4}},
       {"read cut short mid-window, in a sample", 7, 0, 0, 4, 2, {1, 2, -1, -1}},
       {"held samples end mid-window", 10, 2, 1, 3, 1, {2, -1, -1}},
@@ -106,10 +110,13 @@ TEST(CellBlocks, AWindowTakesWhatTheFileGivesAndTheFillForTheRest) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     dedtest::MemoryFile memory{std::vector<uint8_t>(file.begin(), file.begin() + c.fileSize)};
+    memory.failAt = c.failAt;
     const DedCellBlock block{2, 4, 8, c.missing, DedFinding::None};
     std::vector<uint16_t> dest(static_cast<size_t>(c.count), 7);
-    EXPECT_EQ(dedReadBlockSamples(memory.input(), block, c.first, c.count, 0xFFFF, dest.data()),
-              c.got);
+    const DedSamplesRead read =
+        dedReadBlockSamples(memory.input(), block, c.first, c.count, 0xFFFF, dest.data());
+    EXPECT_EQ(read.got, c.got);
+    EXPECT_EQ(read.error, c.error);
     std::vector<int16_t> samples(dest.size());
     std::transform(dest.begin(), dest.end(), samples.begin(), dedDecodeSample);
     EXPECT_EQ(samples, c.samples);

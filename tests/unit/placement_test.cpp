@@ -41,6 +41,8 @@ TEST(Placement, ClipsToTheImageAndDropsCellsThatLieNowhere) {
   zeroSpacing.xMin = 1.0f;
   zeroSpacing.columnCount = 3;
   zeroSpacing.rowCount = 2;
+  EXPECT_TRUE(dedPlaceCell(info, zeroSpacing).shown); // a one-cell file's cell is its image
+  info.cellCount = 2;
   EXPECT_FALSE(dedPlaceCell(info, zeroSpacing).shown);
 }
 
