@@ -33,6 +33,9 @@ constexpr long DED_STATISTICS_RESERVED_FIELD = 8;
 // A cell header is ten 32-bit words in DedCellHeader's order, floats among them.
 constexpr long DED_CELL_HEADER_WORD = 4;
 
+// The sample that marks a void: a place the file gives no elevation for.
+constexpr int16_t DED_VOID = -32768;
+
 // Geographic files give spacings in 1/36000 of a coordinate unit (a tenth of
 // an arc-second for degrees); UTM files in coordinate units.
 constexpr double DED_GEOGRAPHIC_SPACING_UNITS = 36000.0;

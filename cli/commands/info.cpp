@@ -27,6 +27,7 @@
 #include "cli/input/pinned_input.h"
 #include "ded/gis_frame.h"
 #include "ded/header.h"
+#include "ded/records.h"
 #include "host/attributes.h"
 
 namespace elvhost {
@@ -504,8 +505,8 @@ void sampleLines(const Json &doc, ReportLines *out) {
       "cells: " + shown(lost["cellsNotShown"]) + " not shown, " + shown(lost["cellsClipped"]) +
           " clipped; " + shown(lost["uncoveredPositions"]) + " positions in no cell; samples: " +
           shown(lost["samplesBelowRange"]) + " below and " + shown(lost["samplesAboveRange"]) +
-          " above the elevations, " + shown(lost["voidSamples"]) + " voids (-32768), " +
-          shown(lost["missingSamples"]) + " missing" +
+          " above the elevations, " + shown(lost["voidSamples"]) + " voids (" +
+          std::to_string(DED_VOID) + "), " + shown(lost["missingSamples"]) + " missing" +
           (lost["greyOverVoids"] == true ? "; the grey levels spread over the void marker" : ""));
   out->add("cells", "west, south, east, north; spacing; columns x rows; at byte, bytes");
   const Json &cells = doc["cells"];

@@ -430,8 +430,9 @@ bool writeInt16GeoTiff(std::FILE *stream, const Int16Image &image, const Georefe
   };
   static const std::string kMetres = "<GDALMetadata>\n  <Item name=\"UNITTYPE\" sample=\"0\" "
                                      "role=\"unittype\">m</Item>\n</GDALMetadata>";
+  static const std::string kNoData = std::to_string(kInt16NoData);
   return writeTiff(stream, {image.width, image.height, true}, predict, geo, kMetres,
-                   kInt16NoDataText, error, progress);
+                   kNoData.c_str(), error, progress);
 }
 
 } // namespace elvhost
