@@ -13,13 +13,9 @@
 
 #include "ded/area.h"
 #include "ded/blocks.h"
+#include "ded/cells.h"
 #include "ded/describe.h"
 #include "ded/placement.h"
-
-// A cell lies on the first cell's grid, and its bounds agree with its
-// counts and spacing, within this share of a spacing (the tolerance the
-// plug-in gives its quotients).
-constexpr double DED_GIS_SNAP = 1.0 / 16.0;
 
 // How many cells a GIS output lists one by one; the rest are counted.
 constexpr int32_t DED_GIS_LISTED_CELLS = 1000;
@@ -33,7 +29,7 @@ struct DedAxisSpacing {
   double used;   // field or bounds; NaN when neither is usable
   bool replaced; // the field was unusable and bounds stands in for it
   // The field is used, but the samples it spaces span the bounds more than
-  // DED_GIS_SNAP of a spacing off ((count - 1) x field against high - low).
+  // DED_SNAP of a spacing off ((count - 1) x field against high - low).
   bool contradicts;
 };
 

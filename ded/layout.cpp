@@ -124,7 +124,7 @@ bool gridUsable(const DedRasterGrid &grid, std::string *error) {
              number(grid.north) + ", the southern's at " +
              number(grid.north - static_cast<double>(grid.height - 1) * grid.yStep) +
              "): no place on Earth lies there; give it its true geotransform";
-  } else if (grid.width * grid.height * DED_SAMPLE_SIZE > INT32_MAX) {
+  } else if (grid.width * grid.height > DED_MAX_SAMPLES) {
     *error = std::to_string(grid.width) + " x " + std::to_string(grid.height) +
              " samples are more than the plug-in imports (2 GiB of 16-bit samples)";
   } else {

@@ -25,6 +25,7 @@
 #include "cli/input/one_file_checks.h"
 #include "cli/input/pinned_file.h"
 #include "cli/input/pinned_input.h"
+#include "ded/cells.h"
 #include "ded/gis_frame.h"
 #include "ded/header.h"
 #include "ded/records.h"
@@ -97,7 +98,7 @@ Json wgs84Extent(const Georeference &geo, std::vector<std::pair<double, double>>
 // The first cell's spacing in the file's unit, and in metres or in degrees
 // and arc-seconds.
 Json sampleSpacing(const DedImageInfo &image, bool utm) {
-  const double units = utm ? 1.0 : DED_GEOGRAPHIC_SPACING_UNITS;
+  const double units = dedSpacingUnits(image.projection);
   const double sx = image.xSpacing, sy = image.ySpacing;
   Json spacing = {{"file", pair(sx, sy)}, {"fileUnit", dedSpacingUnitName(image.projection)}};
   if (utm) {
