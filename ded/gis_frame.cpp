@@ -82,8 +82,8 @@ bool firstSteps(const DedImageInfo &info, const DedCellHeader &first, double *xS
 // cell spans the columns its stored samples reach. Returns whether some cell
 // spans fewer columns than its counts claim (a cell the file ends in or
 // before).
-bool hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
-               int32_t count, DedGisFrame *frame) {
+bool placeAsHost(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
+                 int32_t count, DedGisFrame *frame) {
   frame->host = true;
   frame->width = info.width;
   frame->height = info.height;
@@ -257,7 +257,7 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
   if (!firstSteps(info, headers[0], &frame->xStep, &frame->yStep)) {
     return DedFinding::SpacingUnusable;
   }
-  const bool narrowed = hostFrame(info, headers, blocks, count, frame);
+  const bool narrowed = placeAsHost(info, headers, blocks, count, frame);
   if (!hostFrameOnly &&
       (narrowed || frame->notes.cellsNotShown > 0 || frame->notes.cellsClipped > 0)) {
     frame->host = false;

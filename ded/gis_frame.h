@@ -77,7 +77,7 @@ DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *block
                              int32_t *cell);
 
 // The frame of a described file's count cells and their blocks. With
-// hostFrame, the plug-in's frame whatever it leaves out. Each cell spans
+// hostFrameOnly, the plug-in's frame whatever it leaves out. Each cell spans
 // only the columns its stored samples reach; one that stores none takes no
 // part and is placed nowhere. The plug-in's frame is the default only when
 // it shows every cell's stored samples and no cell is cut short of a column.
@@ -87,7 +87,7 @@ DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *block
 // is not an image the size checks allow; *cells[0] and cells[1] name the
 // cells farthest apart). frame is not to be relied on after a failure.
 DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *headers,
-                           const DedCellBlock *blocks, int32_t count, bool hostFrame,
+                           const DedCellBlock *blocks, int32_t count, bool hostFrameOnly,
                            DedGisFrame *frame, int32_t cells[2]);
 
 // The plug-in's image's grid as GIS outputs place it (the grey image's world

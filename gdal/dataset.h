@@ -50,7 +50,7 @@ private:
   friend class DedRasterBand;
   // Fills the members below from file_, in the frame the open options ask
   // for; false after a CPLError.
-  bool describe(bool hostFrame);
+  bool readFrame(bool hostFrameOnly);
   void publishMetadata();
   // The list serving domain, or null for PAM's.
   CPLStringList *fileDomain(const char *domain);

@@ -29,7 +29,7 @@ int runInfo(const InfoOptions &options) {
   }
   const PinnedFile pin(options.file);
   const FileFacts facts = readFileFacts(pin);
-  const bool described = session.describe(options.file, pin.name());
+  const bool described = session.openAndReadInfo(options.file, pin.name());
   session.close();
   std::string failure = session.failure(facts.problem);
   Losses losses;
