@@ -8,6 +8,7 @@
 #include <cpl_string.h>
 #include <cpl_vsi.h>
 
+#include "ded/source_rules.h"
 #include "gdal/copy_output.h"
 #include "gdal/source_grid.h"
 
@@ -109,19 +110,14 @@ bool dedPlanCopy(GDALDataset *source, int32_t cellSide, DedCopyPlan *plan, std::
   }
   plan->band = source->GetRasterBand(1);
   int hasNoData = 0;
-  plan->rule.noData = plan->band->GetNoDataValue(&hasNoData);
-  plan->rule.hasNoData = hasNoData != 0;
+  const double noData = plan->band->GetNoDataValue(&hasNoData);
   // A mask of its own (per dataset, an alpha band) marks voids NoData does not.
   const int flags = plan->band->GetMaskFlags();
   if ((flags & (GMF_ALL_VALID | GMF_NODATA)) == 0) {
     plan->mask = plan->band->GetMaskBand();
   }
-  // An Int16 band's values are the samples already, but for its NoData,
-  // which a whole number in range names exactly, and its masked pixels.
-  plan->rule.int16Values =
-      plan->band->GetRasterDataType() == GDT_Int16 && plan->mask == nullptr &&
-      (!plan->rule.hasNoData || (plan->rule.noData == std::trunc(plan->rule.noData) &&
-                                 plan->rule.noData >= -32768 && plan->rule.noData <= 32767));
+  plan->rule = dedValueRuleFor(plan->band->GetRasterDataType() == GDT_Int16, plan->mask != nullptr,
+                               hasNoData != 0, noData);
   noteWhatIsLeftOut(source, plan);
   return true;
 }
