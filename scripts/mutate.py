@@ -686,6 +686,9 @@ MUTANTS = [
     M("gdal/band.cpp", "CPLErrorReset();\n  const DedInput input", "const DedInput input",
       "an earlier unsupported operation taken for the stream's",
       "equivalent where no earlier error of that number is pending when a block is read"),
+    # gdal/copy_output.cpp
+    M("gdal/copy_output.cpp", "if (!check(error)) {\n    (void)::unlink(filename);",
+      "if (!check(error)) {", "a written file that does not open again left in place"),
 ]
 
 # The command-line host's and the driver's binaries and suites.
