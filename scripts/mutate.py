@@ -678,6 +678,11 @@ MUTANTS = [
       "an output that would overwrite another output of its job"),
     M("cli/commands/convert.cpp", "return confirmed ? confirmed : made;", "return made;",
       "a file changed under get-image converted"),
+    M("cli/elevation/losses.cpp", "if (stop.stop_requested()) {", "if (stop.stop_requested() && false) {",
+      "a loss count asked to stop reads on to the file's end"),
+    M("cli/commands/grey_raster.cpp", "status(Step::GetImage) == DED_ERR_READ;",
+      "status(Step::GetImage) != DED_ERR_READ;",
+      "a read the plug-in failed stops the count that would name the system's error"),
     # gdal/band.cpp
     M("gdal/band.cpp", "return readWindow(window, nRasterYSize - yOff - ySize);",
       "return readWindow(window, nRasterYSize - yOff);", "a large read's window taken from the wrong rows"),

@@ -60,7 +60,8 @@ std::string plural(int64_t count, const char *one, const char *many) {
 
 } // namespace
 
-Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) {
+Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples,
+                   const std::stop_token &stop) {
   Losses counted;
   Losses *losses = &counted;
   const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
@@ -77,6 +78,10 @@ Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) 
     }
     chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
     for (int64_t done = 0; done < held; done += kChunkSamples) {
+      if (stop.stop_requested()) {
+        losses->stopped = true;
+        return counted;
+      }
       const int64_t want = std::min(held - done, kChunkSamples);
       const DedSamplesRead read =
           dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
@@ -96,9 +101,9 @@ Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) 
 
 LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples) {
   // What the count throws (no memory) waits for the thread that asks.
-  const auto count = [this, &input, &facts, samples]() noexcept {
+  const auto count = [this, &input, &facts, samples](const std::stop_token &stop) noexcept {
     try {
-      losses_ = countLosses(input, facts, samples);
+      losses_ = countLosses(input, facts, samples, stop);
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -106,7 +111,7 @@ LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples
   try {
     thread_ = std::jthread(count);
   } catch (const std::system_error &) {
-    count();
+    count({});
   }
 }
 
