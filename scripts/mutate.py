@@ -678,6 +678,8 @@ MUTANTS = [
       "an output that would overwrite another output of its job"),
     M("cli/commands/convert.cpp", "return confirmed ? confirmed : made;", "return made;",
       "a file changed under get-image converted"),
+    M("cli/elevation/losses.cpp", "uncoveredPositions(facts.image, placements)",
+      "uncoveredPositions(facts.image, {})", "positions no cell covers counted without the cells"),
     M("cli/elevation/losses.cpp", "if (stop.stop_requested()) {", "if (stop.stop_requested() && false) {",
       "a loss count asked to stop reads on to the file's end"),
     M("cli/commands/grey_raster.cpp", "status(Step::GetImage) == DED_ERR_READ;",

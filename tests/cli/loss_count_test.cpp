@@ -33,7 +33,7 @@ TEST(LossCount, ReadsEverySampleOrNoneOnceStopped) {
   constexpr int64_t kSamples = 3 << 20; // three runs of samples a cell
   elvhost::FileFacts facts;
   for (const int64_t offset : {int64_t{4096}, 4096 + 2 * kSamples}) {
-    facts.cells.push_back({DedCellHeader{}, offset, kSamples, 2 * kSamples, 0});
+    facts.cells.push_back({{offset, kSamples, 2 * kSamples, 0, DedFinding::None}, {}});
   }
   for (const bool stop : {false, true}) {
     CountingFile file;
