@@ -56,21 +56,32 @@ bool cellSideOption(char **options, int32_t *side) {
   return true;
 }
 
-// Writes the planned file to filename; false after a CPLError, filename as
-// it was.
-bool writeFile(const char *filename, const DedCopyPlan &plan, GDALProgressFunc progress,
-               void *progressData, DedWriteReport *report) {
+// Writes the planned file to filename, tells its warnings and opens it for
+// reading; null after a CPLError, filename as it was.
+GDALDataset *writeFile(const char *filename, const DedCopyPlan &plan, GDALProgressFunc progress,
+                       void *progressData, DedWriteReport *report) {
   std::string error;
+  GDALDataset *opened = nullptr;
   const bool written = dedWriteOutput(
       filename,
       [&](const DedOutput &output, std::string *why) {
         return dedWriteCopy(plan, output, progress, progressData, report, why);
       },
+      [&](std::string *why) {
+        for (const std::string &warning : dedCopyWarnings(plan, *report)) {
+          CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
+        }
+        opened = GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
+        if (opened == nullptr) {
+          *why = std::string("cannot read the written file: ") + CPLGetLastErrorMsg();
+        }
+        return opened != nullptr;
+      },
       &error);
   if (!written) {
     CPLError(CE_Failure, CPLE_FileIO, "%s: %s", filename, error.c_str());
   }
-  return written;
+  return opened;
 }
 
 GDALDataset *createCopy(const char *filename, GDALDataset *source, char **options,
@@ -87,13 +98,7 @@ GDALDataset *createCopy(const char *filename, GDALDataset *source, char **option
     return nullptr;
   }
   DedWriteReport report;
-  if (!writeFile(filename, plan, progress, progressData, &report)) {
-    return nullptr;
-  }
-  for (const std::string &warning : dedCopyWarnings(plan, report)) {
-    CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
-  }
-  return GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
+  return writeFile(filename, plan, progress, progressData, &report);
 }
 
 } // namespace
@@ -178,6 +183,8 @@ GDALDataset *DedCreateCopy(const char *filename, GDALDataset *source, int /*stri
     written = createCopy(filename, source, options, progress, progressData);
   } catch (const std::exception &e) {
     CPLError(CE_Failure, CPLE_OutOfMemory, "%s: %s", filename, e.what());
+  } catch (...) {
+    CPLError(CE_Failure, CPLE_AppDefined, "%s: cannot be written", filename);
   }
   dedSettleDeleted(filename);
   return written;

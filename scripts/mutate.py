@@ -685,6 +685,13 @@ MUTANTS = [
       "a file cut short since it was described read from a buffer"),
     M("image/window_read.cpp", "const bool wholeColumns = shown.rows == placement.rows;",
       "const bool wholeColumns = true;", "parts of columns read as one run"),
+    M("cli/elevation/losses.cpp", "uncoveredPositions(facts.image, placements)",
+      "uncoveredPositions(facts.image, {})", "positions no cell covers counted without the cells"),
+    M("cli/elevation/losses.cpp", "if (stop.stop_requested()) {", "if (stop.stop_requested() && false) {",
+      "a loss count asked to stop reads on to the file's end"),
+    M("cli/commands/grey_raster.cpp", "status(Step::GetImage) == DED_ERR_READ;",
+      "status(Step::GetImage) != DED_ERR_READ;",
+      "a read the plug-in failed stops the count that would name the system's error"),
     # gdal/band.cpp
     M("gdal/band.cpp", "return readWindow(window, nRasterYSize - yOff - ySize);",
       "return readWindow(window, nRasterYSize - yOff);", "a large read's window taken from the wrong rows"),
@@ -693,6 +700,9 @@ MUTANTS = [
     M("gdal/band.cpp", "  CPLErrorReset();\n  DedWindowFailure failure;", "  DedWindowFailure failure;",
       "an earlier unsupported operation taken for the stream's",
       "equivalent where no earlier error of that number is pending when a block is read"),
+    # gdal/copy_output.cpp
+    M("gdal/copy_output.cpp", "if (!check(error)) {\n    (void)::unlink(filename);",
+      "if (!check(error)) {", "a written file that does not open again left in place"),
 ]
 
 # The command-line host's and the driver's binaries and suites.
