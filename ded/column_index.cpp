@@ -1,6 +1,7 @@
 #include "ded/column_index.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -60,8 +61,10 @@ void dedCellsReaching(const DedColumnIndex &index, int64_t left, int64_t columns
   const int64_t first = std::clamp<int64_t>(left / index.runColumns, 0, runs - 1);
   const int64_t last = std::clamp<int64_t>((left + columns - 1) / index.runColumns, 0, runs - 1);
   for (int64_t k = first; k <= last; ++k) {
-    out->insert(out->end(), index.cells.begin() + index.starts[static_cast<size_t>(k)],
-                index.cells.begin() + index.starts[static_cast<size_t>(k + 1)]);
+    // The index is held in memory, so its offsets fit the address space.
+    const auto from = static_cast<std::ptrdiff_t>(index.starts[static_cast<size_t>(k)]);
+    const auto to = static_cast<std::ptrdiff_t>(index.starts[static_cast<size_t>(k + 1)]);
+    out->insert(out->end(), index.cells.begin() + from, index.cells.begin() + to);
   }
   if (first != last) {
     std::sort(out->begin(), out->end());

@@ -1,12 +1,13 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <vector>
 
-#include "ded/block_samples.h"
-#include "ded/records.h"
 #include "gdal/dataset.h"
 #include "gdal/vsi_input.h"
 #include "image/place.h"
+#include "image/window_read.h"
 
 namespace {
 
@@ -16,34 +17,22 @@ namespace {
 // taller than this has blocks of part of a column.
 constexpr int64_t kBlockSamples = int64_t{1} << 20;
 
-// Reads samples [first, first + count) of a cell's block as stored; those
-// past the samples the file holds become NoData. False after a CPLError
-// when the file cannot seek to them or no longer gives the samples it held
-// at opening: it is measured first, so a file cut shorter since is never
-// read from a buffer.
-bool readStored(VSILFILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
-                uint16_t *dest) {
-  const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
-  const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
-  CPLErrorReset();
-  const DedInput input = dedVsiInput(file);
-  const bool held =
-      readable == 0 || input.size(input.context) >= offset + readable * DED_SAMPLE_SIZE;
-  if (!held ||
-      dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_GDAL_NODATA), dest).got <
-          readable) {
+// Reports why a window's read stopped, in GDAL's words.
+void reportFailure(const DedWindowFailure &failure) {
+  if (failure.error == ENOMEM) {
+    CPLError(CE_Failure, CPLE_OutOfMemory, "DED: out of memory for the samples");
+  } else if (failure.error != 0) {
+    CPLError(CE_Failure, CPLE_FileIO, "DED: cannot read the samples at byte %lld: %s",
+             static_cast<long long>(failure.offset), std::strerror(failure.error));
+  } else if (CPLGetLastErrorNo() == CPLE_NotSupported) {
     // A stream (/vsistdin/ past its buffer) says it cannot go back to samples
     // it passed; the file itself has not changed then.
-    if (CPLGetLastErrorNo() == CPLE_NotSupported) {
-      CPLError(CE_Failure, CPLE_FileIO,
-               "DED: the stream cannot seek back to the samples at byte %lld",
-               static_cast<long long>(offset));
-    } else {
-      CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
-    }
-    return false;
+    CPLError(CE_Failure, CPLE_FileIO,
+             "DED: the stream cannot seek back to the samples at byte %lld",
+             static_cast<long long>(failure.offset));
+  } else {
+    CPLError(CE_Failure, CPLE_FileIO, "DED: samples the file held when it was opened are gone");
   }
-  return true;
 }
 
 } // namespace
@@ -99,38 +88,20 @@ CPLErr DedRasterBand::IRasterIO(GDALRWFlag rw, int xOff, int yOff, int xSize, in
 
 CPLErr DedRasterBand::readWindow(const DedInt16Window &window, int32_t bottom) {
   auto *dataset = static_cast<DedDataset *>(poDS);
+  std::vector<int32_t> reaching;
   try {
-    std::vector<uint16_t> run;
-    std::vector<int32_t> reaching;
     dedCellsReaching(dataset->columnIndex_, window.firstColumn, window.columns, &reaching);
-    for (const int32_t cell : reaching) {
-      const auto i = static_cast<size_t>(cell);
-      const DedPlacement &p = dataset->frame_.placements[i];
-      // The cell's samples that land in the window, read on their own.
-      const DedWindowPart part =
-          dedWindowPart(p, window.firstColumn, window.columns, bottom, window.height);
-      const DedPlacement &piece = part.placement;
-      if (!piece.shown) {
-        continue;
-      }
-      // Whole columns are read several at a time, parts of columns one each.
-      const int64_t slice = piece.rows;
-      const int64_t perRun =
-          slice == p.rows
-              ? std::clamp<int64_t>(kBlockSamples / slice, 1, piece.endColumn - piece.firstColumn)
-              : 1;
-      run.resize(static_cast<size_t>(perRun * slice));
-      for (int64_t j = piece.firstColumn; j < piece.endColumn; j += perRun) {
-        const int64_t count = std::min(perRun, piece.endColumn - j);
-        if (!readStored(dataset->file_, dataset->blocks_[i], j * p.rows + part.firstRow,
-                        count * slice, run.data())) {
-          return CE_Failure;
-        }
-        dedPlaceInt16(run.data(), j, count, piece, window);
-      }
-    }
-  } catch (const std::exception &e) {
-    CPLError(CE_Failure, CPLE_OutOfMemory, "DED: %s", e.what());
+  } catch (const std::exception &) {
+    reportFailure({ENOMEM, 0});
+    return CE_Failure;
+  }
+  CPLErrorReset();
+  DedWindowFailure failure;
+  if (!dedReadWindowCells(dedVsiInput(dataset->file_),
+                          {dataset->frame_.placements.data(), dataset->blocks_.data(),
+                           reaching.data(), reaching.size()},
+                          window, bottom, DED_GDAL_NODATA, &failure)) {
+    reportFailure(failure);
     return CE_Failure;
   }
   return CE_None;

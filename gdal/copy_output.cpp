@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include <cpl_port.h>
 #include <cpl_vsi.h>
@@ -41,7 +43,7 @@ bool replaceable(const char *filename, bool *exists, mode_t *mode) {
 // Files Delete moved aside, by the name they had.
 struct Aside {
   std::mutex lock;
-  std::map<std::string, std::string> files;
+  std::map<std::string, std::string, std::less<>> files; // found without a copy
   Aside() = default;
   Aside(const Aside &) = delete;
   Aside &operator=(const Aside &) = delete;
@@ -57,91 +59,116 @@ Aside &aside() {
   return files;
 }
 
-// Writes beside filename and renames over it.
-bool writeBeside(const char *filename, bool exists, mode_t mode,
-                 const std::function<bool(const DedOutput &, std::string *)> &write,
-                 std::string *error) {
-  const std::string temporary = besidePath(filename, "part");
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  std::FILE *stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
-  if (stream == nullptr) {
+// The temporary file a local output is written to: closed, and removed
+// unless it was put in place, however its writing ends.
+struct Temporary {
+  std::string path;
+  std::FILE *stream = nullptr;
+  bool placed = false;
+  explicit Temporary(std::string name) : path(std::move(name)) {}
+  Temporary(const Temporary &) = delete;
+  Temporary &operator=(const Temporary &) = delete;
+  ~Temporary() {
+    if (stream != nullptr) {
+      (void)std::fclose(stream);
+    }
+    if (!placed) {
+      (void)::unlink(path.c_str());
+    }
+  }
+};
+
+// Writes beside filename and renames over it; a file that then fails check
+// is removed.
+bool writeBeside(const char *filename, bool exists, mode_t mode, const DedOutputWrite &write,
+                 const DedOutputCheck &check, std::string *error) {
+  Temporary part{besidePath(filename, "part")};
+  const int fd = ::open(part.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  part.stream = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (part.stream == nullptr) {
+    part.placed = fd < 0; // nothing made, nothing to remove
     *error = std::string("cannot create the file: ") + std::strerror(errno);
     if (fd >= 0) {
       (void)::close(fd);
-      (void)::unlink(temporary.c_str());
     }
     return false;
   }
-  bool written = false;
-  try {
-    written = write(dedStdioOutput(stream), error);
-  } catch (const std::exception &e) { // out of memory: the temporary goes all the same
-    *error = e.what();
+  if (!write(dedStdioOutput(part.stream), error) || (exists && ::fchmod(fd, mode) != 0)) {
+    return false; // exists: the replaced file's permissions
   }
-  if (written && exists) {
-    written = ::fchmod(fd, mode) == 0; // the replaced file's permissions
-  }
-  if (std::fclose(stream) != 0 && written) {
-    written = false;
+  const int closed = std::fclose(std::exchange(part.stream, nullptr));
+  if (closed != 0) {
     *error = std::string("cannot write the file: ") + std::strerror(errno);
+    return false;
   }
-  if (written && ::rename(temporary.c_str(), filename) != 0) {
-    written = false;
+  if (::rename(part.path.c_str(), filename) != 0) {
     *error = std::string("cannot put the file in place: ") + std::strerror(errno);
+    return false;
   }
-  if (!written) {
-    (void)::unlink(temporary.c_str());
+  part.placed = true;
+  if (!check(error)) {
+    (void)::unlink(filename);
+    return false;
   }
-  return written;
+  return true;
 }
 
-// An output opened only when the first bytes come.
+// An output opened only when the first bytes come: closed, and removed
+// when it was made here and not kept, however its writing ends.
 struct Opening {
   const char *name;
+  bool existed;
   VSILFILE *file = nullptr;
+  bool opened = false;
+  bool kept = false;
+  Opening(const char *output, bool named) : name(output), existed(named) {}
+  Opening(const Opening &) = delete;
+  Opening &operator=(const Opening &) = delete;
+  ~Opening() {
+    if (file != nullptr) {
+      (void)VSIFCloseL(file);
+    }
+    if (opened && !kept && !existed) {
+      (void)VSIUnlink(name);
+    }
+  }
 };
 
-bool writeStreamed(const char *filename,
-                   const std::function<bool(const DedOutput &, std::string *)> &write,
+bool writeStreamed(const char *filename, const DedOutputWrite &write, const DedOutputCheck &check,
                    std::string *error) {
   VSIStatBufL st{};
-  const bool existed = VSIStatL(filename, &st) == 0;
-  Opening opening{filename};
+  Opening opening{filename, VSIStatL(filename, &st) == 0};
   const DedOutput output{&opening,
                          [](void *context, const void *data, size_t bytes) {
                            auto *o = static_cast<Opening *>(context);
                            if (o->file == nullptr) {
                              o->file = VSIFOpenL(o->name, "wb");
+                             o->opened = o->file != nullptr;
                            }
                            return o->file != nullptr &&
                                   VSIFWriteL(data, 1, bytes, o->file) == bytes;
                          },
                          nullptr};
-  bool written = false;
-  try {
-    written = write(output, error);
-  } catch (const std::exception &e) {
-    *error = e.what();
+  if (!write(output, error)) {
+    return false;
   }
-  if (opening.file != nullptr && VSIFCloseL(opening.file) != 0 && written) {
-    written = false;
+  if (opening.file != nullptr && VSIFCloseL(std::exchange(opening.file, nullptr)) != 0) {
     *error = "cannot write the file";
+    return false;
   }
-  if (!written && opening.file != nullptr && !existed) {
-    (void)VSIUnlink(filename);
-  }
-  return written;
+  opening.kept = check(error);
+  return opening.kept;
 }
 
 } // namespace
 
-bool dedWriteOutput(const char *filename,
-                    const std::function<bool(const DedOutput &, std::string *)> &write,
+bool dedWriteOutput(const char *filename, const DedOutputWrite &write, const DedOutputCheck &check,
                     std::string *error) {
   bool exists = false;
   mode_t mode = 0;
-  return replaceable(filename, &exists, &mode) ? writeBeside(filename, exists, mode, write, error)
-                                               : writeStreamed(filename, write, error);
+  return replaceable(filename, &exists, &mode)
+             ? writeBeside(filename, exists, mode, write, check, error)
+             : writeStreamed(filename, write, check, error);
 }
 
 void dedSettleDeleted(const char *filename) {
@@ -157,7 +184,9 @@ void dedSettleDeleted(const char *filename) {
   a.files.erase(found);
 }
 
-CPLErr DedDelete(const char *filename) {
+namespace {
+
+CPLErr deleteOutput(const char *filename) {
   const std::string auxiliary = std::string(filename) + ".aux.xml";
   VSIStatBufL st{};
   if (VSIStatL(auxiliary.c_str(), &st) == 0) {
@@ -188,4 +217,15 @@ CPLErr DedDelete(const char *filename) {
   }
   slot = moved;
   return CE_None;
+}
+
+} // namespace
+
+CPLErr DedDelete(const char *filename) {
+  try {
+    return deleteOutput(filename);
+  } catch (const std::exception &e) {
+    CPLError(CE_Failure, CPLE_OutOfMemory, "%s: cannot delete it: %s", filename, e.what());
+    return CE_Failure;
+  }
 }

@@ -11,13 +11,19 @@
 
 #include "ded/output.h"
 
-// Makes the file at filename with write, which writes it to the output it is
-// given (seekable or not) and says why not in error. False, with the reason
-// in error, when it or the output fails; then filename is left as it was: a
-// file it named is kept, one it made is removed, and a device or a file it
-// did not make is never removed.
-bool dedWriteOutput(const char *filename,
-                    const std::function<bool(const DedOutput &, std::string *)> &write,
+// Writes a file to the output it is given (seekable or not); false with the
+// reason in its error.
+using DedOutputWrite = std::function<bool(const DedOutput &, std::string *)>;
+// Looks at the file once it is in place; false with the reason in its error.
+using DedOutputCheck = std::function<bool(std::string *)>;
+
+// Makes the file at filename with write, then has check look at it. False,
+// with the reason in error, when either or the output fails; then filename is
+// left as it was: a file it named is kept, one it made is removed, and a
+// device or a file it did not make is never removed; but a local file check
+// refuses is removed, and one it replaced is gone (the driver's Delete has
+// moved that aside). The same when write or check throws, which it passes on.
+bool dedWriteOutput(const char *filename, const DedOutputWrite &write, const DedOutputCheck &check,
                     std::string *error);
 
 // The driver's Delete: a local file is moved aside beside its name, to be put

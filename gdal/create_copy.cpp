@@ -8,6 +8,7 @@
 #include <cpl_string.h>
 #include <cpl_vsi.h>
 
+#include "ded/source_rules.h"
 #include "gdal/copy_output.h"
 #include "gdal/source_grid.h"
 
@@ -55,21 +56,32 @@ bool cellSideOption(char **options, int32_t *side) {
   return true;
 }
 
-// Writes the planned file to filename; false after a CPLError, filename as
-// it was.
-bool writeFile(const char *filename, const DedCopyPlan &plan, GDALProgressFunc progress,
-               void *progressData, DedWriteReport *report) {
+// Writes the planned file to filename, tells its warnings and opens it for
+// reading; null after a CPLError, filename as it was.
+GDALDataset *writeFile(const char *filename, const DedCopyPlan &plan, GDALProgressFunc progress,
+                       void *progressData, DedWriteReport *report) {
   std::string error;
+  GDALDataset *opened = nullptr;
   const bool written = dedWriteOutput(
       filename,
       [&](const DedOutput &output, std::string *why) {
         return dedWriteCopy(plan, output, progress, progressData, report, why);
       },
+      [&](std::string *why) {
+        for (const std::string &warning : dedCopyWarnings(plan, *report)) {
+          CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
+        }
+        opened = GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
+        if (opened == nullptr) {
+          *why = std::string("cannot read the written file: ") + CPLGetLastErrorMsg();
+        }
+        return opened != nullptr;
+      },
       &error);
   if (!written) {
     CPLError(CE_Failure, CPLE_FileIO, "%s: %s", filename, error.c_str());
   }
-  return written;
+  return opened;
 }
 
 GDALDataset *createCopy(const char *filename, GDALDataset *source, char **options,
@@ -86,13 +98,7 @@ GDALDataset *createCopy(const char *filename, GDALDataset *source, char **option
     return nullptr;
   }
   DedWriteReport report;
-  if (!writeFile(filename, plan, progress, progressData, &report)) {
-    return nullptr;
-  }
-  for (const std::string &warning : dedCopyWarnings(plan, report)) {
-    CPLError(CE_Warning, CPLE_AppDefined, "%s: %s", filename, warning.c_str());
-  }
-  return GDALDataset::FromHandle(GDALOpen(filename, GA_ReadOnly));
+  return writeFile(filename, plan, progress, progressData, &report);
 }
 
 } // namespace
@@ -109,19 +115,14 @@ bool dedPlanCopy(GDALDataset *source, int32_t cellSide, DedCopyPlan *plan, std::
   }
   plan->band = source->GetRasterBand(1);
   int hasNoData = 0;
-  plan->rule.noData = plan->band->GetNoDataValue(&hasNoData);
-  plan->rule.hasNoData = hasNoData != 0;
+  const double noData = plan->band->GetNoDataValue(&hasNoData);
   // A mask of its own (per dataset, an alpha band) marks voids NoData does not.
   const int flags = plan->band->GetMaskFlags();
   if ((flags & (GMF_ALL_VALID | GMF_NODATA)) == 0) {
     plan->mask = plan->band->GetMaskBand();
   }
-  // An Int16 band's values are the samples already, but for its NoData,
-  // which a whole number in range names exactly, and its masked pixels.
-  plan->rule.int16Values =
-      plan->band->GetRasterDataType() == GDT_Int16 && plan->mask == nullptr &&
-      (!plan->rule.hasNoData || (plan->rule.noData == std::trunc(plan->rule.noData) &&
-                                 plan->rule.noData >= -32768 && plan->rule.noData <= 32767));
+  plan->rule = dedValueRuleFor(plan->band->GetRasterDataType() == GDT_Int16, plan->mask != nullptr,
+                               hasNoData != 0, noData);
   noteWhatIsLeftOut(source, plan);
   return true;
 }
@@ -182,6 +183,8 @@ GDALDataset *DedCreateCopy(const char *filename, GDALDataset *source, int /*stri
     written = createCopy(filename, source, options, progress, progressData);
   } catch (const std::exception &e) {
     CPLError(CE_Failure, CPLE_OutOfMemory, "%s: %s", filename, e.what());
+  } catch (...) {
+    CPLError(CE_Failure, CPLE_AppDefined, "%s: cannot be written", filename);
   }
   dedSettleDeleted(filename);
   return written;

@@ -7,10 +7,9 @@
 #include <ogr_spatialref.h>
 
 #include "ded/epsg.h"
+#include "ded/source_rules.h"
 
 namespace {
-
-constexpr const char *kWarpAdvice = "gdalwarp -t_srs EPSG:4326";
 
 // The EPSG code of identified's root; 0 when it has none.
 int32_t rootCode(const OGRSpatialReference &identified) {
@@ -62,16 +61,14 @@ std::string advice(const OGRSpatialReference &srs) {
   const int32_t code =
       dedEpsgOfProjection(PROJ_UTM, zone, north != 0 ? DED_HEMISPHERE_NORTH : DED_HEMISPHERE_SOUTH);
   if (code == 0) {
-    return kWarpAdvice;
+    return DED_WARP_ADVICE;
   }
-  return "gdalwarp -t_srs EPSG:" + std::to_string(code) + " (or " + kWarpAdvice + ")";
+  return "gdalwarp -t_srs EPSG:" + std::to_string(code) + " (or " + DED_WARP_ADVICE + ")";
 }
 
 bool projectionOf(const OGRSpatialReference *srs, DedRasterGrid *grid, std::string *error) {
   if (srs == nullptr || srs->IsEmpty()) {
-    *error = std::string("it has no coordinate system; a DED file is WGS 84 (EPSG:4326) or "
-                         "WGS 84 / UTM: give it one (gdal_translate -a_srs) or reproject it (") +
-             kWarpAdvice + ")";
+    *error = dedNoCrsRefusal();
     return false;
   }
   const int32_t code = epsgCode(*srs);
@@ -87,11 +84,9 @@ bool projectionOf(const OGRSpatialReference *srs, DedRasterGrid *grid, std::stri
              advice(*srs);
     return false;
   }
-  *error = std::string("its coordinate system ") + (name != nullptr ? name : "(unnamed)") +
-           (code != 0 ? " (EPSG:" + std::to_string(code) + ")" : std::string()) +
-           " is neither WGS 84 (EPSG:4326) nor WGS 84 / UTM (EPSG:326zz, 327zz); reproject "
-           "it first: " +
-           advice(*srs);
+  *error = dedForeignCrsRefusal(std::string(name != nullptr ? name : "(unnamed)") +
+                                    (code != 0 ? " (EPSG:" + std::to_string(code) + ")" : ""),
+                                advice(*srs));
   return false;
 }
 
@@ -99,39 +94,12 @@ bool projectionOf(const OGRSpatialReference *srs, DedRasterGrid *grid, std::stri
 
 bool dedSourceGrid(GDALDataset *source, DedRasterGrid *grid, std::string *error) {
   double t[6] = {};
-  if (source->GetGeoTransform(t) != CE_None) {
-    *error = std::string("it has no geotransform; give it one (gdal_translate -a_ullr) or "
-                         "reproject it (") +
-             kWarpAdvice + ")";
+  const bool hasTransform = source->GetGeoTransform(t) == CE_None;
+  if (!dedGridFromGeoTransform(hasTransform ? t : nullptr, grid, error) ||
+      !projectionOf(source->GetSpatialRef(), grid, error)) {
     return false;
   }
-  for (const double term : t) {
-    if (!std::isfinite(term)) {
-      *error = std::string("its geotransform is not usable (a term is not a finite number); give "
-                           "it one (gdal_translate -a_ullr) or reproject it (") +
-               kWarpAdvice + ")";
-      return false;
-    }
-  }
-  if (t[2] != 0.0 || t[4] != 0.0) {
-    *error = std::string("its geotransform is rotated or sheared; make it north-up first: ") +
-             kWarpAdvice + " (or its UTM zone)";
-    return false;
-  }
-  if (!(t[1] > 0.0) || !(t[5] < 0.0)) {
-    *error = "its geotransform is not north-up (pixel width " + std::to_string(t[1]) + ", height " +
-             std::to_string(t[5]) + "); make it north-up first: " + kWarpAdvice;
-    return false;
-  }
-  if (!projectionOf(source->GetSpatialRef(), grid, error)) {
-    return false;
-  }
-  // A pixel's centre is its sample.
   grid->width = source->GetRasterXSize();
   grid->height = source->GetRasterYSize();
-  grid->xStep = t[1];
-  grid->yStep = -t[5];
-  grid->west = t[0] + t[1] / 2;
-  grid->north = t[3] + t[5] / 2;
   return true;
 }

@@ -19,7 +19,7 @@ def paths(files):
 
 sources = paths([root / "python" / "src" / name for name in ("module.cpp", "raster.cpp", "write.cpp")])
 sources += paths(sorted((root / "ded").glob("*.cpp")))
-sources += paths(root / "image" / name for name in ("place.cpp", "grey.cpp"))
+sources += paths(root / "image" / name for name in ("place.cpp", "grey.cpp", "window_read.cpp"))
 avx2 = ("elvarin_grey_avx2", {
     "sources": paths([root / "image" / "grey_avx2.cpp"]), "include_dirs": [str(root)],
     "cflags": ["-std=c++20", "-O3", "-g0", "-mavx2", "-mno-fma"]})

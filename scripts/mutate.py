@@ -683,14 +683,31 @@ MUTANTS = [
       "an output that would overwrite another output of its job"),
     M("cli/commands/convert.cpp", "return confirmed ? confirmed : made;", "return made;",
       "a file changed under get-image converted"),
+    # image/window_read.cpp: the one read loop of the GIS outputs
+    M("image/window_read.cpp", "if (read.error != 0 || read.got < readable) {", "if (read.error != 0) {",
+      "samples the file no longer holds read as the fill"),
+    M("image/window_read.cpp", "if (size < offset + readable * DED_SAMPLE_SIZE) {", "if (false) {",
+      "a file cut short since it was described read from a buffer"),
+    M("image/window_read.cpp", "const bool wholeColumns = shown.rows == placement.rows;",
+      "const bool wholeColumns = true;", "parts of columns read as one run"),
+    M("cli/elevation/losses.cpp", "uncoveredPositions(facts.image, placements)",
+      "uncoveredPositions(facts.image, {})", "positions no cell covers counted without the cells"),
+    M("cli/elevation/losses.cpp", "if (stop.stop_requested()) {", "if (stop.stop_requested() && false) {",
+      "a loss count asked to stop reads on to the file's end"),
+    M("cli/commands/grey_raster.cpp", "status(Step::GetImage) == DED_ERR_READ;",
+      "status(Step::GetImage) != DED_ERR_READ;",
+      "a read the plug-in failed stops the count that would name the system's error"),
     # gdal/band.cpp
     M("gdal/band.cpp", "return readWindow(window, nRasterYSize - yOff - ySize);",
       "return readWindow(window, nRasterYSize - yOff);", "a large read's window taken from the wrong rows"),
     M("gdal/band.cpp", "if (CPLGetLastErrorNo() == CPLE_NotSupported) {", "if (false) {",
       "a stream that cannot seek back blamed on the file"),
-    M("gdal/band.cpp", "CPLErrorReset();\n  const DedInput input", "const DedInput input",
+    M("gdal/band.cpp", "  CPLErrorReset();\n  DedWindowFailure failure;", "  DedWindowFailure failure;",
       "an earlier unsupported operation taken for the stream's",
       "equivalent where no earlier error of that number is pending when a block is read"),
+    # gdal/copy_output.cpp
+    M("gdal/copy_output.cpp", "if (!check(error)) {\n    (void)::unlink(filename);",
+      "if (!check(error)) {", "a written file that does not open again left in place"),
 ]
 
 # The command-line host's and the driver's binaries and suites.
@@ -699,10 +716,10 @@ CLI_TARGETS = ["elvarin-host", "elvarin", "cli_unit_tests", "cli_e2e_tests", "cl
 
 
 def suites_of(m):
-    """The suites that can notice a fault in m's file: ded/ is read by the plug-in, the
-    command-line host and the driver alike."""
+    """The suites that can notice a fault in m's file: ded/ and image/ serve the plug-in,
+    the command-line host and the driver alike."""
     folder = m["path"].split("/", 1)[0]
-    if folder == "ded":
+    if folder in ("ded", "image"):
         return ("plugin", "cli")
     return ("cli",) if folder in ("cli", "gdal") else ("plugin",)
 

@@ -70,9 +70,6 @@ void printStats(std::chrono::steady_clock::time_point start) {
 int convertToDed(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
-  if (sameFile(input, output)) {
-    return usageFailure("convert", output + ": the DED file would overwrite the input");
-  }
   const auto start = std::chrono::steady_clock::now();
   const QuietGdal quiet;
   std::string error;
@@ -107,13 +104,29 @@ int convertToDed(const ConvertOptions &options) {
 
 } // namespace elvhost
 
+namespace {
+
+// Says what stopped the module without throwing: a fixed line when even
+// the message cannot be made.
+void reportStopped(const std::string &output, const char *why) noexcept {
+  try {
+    elvhost::reportFailure(output + ": " + why);
+  } catch (...) {
+    (void)std::fputs("elvarin-host: convert: out of memory\n", stderr);
+  }
+}
+
+} // namespace
+
 // The module's one entry point: runConvertToDed's work, its exit code.
 extern "C" __attribute__((visibility("default"))) int
 elvhostConvertToDed(const elvhost::ConvertOptions *options) noexcept {
   try {
     return elvhost::convertToDed(*options);
   } catch (const std::exception &e) {
-    elvhost::reportFailure(options->output + ": " + e.what());
-    return elvhost::kExitFailure;
+    reportStopped(options->output, e.what());
+  } catch (...) {
+    reportStopped(options->output, "cannot be written");
   }
+  return elvhost::kExitFailure;
 }

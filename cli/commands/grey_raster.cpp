@@ -6,7 +6,9 @@
 #include "cli/elevation/cell_block.h"
 #include "cli/elevation/losses.h"
 #include "cli/formats/png_writer.h"
+#include "cli/host/host_session.h"
 #include "cli/input/pinned_input.h"
+#include "host/status.h"
 
 namespace elvhost {
 
@@ -65,11 +67,16 @@ StepResult makeGreyRaster(ConvertRun *run, const InputSnapshot &snapshot, MadeRa
   }
   warnOfWidePng(run, grey.image.width);
   const bool got = run->session.getImage(grey.buffer.get());
-  // Where the plug-in failed, ded/'s reader tells whether the system failed
-  // a read, and how, which the plug-in's status does not.
-  const Losses losses = counting ? counting->wait()
-                        : got    ? Losses{}
-                                 : countLosses(reader.input(), facts, true);
+  // Where the plug-in failed to read, ded/'s reader tells whether the system
+  // failed a read, and how, which the plug-in's status does not; any other
+  // failure ends the count at once.
+  const bool readFailed = !got && run->session.status(Step::GetImage) == DED_ERR_READ;
+  if (counting && !got && !readFailed) {
+    counting->stop();
+  }
+  const Losses losses = counting     ? counting->wait()
+                        : readFailed ? countLosses(reader.input(), facts, true)
+                                     : Losses{};
   if (losses.readError != 0) {
     return StepFailure{run->options.input + ": " +
                        sampleReadFailure(losses.readError, losses.readErrorAt)};

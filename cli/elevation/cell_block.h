@@ -9,10 +9,8 @@
 
 namespace elvhost {
 
-// The finding is not the reader's business: the facts' checks tell it.
-inline DedCellBlock cellBlock(const CellFacts &cell) {
-  return {cell.offset, cell.samples, cell.bytes, cell.missing, DedFinding::None};
-}
+// The block a cell's facts hold, for ded/'s reader of a block's samples.
+inline const DedCellBlock &cellBlock(const CellFacts &cell) { return cell; }
 
 // A read of the samples the system failed, in the user's words: "cannot
 // read the samples at byte 4096: Input/output error".

@@ -5,70 +5,13 @@
 #include <vector>
 
 #include "cli/elevation/cell_block.h"
-#include "ded/block_samples.h"
 #include "ded/blocks.h"
 #include "ded/finding_message.h"
 #include "ded/placement.h"
 #include "image/place.h"
+#include "image/window_read.h"
 
 namespace elvhost {
-
-namespace {
-
-// Samples read at a time: a few MiB, whatever the cells' shapes.
-constexpr int64_t kChunkSamples = int64_t{1} << 20;
-
-// Reads samples [first, first + count) of a block into dest, kInt16NoData
-// past those the file held when its facts were read. False, with the reason
-// in error, when the system fails a read or the file no longer holds them.
-bool readSamples(const DedInput &input, const DedCellBlock &block, int64_t first, int64_t count,
-                 uint16_t *dest, std::string *error) {
-  const DedSamplesRead read =
-      dedReadBlockSamples(input, block, first, count, dedEncodeSample(kInt16NoData), dest);
-  const int64_t at = block.offset + (first + read.got) * DED_SAMPLE_SIZE;
-  if (read.error != 0) {
-    *error = sampleReadFailure(read.error, at);
-    return false;
-  }
-  if (read.got < std::clamp<int64_t>(block.samples - block.missing - first, 0, count)) {
-    *error = "changed while it was read (it ends at byte " + std::to_string(at) +
-             ", before samples it held)";
-    return false;
-  }
-  return true;
-}
-
-// Places the shown part of one cell's block, a chunk of columns at a time,
-// reading only the rows that land in the image; the samples the file does
-// not give are kInt16NoData. False, with the reason in error, when a read
-// fails (see readSamples).
-bool placeCell(const DedInput &input, const CellFacts &cell, const DedPlacement &placement,
-               const DedInt16Window &window, std::vector<uint16_t> *chunk, std::string *error) {
-  const DedWindowPart part = dedWindowPart(placement, 0, window.columns, 0, window.height);
-  const DedPlacement &shown = part.placement;
-  const DedCellBlock block = cellBlock(cell);
-  const bool wholeColumns = shown.rows == placement.rows;
-  const int64_t perChunk = std::max<int64_t>(1, kChunkSamples / shown.rows);
-  chunk->resize(
-      static_cast<size_t>(std::min(perChunk, shown.endColumn - shown.firstColumn) * shown.rows));
-  for (int64_t j = shown.firstColumn; j < shown.endColumn; j += perChunk) {
-    const int64_t columns = std::min(perChunk, shown.endColumn - j);
-    const int64_t first = j * placement.rows + part.firstRow;
-    // Whole columns are read at once, parts of columns one each.
-    const int64_t pieces = wholeColumns ? 1 : columns;
-    const int64_t piece = wholeColumns ? columns * shown.rows : shown.rows;
-    for (int64_t k = 0; k < pieces; ++k) {
-      if (!readSamples(input, block, first + k * placement.rows, piece,
-                       chunk->data() + k * shown.rows, error)) {
-        return false;
-      }
-    }
-    dedPlaceInt16(chunk->data(), j, columns, shown, window);
-  }
-  return true;
-}
-
-} // namespace
 
 bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
                     std::string *error) {
@@ -120,12 +63,17 @@ bool readElevations(const DedInput &input, const FileFacts &facts, const DedGisF
   const DedInt16Window window{raster->samples.get(), 0,           frame.width,
                               frame.height,          frame.width, northUp};
   dedFillInt16(window, kInt16NoData);
-  std::vector<uint16_t> chunk;
-  for (size_t i = 0; i < facts.cells.size(); ++i) {
-    const DedPlacement &placement = frame.placements[i];
-    if (placement.shown && !placeCell(input, facts.cells[i], placement, window, &chunk, error)) {
-      return false;
-    }
+  std::vector<DedCellBlock> blocks;
+  for (const CellFacts &cell : facts.cells) {
+    blocks.push_back(cellBlock(cell));
+  }
+  DedWindowFailure failure;
+  if (!dedReadWindowCells(input, {frame.placements.data(), blocks.data(), nullptr, blocks.size()},
+                          window, 0, kInt16NoData, &failure)) {
+    *error = failure.error != 0 ? sampleReadFailure(failure.error, failure.offset)
+                                : "changed while it was read (it ends at byte " +
+                                      std::to_string(failure.offset) + ", before samples it held)";
+    return false;
   }
   return true;
 }

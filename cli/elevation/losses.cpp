@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "cli/elevation/cell_block.h"
 #include "cli/elevation/uncovered.h"
 #include "cli/formats/int16_image.h"
 #include "ded/block_samples.h"
@@ -58,47 +57,62 @@ std::string plural(int64_t count, const char *one, const char *many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-} // namespace
-
-Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples) {
-  Losses counted;
-  Losses *losses = &counted;
+// Counts the samples the file holds of cell's block into losses, a run at a
+// time; false when the count ends here (a stop asked for, a read the
+// system failed).
+bool countBlock(const DedInput &input, const CellFacts &cell, const FileFacts &facts,
+                const std::stop_token &stop, std::vector<uint16_t> *chunk, Losses *losses) {
   const int16_t low = facts.statistics.minElevation, high = facts.statistics.maxElevation;
-  losses->uncovered = facts.described ? uncoveredPositions(facts.image, facts.cells) : 0;
-  std::vector<uint16_t> chunk;
-  for (const CellFacts &cell : facts.cells) {
-    const DedPlacement placement = dedPlaceCell(facts.image, cell.header);
-    losses->cellsNotShown += placement.shown ? 0 : 1;
-    losses->cellsClipped += placement.clipped ? 1 : 0;
-    losses->missing += cell.missing;
-    const int64_t held = cell.samples - cell.missing;
-    if (!samples || held <= 0) {
-      continue;
+  const int64_t held = cell.samples - cell.missing;
+  chunk->resize(static_cast<size_t>(std::clamp<int64_t>(held, 0, kChunkSamples)));
+  for (int64_t done = 0; done < held; done += kChunkSamples) {
+    if (stop.stop_requested()) {
+      losses->stopped = true;
+      return false;
     }
-    chunk.resize(static_cast<size_t>(std::min(held, kChunkSamples)));
-    for (int64_t done = 0; done < held; done += kChunkSamples) {
-      const int64_t want = std::min(held - done, kChunkSamples);
-      const DedSamplesRead read =
-          dedReadBlockSamples(input, cellBlock(cell), done, want, 0, chunk.data());
-      countSamples(chunk.data(), static_cast<size_t>(read.got), low, high, losses);
-      if (read.error != 0) {
-        losses->readError = read.error;
-        losses->readErrorAt = cell.offset + (done + read.got) * DED_SAMPLE_SIZE;
-        return counted;
-      }
-      if (read.got < want) {
-        break; // the file shrank: the checks after the reading say so
-      }
+    const int64_t want = std::min(held - done, kChunkSamples);
+    const DedSamplesRead read = dedReadBlockSamples(input, cell, done, want, 0, chunk->data());
+    countSamples(chunk->data(), static_cast<size_t>(read.got), low, high, losses);
+    if (read.error != 0) {
+      losses->readError = read.error;
+      losses->readErrorAt = cell.offset + (done + read.got) * DED_SAMPLE_SIZE;
+      return false;
+    }
+    if (read.got < want) {
+      break; // the file shrank: the checks after the reading say so
     }
   }
-  return counted;
+  return true;
+}
+
+} // namespace
+
+Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples,
+                   const std::stop_token &stop) {
+  Losses losses;
+  std::vector<DedPlacement> placements;
+  placements.reserve(facts.cells.size());
+  for (const CellFacts &cell : facts.cells) {
+    const DedPlacement &placement = placements.emplace_back(dedPlaceCell(facts.image, cell.header));
+    losses.cellsNotShown += placement.shown ? 0 : 1;
+    losses.cellsClipped += placement.clipped ? 1 : 0;
+    losses.missing += cell.missing;
+  }
+  losses.uncovered = facts.described ? uncoveredPositions(facts.image, placements) : 0;
+  std::vector<uint16_t> chunk;
+  for (size_t i = 0; samples && i < facts.cells.size(); ++i) {
+    if (!countBlock(input, facts.cells[i], facts, stop, &chunk, &losses)) {
+      break;
+    }
+  }
+  return losses;
 }
 
 LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples) {
   // What the count throws (no memory) waits for the thread that asks.
-  const auto count = [this, &input, &facts, samples]() noexcept {
+  const auto count = [this, &input, &facts, samples](const std::stop_token &stop) noexcept {
     try {
-      losses_ = countLosses(input, facts, samples);
+      losses_ = countLosses(input, facts, samples, stop);
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -106,7 +120,7 @@ LossCount::LossCount(const DedInput &input, const FileFacts &facts, bool samples
   try {
     thread_ = std::jthread(count);
   } catch (const std::system_error &) {
-    count();
+    count({});
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,22 +29,28 @@ struct Losses {
   int16_t lowest = 0, highest = 0; // of those, when there are any
   int readError = 0;               // errno of a read the system failed, which ends the count
   int64_t readErrorAt = -1;        // the byte it was reading from
+  bool stopped = false;            // asked to stop, it ended before the last sample
 };
 
 // Counts over every cell's block as the file holds it, through input (the
 // file the facts were read from, and described); without samples, only the
 // cells and the samples missing, which the headers tell. A read that comes
 // back short ends the count of its cell; one the system fails ends the count
-// (readError says so).
-Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples);
+// (readError says so). A stop asked for through stop ends it before the next
+// run of samples is read (stopped says so).
+Losses countLosses(const DedInput &input, const FileFacts &facts, bool samples,
+                   const std::stop_token &stop = {});
 
 // countLosses on a thread of its own, beside the import (the plug-in's
 // callbacks stay on the caller's thread), or on the caller's when no thread
 // starts. input and facts must outlive it, and input is read by its thread
-// alone; it is joined at the latest when it ends.
+// alone; it is stopped and joined at the latest when it ends.
 class LossCount {
 public:
   LossCount(const DedInput &input, const FileFacts &facts, bool samples);
+  // Asks the count to end before its next run of samples: the run it is
+  // for failed, and only a read error would have been news.
+  void stop() { thread_.request_stop(); }
   // Waits for the count: countLosses's result; what the count threw is
   // thrown here, on the caller's thread.
   Losses wait();

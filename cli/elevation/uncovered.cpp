@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "ded/placement.h"
-
 namespace elvhost {
 
 namespace {
@@ -49,13 +47,12 @@ private:
 
 } // namespace
 
-int64_t uncoveredPositions(const DedImageInfo &image, const std::vector<CellFacts> &cells) {
+int64_t uncoveredPositions(const DedImageInfo &image, const std::vector<DedPlacement> &placements) {
   // Each shown cell's placed rectangle as its west edge (+1) and its east
   // edge (-1), swept west to east.
   std::vector<std::tuple<int64_t, int, int64_t, int64_t>> edges;
   std::vector<int64_t> rows;
-  for (const CellFacts &cell : cells) {
-    const DedPlacement p = dedPlaceCell(image, cell.header);
+  for (const DedPlacement &p : placements) {
     if (p.shown) {
       const int64_t low = p.imageRow + p.firstRow, high = p.imageRow + p.endRow;
       edges.emplace_back(p.imageColumn + p.firstColumn, 1, low, high);

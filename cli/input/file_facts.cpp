@@ -52,8 +52,7 @@ void readRecords(const DedInput &input, FileFacts *facts) {
                                         facts->bytes, dedBlockLimit(facts->image));
   DedCellBlock block;
   while (dedNextBlock(&walk, &block)) {
-    facts->cells.push_back({headers[static_cast<size_t>(walk.next - 1)], block.offset,
-                            block.samples, block.bytes, block.missing});
+    facts->cells.push_back({block, headers[static_cast<size_t>(walk.next - 1)]});
     if (facts->described && finding == DedFinding::None && block.finding != DedFinding::None) {
       finding = block.finding;
       cell = walk.next - 1;

@@ -9,17 +9,16 @@
 #include <vector>
 
 #include "cli/input/pinned_file.h"
+#include "ded/blocks.h"
 #include "ded/describe.h"
 #include "ded/records.h"
 
 namespace elvhost {
 
-struct CellFacts {
+// A cell: its header, and its block of samples as ded/'s walk over the
+// blocks found it in the file (for ded/'s readers as it is).
+struct CellFacts : DedCellBlock {
   DedCellHeader header{};
-  int64_t offset = 0;  // where its samples start in the file, bytes
-  int64_t samples = 0; // samples its block holds
-  int64_t bytes = 0;   // their size in the file
-  int64_t missing = 0; // of those, how many lie past the end of the file
 };
 
 struct FileFacts {

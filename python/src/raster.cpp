@@ -2,18 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "ded/block_samples.h"
 #include "ded/epsg.h"
 #include "ded/finding_message.h"
 #include "ded/open_files.h"
 #include "image/place.h"
+#include "image/window_read.h"
 
 namespace {
-
-// Samples read from the file at a time (2 MiB): whole columns of a cell
-// where they fit, one run of the column-major file each.
-constexpr int64_t kRunSamples = int64_t{1} << 20;
 
 // The package reports a short record once, through the finding it leads to.
 void quiet(void * /*context*/, const char * /*message*/) {}
@@ -87,22 +85,6 @@ bool frameCells(DedRaster *raster, bool hostFrame, std::string *error) {
   return true;
 }
 
-// Reads samples [first, first + count) of a cell's block as stored; those
-// past the samples the file holds become NoData. False when the file no
-// longer gives the samples it held at opening: it is measured first, so a
-// file cut shorter since is never read from a buffer.
-bool readStored(std::FILE *file, const DedCellBlock &cell, int64_t first, int64_t count,
-                uint16_t *dest) {
-  const int64_t readable = std::clamp<int64_t>(cell.samples - cell.missing - first, 0, count);
-  const int64_t offset = cell.offset + first * DED_SAMPLE_SIZE;
-  DedInput input = dedStdioSampleInput(file);
-  input.readFailed = quiet;
-  const bool held =
-      readable == 0 || input.size(input.context) >= offset + readable * DED_SAMPLE_SIZE;
-  return held && dedReadBlockSamples(input, cell, first, count, dedEncodeSample(DED_PY_NODATA),
-                                     dest) >= readable;
-}
-
 } // namespace
 
 DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
@@ -142,30 +124,18 @@ bool dedReadRasterWindow(DedRaster *raster, int32_t column, int32_t row, int32_t
   const DedInt16Window window{dest, column, columns, rows, columns, true};
   dedFillInt16(window, DED_PY_NODATA);
   const int64_t bottom = int64_t{raster->frame.height} - row - rows;
-  std::vector<uint16_t> run;
-  for (size_t i = 0; i < raster->cells.size(); ++i) {
-    const DedPlacement &p = raster->frame.placements[i];
-    const DedWindowPart part = dedWindowPart(p, column, columns, bottom, rows);
-    const DedPlacement &piece = part.placement;
-    if (!piece.shown) {
-      continue;
-    }
-    // Whole columns are read several at a time, parts of columns one each.
-    const int64_t slice = piece.rows;
-    const int64_t perRun =
-        slice == p.rows
-            ? std::clamp<int64_t>(kRunSamples / slice, 1, piece.endColumn - piece.firstColumn)
-            : 1;
-    run.resize(static_cast<size_t>(perRun * slice));
-    for (int64_t j = piece.firstColumn; j < piece.endColumn; j += perRun) {
-      const int64_t count = std::min(perRun, piece.endColumn - j);
-      if (!readStored(raster->file, raster->blocks[i], j * p.rows + part.firstRow, count * slice,
-                      run.data())) {
-        *error = "samples the file held when it was opened are gone";
-        return false;
-      }
-      dedPlaceInt16(run.data(), j, count, piece, window);
-    }
+  DedInput input = dedStdioSampleInput(raster->file);
+  input.readFailed = quiet;
+  DedWindowFailure failure;
+  if (!dedReadWindowCells(
+          input,
+          {raster->frame.placements.data(), raster->blocks.data(), nullptr, raster->blocks.size()},
+          window, bottom, DED_PY_NODATA, &failure)) {
+    *error = failure.error != 0
+                 ? "cannot read the samples at byte " + std::to_string(failure.offset) + ": " +
+                       std::strerror(failure.error)
+                 : std::string("samples the file held when it was opened are gone");
+    return false;
   }
   return true;
 }

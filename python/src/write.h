@@ -45,7 +45,8 @@ bool dedPlanArray(const double *transform, const DedArrayCrs &crs, int64_t width
                   int32_t cellSide, DedLayout *layout, std::string *error);
 
 // How writing ended: the file could not be created (errno tells), it was
-// not written (the reason in *error; the file removed), or it was.
+// not written (the reason in *error; what path named before is left as it
+// was), or it was.
 enum class DedWriteResult : uint8_t { Written, NotCreated, Failed };
 
 // Writes layout's file to path from source, values as rule says; the

@@ -7,6 +7,8 @@
 // ELVARIN_SWAP_BACK    the input's own bytes, put back at every other event
 // ELVARIN_SWAP_MODE    "rename": the event is an open() of the input (by its path or a
 //                      /proc/self/fd name), and a copy is renamed over the path;
+//                      "fopen": the same for an fopen() of the input by its path
+//                      once it is there (an output opened again);
 //                      "rewrite": the event is an fseeko to the start of any stream,
 //                      and the input is overwritten in place;
 //                      "tail": the event is a read of samples (an fread of 2-byte
@@ -110,7 +112,7 @@ void event(const char *mode) {
     } else if (std::strcmp(mode, "tail") == 0 || std::strcmp(mode, "mmap") == 0) {
       const bool mapped = std::strcmp(mode, "mmap") == 0;
       putInPlace(target.c_str(), bytes, mapped ? 0 : bytes.size() / 2, mapped);
-    } else if (std::strcmp(mode, "rename") == 0) {
+    } else if (std::strcmp(mode, "rename") == 0 || std::strcmp(mode, "fopen") == 0) {
       const std::string fresh = target + ".swap";
       put(fresh.c_str(), bytes, O_WRONLY | O_CREAT | O_TRUNC);
       (void)std::rename(fresh.c_str(), target.c_str());
@@ -154,6 +156,15 @@ extern "C" {
 // The analyzer loses va_start inside the macro's expansion.
 ELVARIN_SWAP_OPEN(open)   // NOLINT(clang-analyzer-valist.Uninitialized)
 ELVARIN_SWAP_OPEN(open64) // NOLINT(clang-analyzer-valist.Uninitialized)
+
+std::FILE *fopen64(const char *path, const char *how) {
+  if (path != nullptr && std::strcmp(path, variable("ELVARIN_SWAP_TARGET")) == 0 &&
+      ::access(path, F_OK) == 0) {
+    event("fopen");
+  }
+  using FopenFn = std::FILE *(*)(const char *, const char *);
+  return reinterpret_cast<FopenFn>(dlsym(RTLD_NEXT, "fopen64"))(path, how);
+}
 
 int fseeko(std::FILE *stream, off_t offset, int whence) {
   if (offset == 0 && whence == SEEK_SET) {

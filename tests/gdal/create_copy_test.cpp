@@ -353,6 +353,15 @@ TEST_F(WriteDed, OutputsAreWholeOrLeftAsTheyWere) {
   const clitest::ToolRun full = run("gdal_translate", {"-q", "-of", "DED", tif, at("full")});
   EXPECT_NE(full.err.find("cannot write the file"), std::string::npos) << full.err;
   EXPECT_TRUE(std::filesystem::is_symlink(at("full"))) << "a device is never removed";
+  // Written, but other bytes in its place when it is opened again: no output.
+  const std::string text = work.write("text", std::vector<uint8_t>(10, 'x'));
+  const std::string preload = std::string(ELVARIN_GDAL_PRELOAD) + " " ELVARIN_SWAP_SHIM;
+  const clitest::ToolRun swapped =
+      run("ELVARIN_SWAP_MODE=fopen",
+          {"ELVARIN_SWAP_AT=1", "ELVARIN_SWAP_TARGET=" + at("new.ded"), "ELVARIN_SWAP_WITH=" + text,
+           "LD_PRELOAD=" + preload, "gdal_translate", "-q", "-of", "DED", tif, at("new.ded")});
+  EXPECT_NE(swapped.err.find("cannot read the written file"), std::string::npos) << swapped.err;
+  EXPECT_FALSE(std::filesystem::exists(at("new.ded")));
 }
 
 // Sources larger than the writer's window (64 MiB of values), so it reads

@@ -126,6 +126,7 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   EXPECT_EQ(ours["greyImage"]["size"] == ours["size"], !c.grows);
   const json host = GdalFolder::info({"-oo", "FRAME=HOST", plain}); // the grey image's frame
   EXPECT_EQ(host["size"], ours["greyImage"]["size"]);
+  EXPECT_EQ(host["metadata"][""]["FRAME"], "HOST");
   for (size_t i = 0; i < 6; ++i) {
     const double grey = ours["greyImage"]["geoTransform"][i];
     EXPECT_NEAR(host["geoTransform"][i].get<double>(), grey, 1e-12 * (1 + std::fabs(grey)));
@@ -150,6 +151,10 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   const bool utm = c.file.projection == "UTM";
   const dedtest::Cell &first = c.file.cells[0];
   EXPECT_EQ(metadata["AREA_OR_POINT"], "Point");
+  if (c.grows) { // where the two frames differ, the default shows the data's
+    EXPECT_EQ(metadata["FRAME"], "DATA");
+  }
+  EXPECT_EQ(metadata.value("UTM_HEMISPHERE", ""), utm ? std::string(1, c.file.hemisphere) : "");
   EXPECT_EQ(metadata["SPACING_UNIT"], utm ? "metre" : "1/36000 degree");
   EXPECT_EQ(numbersIn(metadata["X_SPACING"]), std::vector<double>{first.xSpacing});
   EXPECT_EQ(numbersIn(metadata["Y_SPACING"]), std::vector<double>{first.ySpacing});

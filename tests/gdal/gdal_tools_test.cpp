@@ -163,10 +163,20 @@ INSTANTIATE_TEST_SUITE_P(Mosaics, GdalBig,
 TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   const std::string bad =
       work.write("zone61.ded", dedtest::encode(dedtest::utmFile("61", 'N', 3, 3)));
-  const clitest::ToolRun r = run("gdalinfo", {bad});
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_EQ(r.err.find("ERROR 1: " + bad + ": UTM zone 61 is outside 1..60\n"), 0u) << r.err;
-  EXPECT_EQ(r.err.find("ERROR", 1), std::string::npos) << r.err; // one error, no other
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  } const cases[] = {
+      {{bad}, bad + ": UTM zone 61 is outside 1..60"},
+      {{"-oo", "FRAME=SIDEWAYS", ded}, ded + ": FRAME must be DATA or HOST, not SIDEWAYS"},
+  };
+  for (const Case &c : cases) {
+    const clitest::ToolRun r = run("gdalinfo", c.args);
+    EXPECT_NE(r.exitCode, 0);
+    const size_t error = r.err.find("ERROR");
+    EXPECT_NE(r.err.find(": " + c.says + "\n", error), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("ERROR", error + 1), std::string::npos) << r.err; // one error, no other
+  }
 }
 
 // Standard input read past GDAL's buffer cannot go back: said so.

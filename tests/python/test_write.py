@@ -47,7 +47,7 @@ RAMP = np.arange(9.0).reshape(3, 3)
     (RAMP, UTM, 3857, None, " is neither WGS 84"),
     (RAMP, GEOGRAPHIC, None, None, "it has no coordinate system"),
     (RAMP, GEOGRAPHIC, 4326, 1, "give the samples a side"),
-    (RAMP, UTM, 32633, 2, "a UTM file is shown only up to its first cell"),
+    (RAMP, UTM, 32633, 2, "asks for cells smaller than the raster"),
     (VOIDS, GEOGRAPHIC, 4326, None, "every sample is NoData or NaN"),
 ], ids=["rotated", "south-up", "Web Mercator", "no CRS", "cells of 1", "UTM beyond a cell",
         "voids only"])
@@ -55,8 +55,10 @@ def test_refuses_what_gdal_translate_refuses_and_leaves_no_file(tmp_path, values
                                                                   epsg, cell_size, same_from):
     told = translate(source(values, transform, epsg), tmp_path / "gdal.ded", cell_size)
     crs = None if epsg is None else f"EPSG:{epsg}"
+    (tmp_path / "ours.ded").write_bytes(b"kept")  # a refused write leaves what was there
     with pytest.raises(elvarin.DedError) as refused:
         elvarin.write(tmp_path / "ours.ded", values, transform, crs, cell_size=cell_size)
     ours, theirs = str(refused.value), told.errors[-1]
     assert ours[ours.index(same_from):] == theirs[theirs.index(same_from):]
-    assert sorted(path.name for path in tmp_path.iterdir()) == []
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["ours.ded"]
+    assert (tmp_path / "ours.ded").read_bytes() == b"kept"
