@@ -20,6 +20,7 @@
 #include "cli/formats/image_output.h"
 #include "cli/host/host_session.h"
 #include "ded/header.h"
+#include "ded/records.h"
 
 namespace {
 
@@ -142,7 +143,8 @@ void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
             convert->choices |= kChoiceType;
           },
           "grey (default): the host's 8-bit picture; int16: the elevations as\n"
-          "stored, in metres, NoData -32768 where the file gives none (GeoTIFF only)")
+          "stored, in metres, NoData " +
+              std::to_string(DED_VOID) + " where the file gives none (GeoTIFF only)")
       ->type_name("grey|int16")
       ->check(saying(CLI::IsMember({"grey", "int16"}), [](const std::string &type) {
         return "--type must be grey or int16, not " + type;

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr double kSnapDistance = 1.0 / 16.0;
-
 // 2^31: the first float a signed 32-bit integer cannot hold.
 constexpr float kInt32Limit = 2147483648.0f;
 
@@ -63,7 +61,7 @@ double dedWholePart(double quotient) {
     return quotient;
   }
   const double nearest = std::nearbyint(quotient);
-  if (std::fabs(quotient - nearest) <= kSnapDistance) {
+  if (std::fabs(quotient - nearest) <= DED_SNAP) {
     return nearest;
   }
   return std::trunc(quotient);

@@ -7,6 +7,11 @@
 #include "ded/finding.h"
 #include "ded/records.h"
 
+// How near, in samples (or spacings), a quotient of single-precision bounds
+// must lie to a whole number to be read as it: nearer than such bounds can
+// err, far from the next sample.
+constexpr double DED_SNAP = 1.0 / 16.0;
+
 // Cell headers stored in a file with this statistics cell count: a count of
 // one or less is read as one cell.
 inline int32_t dedCellHeaderCount(int32_t cellCount) { return cellCount > 1 ? cellCount : 1; }
@@ -33,7 +38,7 @@ DedFinding dedReadCellHeaders(const DedInput &input, int32_t count, DedCellHeade
 double dedCellSamples(const DedCellHeader &cell);
 
 // The whole number a sizing or placing quotient stands for: the nearest whole
-// number when the quotient lies within 1/16 of it (single-precision bounds
+// number when the quotient lies within DED_SNAP of it (single-precision bounds
 // leave quotients like 3599.9999999999995 for 3600), otherwise the quotient
 // truncated toward zero. Non-finite values pass through.
 double dedWholePart(double quotient);

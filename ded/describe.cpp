@@ -159,7 +159,7 @@ DedFinding dedDescribeInput(const DedInput &input, const DedAllocator &allocator
   if (finding != DedFinding::None) {
     return finding;
   }
-  if (int64_t{info->width} * info->height * DED_SAMPLE_SIZE > INT32_MAX) {
+  if (int64_t{info->width} * info->height > DED_MAX_SAMPLES) {
     return DedFinding::ImageTooLarge;
   }
   info->minElevation = static_cast<float>(read.statistics.minElevation);
@@ -176,6 +176,6 @@ int64_t dedBlockLimit(const DedImageInfo &info) {
 
 DedFinding dedCheckScratch(const DedImageInfo &info) {
   const int64_t limit = dedBlockLimit(info);
-  return limit != INT64_MAX && limit * DED_SAMPLE_SIZE > INT32_MAX ? DedFinding::ScratchTooLarge
-                                                                   : DedFinding::None;
+  return limit != INT64_MAX && limit > DED_MAX_SAMPLES ? DedFinding::ScratchTooLarge
+                                                       : DedFinding::None;
 }

@@ -35,7 +35,7 @@ int64_t storedColumns(const DedCellBlock &block, const DedCellHeader &cell) {
 // The frame's column (or row) of a cell's first sample on the first cell's
 // grid: the nearest whole number of steps from origin. False when it is not
 // finite or leaves the int32 range. *offGrid when the cell's own first sample
-// lies more than DED_GIS_SNAP of a step from it.
+// lies more than DED_SNAP of a step from it.
 bool gridIndex(double low, double origin, double step, int64_t *index, bool *offGrid) {
   const double quotient = (low - origin) / step;
   const double nearest = std::nearbyint(quotient);
@@ -43,7 +43,7 @@ bool gridIndex(double low, double origin, double step, int64_t *index, bool *off
     return false;
   }
   *index = static_cast<int64_t>(nearest);
-  *offGrid = *offGrid || std::fabs(quotient - nearest) > DED_GIS_SNAP;
+  *offGrid = *offGrid || std::fabs(quotient - nearest) > DED_SNAP;
   return true;
 }
 
@@ -82,8 +82,8 @@ bool firstSteps(const DedImageInfo &info, const DedCellHeader &first, double *xS
 // cell spans the columns its stored samples reach. Returns whether some cell
 // spans fewer columns than its counts claim (a cell the file ends in or
 // before).
-bool hostFrame(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
-               int32_t count, DedGisFrame *frame) {
+bool placeAsHost(const DedImageInfo &info, const DedCellHeader *headers, const DedCellBlock *blocks,
+                 int32_t count, DedGisFrame *frame) {
   frame->host = true;
   frame->width = info.width;
   frame->height = info.height;
@@ -153,7 +153,7 @@ DedFinding unionFrame(const DedCellHeader *headers, const DedCellBlock *blocks, 
   }
   const int64_t width = columns.high - columns.low, height = rows.high - rows.low;
   // Each side is below 2^32 when its product is taken, so it cannot overflow.
-  if (width > INT32_MAX || height > INT32_MAX || width * height > INT32_MAX / DED_SAMPLE_SIZE) {
+  if (width > INT32_MAX || height > INT32_MAX || width * height > DED_MAX_SAMPLES) {
     const bool wide = width > height;
     cells[0] = wide ? columns.lowCell : rows.lowCell;
     cells[1] = wide ? columns.highCell : rows.highCell;
@@ -204,7 +204,7 @@ DedAxisSpacing dedAxisSpacing(float field, float low, float high, float count, d
   if (usableSpacing(s.field)) {
     s.used = s.field;
     s.contradicts = std::isfinite(s.bounds) && samples >= 2.0 &&
-                    std::fabs(span / s.field - (samples - 1.0)) > DED_GIS_SNAP;
+                    std::fabs(span / s.field - (samples - 1.0)) > DED_SNAP;
   } else {
     s.used = s.bounds;
     s.replaced = true;
@@ -257,7 +257,7 @@ DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *header
   if (!firstSteps(info, headers[0], &frame->xStep, &frame->yStep)) {
     return DedFinding::SpacingUnusable;
   }
-  const bool narrowed = hostFrame(info, headers, blocks, count, frame);
+  const bool narrowed = placeAsHost(info, headers, blocks, count, frame);
   if (!hostFrameOnly &&
       (narrowed || frame->notes.cellsNotShown > 0 || frame->notes.cellsClipped > 0)) {
     frame->host = false;

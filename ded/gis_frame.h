@@ -13,13 +13,9 @@
 
 #include "ded/area.h"
 #include "ded/blocks.h"
+#include "ded/cells.h"
 #include "ded/describe.h"
 #include "ded/placement.h"
-
-// A cell lies on the first cell's grid, and its bounds agree with its
-// counts and spacing, within this share of a spacing (the tolerance the
-// plug-in gives its quotients).
-constexpr double DED_GIS_SNAP = 1.0 / 16.0;
 
 // How many cells a GIS output lists one by one; the rest are counted.
 constexpr int32_t DED_GIS_LISTED_CELLS = 1000;
@@ -33,7 +29,7 @@ struct DedAxisSpacing {
   double used;   // field or bounds; NaN when neither is usable
   bool replaced; // the field was unusable and bounds stands in for it
   // The field is used, but the samples it spaces span the bounds more than
-  // DED_GIS_SNAP of a spacing off ((count - 1) x field against high - low).
+  // DED_SNAP of a spacing off ((count - 1) x field against high - low).
   bool contradicts;
 };
 
@@ -81,7 +77,7 @@ DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *block
                              int32_t *cell);
 
 // The frame of a described file's count cells and their blocks. With
-// hostFrame, the plug-in's frame whatever it leaves out. Each cell spans
+// hostFrameOnly, the plug-in's frame whatever it leaves out. Each cell spans
 // only the columns its stored samples reach; one that stores none takes no
 // part and is placed nowhere. The plug-in's frame is the default only when
 // it shows every cell's stored samples and no cell is cut short of a column.
@@ -91,7 +87,7 @@ DedFinding dedGisCheckBlocks(const DedImageInfo &info, const DedCellBlock *block
 // is not an image the size checks allow; *cells[0] and cells[1] name the
 // cells farthest apart). frame is not to be relied on after a failure.
 DedFinding dedMakeGisFrame(const DedImageInfo &info, const DedCellHeader *headers,
-                           const DedCellBlock *blocks, int32_t count, bool hostFrame,
+                           const DedCellBlock *blocks, int32_t count, bool hostFrameOnly,
                            DedGisFrame *frame, int32_t cells[2]);
 
 // The plug-in's image's grid as GIS outputs place it (the grey image's world

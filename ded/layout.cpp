@@ -64,7 +64,7 @@ DedHeader headerFor(const DedRasterGrid &grid) {
 }
 
 // Samples a side of a cell along an axis of count samples step apart.
-int64_t cellSide(const DedRasterGrid &grid, int32_t asked, double step, int64_t count) {
+int64_t sideOf(const DedRasterGrid &grid, int32_t asked, double step, int64_t count) {
   if (grid.projection == PROJ_UTM) {
     return count;
   }
@@ -124,7 +124,7 @@ bool gridUsable(const DedRasterGrid &grid, std::string *error) {
              number(grid.north) + ", the southern's at " +
              number(grid.north - static_cast<double>(grid.height - 1) * grid.yStep) +
              "): no place on Earth lies there; give it its true geotransform";
-  } else if (grid.width * grid.height * DED_SAMPLE_SIZE > INT32_MAX) {
+  } else if (grid.width * grid.height > DED_MAX_SAMPLES) {
     *error = std::to_string(grid.width) + " x " + std::to_string(grid.height) +
              " samples are more than the plug-in imports (2 GiB of 16-bit samples)";
   } else {
@@ -266,16 +266,21 @@ bool dedPlanLayout(const DedRasterGrid &grid, int32_t asked, DedLayout *layout,
              "CELL_SIZE out";
     return false;
   }
-  const int64_t sideX = cellSide(grid, asked, grid.xStep, grid.width);
-  const int64_t sideY = cellSide(grid, asked, grid.yStep, grid.height);
+  const int64_t sideX = sideOf(grid, asked, grid.xStep, grid.width);
+  const int64_t sideY = sideOf(grid, asked, grid.yStep, grid.height);
   if (cellsAlong(grid.width, sideX) * cellsAlong(grid.height, sideY) > kMaxCells) {
     *error = "more than " + std::to_string(kMaxCells) + " cells: use larger cells";
     return false;
   }
+  dedCutLayout(grid, asked, layout);
+  *error = importProblem(grid, *layout);
+  return error->empty();
+}
+
+void dedCutLayout(const DedRasterGrid &grid, int32_t cellSide, DedLayout *layout) {
   layout->header = headerFor(grid);
   layout->cells.clear();
   layout->sources.clear();
-  placeCells(grid, sideX, sideY, layout);
-  *error = importProblem(grid, *layout);
-  return error->empty();
+  placeCells(grid, sideOf(grid, cellSide, grid.xStep, grid.width),
+             sideOf(grid, cellSide, grid.yStep, grid.height), layout);
 }

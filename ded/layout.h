@@ -54,3 +54,7 @@ constexpr int32_t DED_DEFAULT_MAX_CELL_SIDE = 3601;
 // single-precision floats cannot place on whole samples).
 bool dedPlanLayout(const DedRasterGrid &grid, int32_t cellSide, DedLayout *layout,
                    std::string *error);
+
+// grid cut into cells as dedPlanLayout cuts it, without its checks: for a
+// grid known to be usable whose cells are known to be few (a synthetic one).
+void dedCutLayout(const DedRasterGrid &grid, int32_t cellSide, DedLayout *layout);

@@ -33,6 +33,13 @@ constexpr long DED_STATISTICS_RESERVED_FIELD = 8;
 // A cell header is ten 32-bit words in DedCellHeader's order, floats among them.
 constexpr long DED_CELL_HEADER_WORD = 4;
 
+// The most samples an image, or the block a cell is read into, holds: 2 GiB
+// of them, the most bytes a signed 32-bit size counts.
+constexpr int64_t DED_MAX_SAMPLES = INT32_MAX / DED_SAMPLE_SIZE;
+
+// The sample that marks a void: a place the file gives no elevation for.
+constexpr int16_t DED_VOID = -32768;
+
 // Geographic files give spacings in 1/36000 of a coordinate unit (a tenth of
 // an arc-second for degrees); UTM files in coordinate units.
 constexpr double DED_GEOGRAPHIC_SPACING_UNITS = 36000.0;

@@ -27,8 +27,6 @@ struct DedValueRule {
   bool int16Values = false;
 };
 
-constexpr int16_t DED_VOID = -32768;
-
 // Returns the file's sample for a source value, counting clamped values in
 // *clamped. Inline: it runs once for every sample written.
 inline int16_t dedSampleFor(const DedValueRule &rule, double value, int64_t *clamped) {

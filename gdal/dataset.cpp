@@ -67,7 +67,7 @@ GDALDataset *DedDataset::Open(GDALOpenInfo *openInfo) {
     auto dataset = std::make_unique<DedDataset>();
     std::swap(dataset->file_, openInfo->fpL);
     dataset->SetDescription(openInfo->pszFilename);
-    if (!dataset->describe(hostFrame)) {
+    if (!dataset->readFrame(hostFrame)) {
       return nullptr;
     }
     dataset->nRasterXSize = dataset->frame_.width;
@@ -95,7 +95,7 @@ DedDataset::~DedDataset() {
   }
 }
 
-bool DedDataset::describe(bool hostFrame) {
+bool DedDataset::readFrame(bool hostFrameOnly) {
   const char *name = GetDescription();
   const DedInput input = dedVsiInput(file_);
   DedRecords records;
@@ -131,7 +131,7 @@ bool DedDataset::describe(bool hostFrame) {
   if (finding == DedFinding::None) {
     int32_t apart[2] = {};
     finding =
-        dedMakeGisFrame(info_, cells_.data(), blocks_.data(), count, hostFrame, &frame_, apart);
+        dedMakeGisFrame(info_, cells_.data(), blocks_.data(), count, hostFrameOnly, &frame_, apart);
     facts.cell = apart[0];
     facts.otherCell = apart[1];
     facts.cellHeader = cells_.data();

@@ -15,11 +15,12 @@
 #include "ded/column_index.h"
 #include "ded/describe.h"
 #include "ded/gis_frame.h"
+#include "ded/records.h"
 #include "image/place.h"
 
 // NoData: positions no cell covers, samples past the end of the file, and
 // the file's own voids alike.
-constexpr int16_t DED_GDAL_NODATA = -32768;
+constexpr int16_t DED_GDAL_NODATA = DED_VOID;
 
 class DedDataset final : public GDALPamDataset {
 public:
@@ -49,7 +50,7 @@ private:
   friend class DedRasterBand;
   // Fills the members below from file_, in the frame the open options ask
   // for; false after a CPLError.
-  bool describe(bool hostFrame);
+  bool readFrame(bool hostFrameOnly);
   void publishMetadata();
   // The list serving domain, or null for PAM's.
   CPLStringList *fileDomain(const char *domain);

@@ -227,7 +227,7 @@ int32_t checkSizes(const DedImageInfo &info, int32_t rowStride) {
   if (info.width < 0 || info.height < 0 || info.maxColumns < 0 || info.maxRows < 0) {
     return DED_ERR_BADARG;
   }
-  if (int64_t{info.width} * info.height * DED_SAMPLE_SIZE > INT32_MAX) {
+  if (int64_t{info.width} * info.height > DED_MAX_SAMPLES) {
     return DED_ERR_BADARG;
   }
   // A narrower row would overlap the next one or run past the host's buffer.

@@ -64,7 +64,7 @@ int runConvert(const ConvertOptions &options) {
         if (!raster.unmapped.empty()) {
           run.warn(options.input + ": no georeference is written: " + raster.unmapped);
         }
-        geo = georeferenceOf(run, raster);
+        geo = imageGeoreference(run, raster);
         return writeOutputs(&run, raster, geo);
       },
   };

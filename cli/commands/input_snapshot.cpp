@@ -11,7 +11,7 @@ StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot) {
   // The host's own reading and the plug-in's read one file, held open.
   snapshot->facts = readFileFacts(snapshot->pin);
   const FileFacts &facts = snapshot->facts;
-  if (!session.describe(input, snapshot->pin.name())) {
+  if (!session.openAndReadInfo(input, snapshot->pin.name())) {
     return StepFailure{session.failure(facts.problem)};
   }
   if (std::string empty = emptyImageFailure(input, facts, session); !empty.empty()) {

@@ -19,7 +19,7 @@ bool writeRaster(const ConvertRun &run, const MadeRaster &raster, const Georefer
 
 } // namespace
 
-Georeference georeferenceOf(const ConvertRun &run, const MadeRaster &raster) {
+Georeference imageGeoreference(const ConvertRun &run, const MadeRaster &raster) {
   const GeoView &g = run.session.geo();
   Georeference geo = georeferenceFor(worldFileFor(raster.affine, raster.height, run.northUp),
                                      {g.projection, g.utmZone, g.utmHemisphere}, raster.elevation);

@@ -9,7 +9,7 @@
 namespace elvhost {
 
 // The raster's map and the coordinate system as the plug-in told the host.
-Georeference georeferenceOf(const ConvertRun &run, const MadeRaster &raster);
+Georeference imageGeoreference(const ConvertRun &run, const MadeRaster &raster);
 
 // Writes the image into the run's temporary, then its world file, .prj and
 // .aux.xml, and commits them all; on failure nothing replaces any file.

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
+#include "ded/records.h"
+
 namespace elvhost {
 
 // The value that marks a pixel whose elevation nothing in the file gives,
 // and the file's own void marker: the least int16.
-constexpr int16_t kInt16NoData = INT16_MIN;
-constexpr const char *kInt16NoDataText = "-32768";
+constexpr int16_t kInt16NoData = DED_VOID;
 
 struct Int16Image {
   const int16_t *samples = nullptr; // row-major, in the order written

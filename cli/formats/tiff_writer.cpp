@@ -7,9 +7,6 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -21,6 +18,7 @@
 
 #include "cli/formats/decimal.h"
 #include "cli/formats/parallel.h"
+#include "cli/formats/tiff_stream.h"
 
 namespace elvhost {
 
@@ -91,80 +89,6 @@ void registerTags() {
     parentExtender = TIFFSetTagExtender(addGdalMetadataTag);
   });
 }
-
-// libtiff reads and writes through these, so the file stays the caller's
-// stdio stream, buffered and closed by its owner. The first failed write or
-// seek keeps its error number: libtiff's own words for it ("Write error at
-// scanline ...", "Maximum TIFF file size exceeded") do not say what the
-// system said.
-struct TiffStream {
-  std::FILE *stream;
-  int failure = 0; // errno of the first write or seek that failed
-};
-std::FILE *streamOf(thandle_t handle) { return static_cast<TiffStream *>(handle)->stream; }
-void noteFailure(thandle_t handle) {
-  int &failure = static_cast<TiffStream *>(handle)->failure;
-  failure = failure != 0 ? failure : (errno != 0 ? errno : EIO);
-}
-
-tmsize_t readProc(thandle_t handle, void *buffer, tmsize_t size) {
-  return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<size_t>(size), streamOf(handle)));
-}
-
-tmsize_t writeProc(thandle_t handle, void *buffer, tmsize_t size) {
-  const size_t wrote = std::fwrite(buffer, 1, static_cast<size_t>(size), streamOf(handle));
-  if (wrote != static_cast<size_t>(size)) {
-    noteFailure(handle);
-  }
-  return static_cast<tmsize_t>(wrote);
-}
-
-toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
-  std::FILE *stream = streamOf(handle);
-  if (fseeko(stream, static_cast<off_t>(offset), whence) != 0) {
-    noteFailure(handle);
-    return static_cast<toff_t>(-1);
-  }
-  return static_cast<toff_t>(ftello(stream));
-}
-
-int closeProc(thandle_t) { return 0; }
-
-toff_t sizeProc(thandle_t handle) {
-  std::FILE *stream = streamOf(handle);
-  const off_t here = ftello(stream);
-  off_t size = -1;
-  if (here >= 0 && fseeko(stream, 0, SEEK_END) == 0) {
-    size = ftello(stream);
-    (void)fseeko(stream, here, SEEK_SET);
-  }
-  return static_cast<toff_t>(size < 0 ? 0 : size);
-}
-
-int mapProc(thandle_t, void **, toff_t *) { return 0; }
-void unmapProc(thandle_t, void *, toff_t) {}
-
-// The first error libtiff reports for this file; warnings are dropped.
-// libtiff's first error, kept in a buffer of its own: the handler runs
-// inside libtiff's C code, where nothing may allocate or throw.
-struct TiffError {
-  std::array<char, 512> text{};
-};
-
-int keepFirstError(TIFF *, void *userData, const char *module, const char *format, va_list args) {
-  auto &text = static_cast<TiffError *>(userData)->text;
-  if (text[0] == '\0') {
-    const int used =
-        std::snprintf(text.data(), text.size(), "%s: ", module != nullptr ? module : "libtiff");
-    if (used > 0 && static_cast<size_t>(used) < text.size()) {
-      (void)std::vsnprintf(text.data() + used, text.size() - static_cast<size_t>(used), format,
-                           args);
-    }
-  }
-  return 1;
-}
-
-int ignoreWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
 
 std::string gdalMetadataXml(const ElevationScale &elevation) {
   return "<GDALMetadata>\n  <Item name=\"OFFSET\" sample=\"0\" role=\"offset\">" +
@@ -375,18 +299,8 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
       tilesAcross * tilesDown * kTileSide * kTileSide * sampleBytes > kClassicTiffLimit;
 
   TiffError tiffError;
-  TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
-  if (options == nullptr) {
-    *error = "out of memory";
-    return false;
-  }
-  TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &tiffError);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
   TiffStream file{stream};
-  std::unique_ptr<TIFF, CloseTiff> tif(TIFFClientOpenExt("GeoTIFF", big ? "w8" : "w", &file,
-                                                         readProc, writeProc, seekProc, closeProc,
-                                                         sizeProc, mapProc, unmapProc, options));
-  TIFFOpenOptionsFree(options);
+  std::unique_ptr<TIFF, CloseTiff> tif(tiffOpenOnStream(&file, big, &tiffError));
   std::string failure;
   bool ok = tif && setImageTags(tif.get(), image) &&
             (!geo.unmapped.empty() || setTransformTags(tif.get(), geo.transform)) &&
@@ -401,7 +315,7 @@ bool writeTiff(std::FILE *stream, const TiffLayout &image, const TilePredictor &
   tif.reset();
   if (ok && std::ferror(stream) != 0) {
     ok = false;
-    noteFailure(&file);
+    tiffNoteFailure(&file);
   }
   if (!ok) {
     *error = file.failure != 0           ? std::strerror(file.failure)
@@ -430,8 +344,9 @@ bool writeInt16GeoTiff(std::FILE *stream, const Int16Image &image, const Georefe
   };
   static const std::string kMetres = "<GDALMetadata>\n  <Item name=\"UNITTYPE\" sample=\"0\" "
                                      "role=\"unittype\">m</Item>\n</GDALMetadata>";
+  static const std::string kNoData = std::to_string(kInt16NoData);
   return writeTiff(stream, {image.width, image.height, true}, predict, geo, kMetres,
-                   kInt16NoDataText, error, progress);
+                   kNoData.c_str(), error, progress);
 }
 
 } // namespace elvhost

@@ -118,7 +118,7 @@ bool HostSession::run(Step step, const std::function<int32_t()> &call) {
   return statuses_[indexOf(step)] == 0;
 }
 
-bool HostSession::describe(const std::string &file, const std::string &openAs) {
+bool HostSession::openAndReadInfo(const std::string &file, const std::string &openAs) {
   file_ = file;
   const std::string &opened = openAs.empty() ? file : openAs;
   open_ = run(Step::Open, [&] { return qvstandin::hostOpen(opened.c_str(), "rb", &handle_); });

@@ -46,7 +46,7 @@ public:
   // the file stays open for getImage; otherwise it has been closed. The
   // plug-in is asked to open openAs when given (the file under another
   // name); messages name file.
-  bool describe(const std::string &file, const std::string &openAs = {});
+  bool openAndReadInfo(const std::string &file, const std::string &openAs = {});
   // Get-image into pixels (the host's buffer: height rows of the host's row
   // width), then close. True when both succeeded.
   bool getImage(uint8_t *pixels);

@@ -13,10 +13,11 @@
 #include "ded/blocks.h"
 #include "ded/describe.h"
 #include "ded/gis_frame.h"
+#include "ded/records.h"
 
 // NoData: positions no cell covers, samples past the end of the file, and
 // the file's own voids alike.
-constexpr int16_t DED_PY_NODATA = -32768;
+constexpr int16_t DED_PY_NODATA = DED_VOID;
 
 struct DedRaster {
   std::FILE *file = nullptr; // the raster's own; closed by dedCloseRaster

@@ -162,6 +162,19 @@ TEST_F(HostTool, SampleSaysWhatItWroteInTheZoneAsked) {
   EXPECT_EQ(nlohmann::json::parse(info.out)["coordinateSystem"]["epsg"], 32712) << info.out;
 }
 
+// A one-degree cell whose spacing single precision cannot hold exactly is
+// written all the same, with a warning unless quiet.
+TEST_F(HostTool, SampleWarnsOfACellGisProgramsPlaceSlightlyOff) {
+  ToolRun r = run({"sample", at("g.ded"), "--size", "4076"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err.rfind("elvarin-host: warning: " + at("g.ded") + ": single-precision", 0), 0u)
+      << r.err;
+  EXPECT_EQ(fs::file_size(at("g.ded")), 128u + 32u + 40u + 4076u * 4076u * 2u);
+  r = run({"sample", at("q.ded"), "--size", "4076", "-q"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+}
+
 struct GeoCase {
   const char *label;
   dedtest::File file;

@@ -329,6 +329,14 @@ TEST_F(Describe, UnusableHeaderValuesAreRefused) {
   ASSERT_EQ(describe(widest, &info), DED_OK);
   EXPECT_EQ(info.width, 2147483520);
   EXPECT_EQ(info.height, 0);
+  // 32769 x 32767 = 2^30 - 1 samples, two bytes short of 2 GiB: the largest
+  // image; one more row is too large.
+  File largest = dedtest::geographicFile(2, 2);
+  largest.cells[0].columnCount = 32769.0f;
+  largest.cells[0].rowCount = 32767.0f;
+  EXPECT_EQ(describe(largest, &info), DED_OK);
+  largest.cells[0].rowCount = 32768.0f;
+  EXPECT_EQ(describe(largest, &info), DED_ERR_BADARG);
 }
 
 // A large cell count in a tiny file is a read failure once the headers run out.
