@@ -83,7 +83,17 @@ CPLErr DedRasterBand::IRasterIO(GDALRWFlag rw, int xOff, int yOff, int xSize, in
                               static_cast<std::ptrdiff_t>(lineSpace / pixelSpace),
                               true};
   dedFillInt16(window, DED_GDAL_NODATA);
-  return readWindow(window, nRasterYSize - yOff - ySize);
+  if (readWindow(window, nRasterYSize - yOff - ySize) != CE_None) {
+    return CE_Failure;
+  }
+  // Told once the window is read, the caller's progress may still stop it,
+  // as it may stop a read through the blocks.
+  if (extra != nullptr && extra->pfnProgress != nullptr &&
+      extra->pfnProgress(1.0, "", extra->pProgressData) == FALSE) {
+    CPLError(CE_Failure, CPLE_UserInterrupt, "DED: stopped by the user");
+    return CE_Failure;
+  }
+  return CE_None;
 }
 
 CPLErr DedRasterBand::readWindow(const DedInt16Window &window, int32_t bottom) {

@@ -72,8 +72,8 @@ public:
   // Fills one block: blockXSize image columns by blockYSize rows, row-major,
   // north first. CE_Failure after a CPLError when the file cannot be read.
   CPLErr IReadBlock(int blockX, int blockY, void *block) override;
-  // A large Int16 read at full resolution bypasses the block cache; any
-  // other goes through it.
+  // A large Int16 read at full resolution bypasses the block cache and tells
+  // the caller's progress once, when read; any other goes through the cache.
   CPLErr IRasterIO(GDALRWFlag rw, int xOff, int yOff, int xSize, int ySize, void *data,
                    int bufXSize, int bufYSize, GDALDataType bufType, GSpacing pixelSpace,
                    GSpacing lineSpace, GDALRasterIOExtraArg *extra) override;

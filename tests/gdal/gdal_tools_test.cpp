@@ -160,6 +160,18 @@ INSTANTIATE_TEST_SUITE_P(Mosaics, GdalBig,
                                            BigMosaic{"tall", 0.0, 3e8 / 12000.0}),
                          [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
+// A coordinate system the user gave in the .aux.xml is shown; a geotransform
+// there is not, the samples' places being the file's own.
+TEST_F(GdalTools, TheUsersCoordinateSystemIsShownNotTheirGeotransform) {
+  const json own = info({ded});
+  const std::string aux = "<PAMDataset><SRS>EPSG:4269</SRS>"
+                          "<GeoTransform>0, 1, 0, 0, 0, -1</GeoTransform></PAMDataset>";
+  work.write("m.ded.aux.xml", std::vector<uint8_t>(aux.begin(), aux.end()));
+  const json shown = info({ded});
+  EXPECT_EQ(shown["stac"]["proj:epsg"], 4269);
+  EXPECT_EQ(shown["geoTransform"], own["geoTransform"]);
+}
+
 TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   const std::string bad =
       work.write("zone61.ded", dedtest::encode(dedtest::utmFile("61", 'N', 3, 3)));
@@ -243,4 +255,17 @@ TEST_F(GdalTools, LargeReadsGiveWhatTheBlocksGive) {
     EXPECT_EQ(read[0].size(), window.empty() ? size_t(w) * h : size_t(w - 10) * (h - 20));
     EXPECT_TRUE(read[0] == read[1]) << window.size();
   }
+  // Into other types, the same samples converted; a progress that says stop stops it.
+  const char *script = R"(
+import sys
+from osgeo import gdal
+ds = gdal.Open(sys.argv[1])
+band = ds.GetRasterBand(1)
+s = band.ReadAsArray()
+print((band.ReadAsArray(buf_type=gdal.GDT_Float32) == s).all(),
+      (band.ReadAsArray(buf_type=gdal.GDT_UInt16) == s.clip(0)).all(),
+      band.ReadAsArray(callback=lambda *a: 0), band.ReadAsArray(0, 0, 9, 9, callback=lambda *a: 0))
+)";
+  const clitest::ToolRun r = run(ELVARIN_PYTHON, {"-c", script, big});
+  EXPECT_EQ(r.out, "True True None None\n") << r.err;
 }
