@@ -1,9 +1,6 @@
 // elvarin-host's writer of DED files from any raster GDAL reads: a module of
 // its own, loaded only when convert writes a DED file, so that every other
 // run starts without loading GDAL and the hundred libraries it brings.
-#include <sys/resource.h>
-
-#include <chrono>
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cstdio>
@@ -14,6 +11,7 @@
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
 #include "cli/output/output_files.h"
+#include "cli/output/phase_timer.h"
 #include "cli/output/progress.h"
 #include "gdal/create_copy.h"
 
@@ -58,19 +56,12 @@ GDALDatasetUniquePtr openSource(const std::string &input, std::string *error) {
   return source;
 }
 
-void printStats(std::chrono::steady_clock::time_point start) {
-  rusage usage{};
-  const long peakKiB = getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
-  const std::chrono::duration<double> span = std::chrono::steady_clock::now() - start;
-  (void)std::fprintf(stderr, "total %.3f s, peak RSS %ld KiB\n", span.count(), peakKiB);
-}
-
 } // namespace
 
 int convertToDed(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
-  const auto start = std::chrono::steady_clock::now();
+  PhaseTimer timer;
   const QuietGdal quiet;
   std::string error;
   const GDALDatasetUniquePtr source = openSource(input, &error);
@@ -79,6 +70,7 @@ int convertToDed(const ConvertOptions &options) {
     reportFailure(source ? input + ": cannot be written as DED: " + error : error);
     return kExitFailure;
   }
+  timer.mark("plan");
   OutputSet outputs;
   std::FILE *stream = outputs.create(output, &error);
   ProgressLine line(progressShowFor(options.quiet, options.progress));
@@ -97,7 +89,8 @@ int convertToDed(const ConvertOptions &options) {
     }
   }
   if (options.stats) {
-    printStats(start);
+    timer.mark("write");
+    (void)std::fprintf(stderr, "elvarin-host: stats: %s\n", timer.summary().c_str());
   }
   return kExitOk;
 }

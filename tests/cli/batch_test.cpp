@@ -86,6 +86,8 @@ TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
   // Each --stats line names its file.
   r = run({"convert", at("a.ded"), "--output-dir", at("out/stats"), "--stats"});
   EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": load ", 0), 0u) << r.err;
+  r = run({"convert", at("a.ded"), "--output-dir", at("out/stats"), "--stats", "--format", "ded"});
+  EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": ", 0), 0u) << r.err;
 }
 
 TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {
@@ -138,6 +140,8 @@ TEST_F(Batch, ProgressLineOnlyWhenAskedForAndNeverWhenQuiet) {
       {{"convert", at("a.ded"), at("a.png"), "--progress"}, kFullLine},
       {{"convert", at("a.ded"), at("a.png")}, ""},
       {{"convert", at("a.ded"), at("a.png"), "--progress", "-q"}, ""},
+      {{"convert", at("a.ded"), at("c.ded"), "--progress"}, kFullLine},
+      {{"convert", at("a.ded"), at("c.ded"), "--progress", "-q"}, ""},
       {{"convert", at("a.ded"), "--output-dir", at("o"), "--progress"},
        std::string(kFullLine) + "elvarin-host: 1 converted, 0 failed\n"},
       {{"convert", at("a.ded"), "--output-dir", at("o"), "--progress", "--quiet"}, ""},

@@ -30,6 +30,7 @@ struct Source {
   int cells, epsg;
   const char *warns = nullptr; // what both ways warn
   uint32_t seed = 0;           // values drawn from it, when not 0
+  double yStep = 0;            // the pixel height, when not step
 };
 
 void PrintTo(const Source &value, std::ostream *os) { *os << value.label; }
@@ -116,7 +117,7 @@ protected:
                             std::to_string(s.width) + "\nNBITS 32\nPIXELTYPE FLOAT\nBYTEORDER I\n" +
                             "ULXMAP " + std::to_string(s.west) + "\nULYMAP " +
                             std::to_string(s.north) + "\nXDIM " + std::to_string(s.step) +
-                            "\nYDIM " + std::to_string(s.step) + "\n";
+                            "\nYDIM " + std::to_string(s.yStep > 0 ? s.yStep : s.step) + "\n";
     work.write("src.hdr", std::vector<uint8_t>(hdr.begin(), hdr.end()));
     std::vector<std::string> args{"-q", "-ot", s.type, "-a_srs", s.srs};
     for (const char *p = s.more; *p != '\0';) {
@@ -165,6 +166,12 @@ TEST_P(WriteDed, BothWaysWriteTheSourceAsThePluginImportsIt) {
     const char *leftOut = s.warns != nullptr ? s.warns : " is written"; // a band or a part
     EXPECT_EQ(r.err.find(leftOut) != std::string::npos, s.warns != nullptr) << r.err;
   }
+  if (!viaHost.err.empty()) { // -q keeps the warnings back, not the --stats line
+    const clitest::ToolRun quiet =
+        run(ELVARIN_HOST_EXE, {"convert", "-q", "--stats", tif, at("q.ded")});
+    EXPECT_EQ(quiet.err.rfind("elvarin-host: stats: ", 0), 0u) << quiet.err;
+    EXPECT_EQ(clitest::linesOf(quiet.err).size(), 1u) << quiet.err;
+  }
   const json source = info({tif});
   const json written = info({at("g.ded")});
   for (size_t i = 0; i < 6; ++i) {
@@ -205,6 +212,14 @@ INSTANTIATE_TEST_SUITE_P(
         Source{"utmSouth", "EPSG:32719", "Float32", 18, 26, 300000, 6200000, 90, "-a_nodata -9999",
                true, 1, 32719},
         Source{"severalCells", "EPSG:4326", "Int16", 250, 130, 10.0, 46.0, 1 / 120.0, "", false, 6,
+               4326},
+        // Cells of a degree's samples and the edge (121 x 241 here), at most 3601 a side, at
+        // least 2.
+        Source{"nonSquare", "EPSG:4326", "Int16", 121, 242, 7.0, 47.0, 1 / 120.0, "", false, 2,
+               4326, nullptr, 0, 1 / 240.0},
+        Source{"finerThanAnArcSecond", "EPSG:4326", "Int16", 3602, 2, 1.0, 1.0, 1 / 7200.0, "",
+               false, 2, 4326},
+        Source{"threeDegreePixels", "EPSG:4326", "Int16", 5, 4, 8.0, 45.0, 3.0, "", false, 12,
                4326},
         Source{"areaOrPoint", "EPSG:4326", "Int16", 12, 9, 8.0, 45.0, 1 / 60.0,
                "-mo AREA_OR_POINT=Point", false, 1, 4326},
@@ -350,6 +365,14 @@ TEST_F(WriteDed, OutputsAreWholeOrLeftAsTheyWere) {
     EXPECT_EQ(clitest::slurp(at("old.ded")), old);
     EXPECT_EQ(clitest::namesIn(work.path()), before) << "no archive, no temporary file";
   }
+  // Stopped by its progress once every sample is written, which is the first time it is told.
+  const char *stop = "import sys\nfrom osgeo import gdal\nprint(gdal.Translate(sys.argv[2], "
+                     "sys.argv[1], format='DED', callback=lambda *a: 0))";
+  const clitest::ToolRun stopped = run(ELVARIN_PYTHON, {"-c", stop, tif, at("old.ded")});
+  EXPECT_EQ(stopped.out, "None\n");
+  EXPECT_NE(stopped.err.find("stopped by the user"), std::string::npos) << stopped.err;
+  EXPECT_EQ(clitest::slurp(at("old.ded")), old);
+  EXPECT_EQ(clitest::namesIn(work.path()), before);
   const clitest::ToolRun full = run("gdal_translate", {"-q", "-of", "DED", tif, at("full")});
   EXPECT_NE(full.err.find("cannot write the file"), std::string::npos) << full.err;
   EXPECT_TRUE(std::filesystem::is_symlink(at("full"))) << "a device is never removed";
