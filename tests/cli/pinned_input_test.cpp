@@ -1,6 +1,9 @@
 // Reads through the pinned descriptor give the file's bytes as they are now,
-// whatever mix of small (buffered) and large reads and seeks asks for them.
+// whatever mix of small (buffered) and large reads and seeks asks for them;
+// the pinned file tells its versions apart to the nanosecond.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "cli/input/pinned_file.h"
 #include "cli/input/pinned_input.h"
 
 namespace {
@@ -63,6 +67,21 @@ TEST(PinnedInput, GivesTheBytesAtEveryPositionAsTheyAreNow) {
   ASSERT_EQ(input.read(input.context, again, 8), 8u);
   EXPECT_EQ(std::vector<uint8_t>(again, again + 8), std::vector<uint8_t>(changed, changed + 8));
   EXPECT_EQ(input.size(input.context), 200000);
+  std::filesystem::remove(path);
+}
+
+// A modification time moved by one nanosecond within its second, the
+// length and bytes kept, is another version of the file.
+TEST(PinnedFile, AModificationTimeOneNanosecondOnIsAChange) {
+  const std::string path = ::testing::TempDir() + "/pinned_time.bin";
+  std::ofstream(path) << "elevations";
+  timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 500}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  const elvhost::PinnedFile pin(path);
+  ASSERT_TRUE(pin.unchanged());
+  times[1].tv_nsec = 501;
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_FALSE(pin.unchanged());
   std::filesystem::remove(path);
 }
 

@@ -79,6 +79,25 @@ dedtest::File zeroSpacing() {
   return file;
 }
 
+// A UTM cell of 5 x 4 samples: its y bounds 60 m apart a row (its x spacing
+// field 0 when zeroX).
+dedtest::File utmCellAgainstItsBounds(bool zeroX) {
+  dedtest::File file = dedtest::utmFile("33", 'N', 5, 4, elevationAt);
+  file.cells[0].yMax += zeroX ? 0.0f : 90.0f;
+  file.cells[0].xSpacing = zeroX ? 0.0f : 30.0f;
+  return file;
+}
+
+// Two UTM cells east of the first, 0.3 of a sample off its grid.
+dedtest::File utmOffTheGrid() {
+  dedtest::File file = dedtest::utmFile("33", 'N', 4, 3, elevationAt);
+  file.cellCount = 3;
+  for (const double east : {500099.0, 500189.0}) {
+    file.cells.push_back(dedtest::utmCell(east, 4000000.0, 4, 3, 30.0f, elevationAt));
+  }
+  return file;
+}
+
 bool northEast(int i, int k) { return i == 1 && k == 1; }
 
 class DriverFiles : public gdaltest::GdalFolder, public ::testing::WithParamInterface<DriverCase> {
@@ -165,9 +184,19 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
   EXPECT_EQ(metadata["CELL_COUNT"], std::to_string(c.file.cellCount));
   EXPECT_EQ(metadata["ELEVATION_MINIMUM"], std::to_string(c.file.minElevation));
   EXPECT_EQ(metadata["ELEVATION_MAXIMUM"], std::to_string(c.file.maxElevation));
+  // The first 1000 cells are listed, each with the samples the cut takes from it.
+  const size_t count = c.file.cells.size(), listed = std::min<size_t>(count, 1000);
+  ASSERT_EQ(ours["cells"].size(), listed);
+  EXPECT_EQ(ours.value("cellsNotListed", size_t{0}), count - listed);
   const json &cells = theirs["metadata"]["CELLS"];
-  ASSERT_EQ(cells.size(), 4 * ours["cells"].size());
-  for (size_t i = 0; i < ours["cells"].size(); ++i) {
+  ASSERT_EQ(cells.size(), 4 * listed + (listed < count ? 1 : 0));
+  EXPECT_EQ(cells.value("CELLS_NOT_LISTED", "0"), std::to_string(count - listed));
+  std::vector<size_t> missing(count);
+  size_t cut = (c.cutBytes + 1) / 2; // samples, one cut in part counting whole
+  for (size_t i = count; i-- > 0; cut -= missing[i]) {
+    missing[i] = std::min(cut, c.file.cells[i].samples.size());
+  }
+  for (size_t i = 0; i < listed; ++i) {
     const json &cell = ours["cells"][i];
     const std::string key = "CELL_" + std::to_string(i + 1);
     EXPECT_EQ(cells[key + "_SIZE"], cell["columns"].dump() + "x" + cell["rows"].dump());
@@ -176,7 +205,8 @@ TEST_P(DriverFiles, GdalinfoAgreesWithElvarinHostInfo) {
               (std::vector<double>{header.xMin, header.yMin, header.xMax, header.yMax}));
     EXPECT_EQ(numbersIn(cells[key + "_SPACING"]),
               (std::vector<double>{header.xSpacing, header.ySpacing}));
-    EXPECT_EQ(cells[key + "_SAMPLES_MISSING"], cell["missingSamples"].dump());
+    EXPECT_EQ(cells[key + "_SAMPLES_MISSING"], std::to_string(missing[i]));
+    EXPECT_EQ(cell["missingSamples"], missing[i]);
   }
 }
 
@@ -201,6 +231,18 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"oneRowAgainstBounds", stretched(1), 0, false, " x none; the spacing places"},
         DriverCase{"zeroSpacing", zeroSpacing(), 0, false,
                    "spacing 0 x 0 (1/36000 degree) is not above 0"},
+        DriverCase{"utmYAgainstBounds", utmCellAgainstItsBounds(false), 0, false,
+                   "cell 1's spacing 30 x 30 (metre) contradicts its bounds and counts, which "
+                   "give 30 x 60; the spacing places the samples"},
+        DriverCase{"utmZeroXSpacing", utmCellAgainstItsBounds(true), 0, false,
+                   "cell 1's spacing 0 x 30 (metre) is not above 0; its bounds and counts give "
+                   "30 x 30, used instead"},
+        DriverCase{"utmOffTheGrid", utmOffTheGrid(), 0, false,
+                   "cell 2 and 1 more cell lie off the first cell's grid; placed at the nearest "
+                   "sample",
+                   true},
+        DriverCase{"thousandAndOneCells", gdaltest::mosaicOf(gdaltest::tiles(1001, 1)), 26, false,
+                   "the file ends 13 samples short of its cells", true},
         DriverCase{"oneSampleShort", dedtest::geographicFile(6, 5, elevationAt), 2, false,
                    "ends 1 sample short"},
         DriverCase{"severalBlocks", dedtest::geographicFile(700, 2000, elevationAt)},
