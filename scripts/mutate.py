@@ -699,6 +699,8 @@ MUTANTS = [
       "a read the plug-in failed stops the count that would name the system's error"),
     M("cli/commands/ded_writer_module.cpp", "\"elvarin-host: stats: %s\\n\"", "\"%s\\n\"",
       "a DED conversion's --stats line, which a batch cannot name the file in"),
+    M("cli/commands/ded_writer_module.cpp", "if (level == CE_Warning) {", "if (level == CE_Fatal) {",
+      "a DED conversion keeps its source's warnings from the user"),
     # gdal/band.cpp
     M("gdal/band.cpp", "if (readWindow(window, nRasterYSize - yOff - ySize) != CE_None) {",
       "if (readWindow(window, nRasterYSize - yOff) != CE_None) {",

@@ -7,6 +7,7 @@
 #include <exception>
 #include <gdal_priv.h>
 #include <string>
+#include <vector>
 
 #include "cli/commands/commands.h"
 #include "cli/commands/errors.h"
@@ -28,13 +29,25 @@ int tellLine(double fraction, const char * /*message*/, void *line) {
   return 1;
 }
 
-// GDAL's messages are kept for this command's own one-line reports.
-class QuietGdal {
+// GDAL's errors are kept for this command's own one-line reports; its
+// warnings (a DED source's, that it ends early, say) are kept to be told.
+class GdalWarnings {
 public:
-  QuietGdal() { CPLPushErrorHandler(CPLQuietErrorHandler); }
-  ~QuietGdal() { CPLPopErrorHandler(); }
-  QuietGdal(const QuietGdal &) = delete;
-  QuietGdal &operator=(const QuietGdal &) = delete;
+  GdalWarnings() { CPLPushErrorHandlerEx(keep, this); }
+  ~GdalWarnings() { CPLPopErrorHandler(); }
+  GdalWarnings(const GdalWarnings &) = delete;
+  GdalWarnings &operator=(const GdalWarnings &) = delete;
+  std::vector<std::string> said;
+
+private:
+  static void CPL_STDCALL keep(CPLErr level, CPLErrorNum /*number*/, const char *message) {
+    try {
+      if (level == CE_Warning) {
+        static_cast<GdalWarnings *>(CPLGetErrorHandlerUserData())->said.emplace_back(message);
+      }
+    } catch (...) { // a warning lost rather than an exception through GDAL
+    }
+  }
 };
 
 // The source opened through GDAL, every driver and ours registered; null
@@ -62,7 +75,7 @@ int convertToDed(const ConvertOptions &options) {
   const std::string &input = options.input;
   const std::string &output = options.output;
   PhaseTimer timer;
-  const QuietGdal quiet;
+  GdalWarnings gdal;
   std::string error;
   const GDALDatasetUniquePtr source = openSource(input, &error);
   DedCopyPlan plan;
@@ -83,8 +96,11 @@ int convertToDed(const ConvertOptions &options) {
     return kExitFailure;
   }
   line.finish();
-  for (const std::string &warning : dedCopyWarnings(plan, report)) {
-    if (!options.quiet) {
+  if (!options.quiet) { // the source's, which name it, then the output's
+    for (const std::string &warning : gdal.said) {
+      reportFailure("warning: " + warning);
+    }
+    for (const std::string &warning : dedCopyWarnings(plan, report)) {
       reportFailure(std::string("warning: ").append(output).append(": ").append(warning));
     }
   }

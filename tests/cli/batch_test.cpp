@@ -160,6 +160,12 @@ TEST_F(Batch, ProgressLineOnlyWhenAskedForAndNeverWhenQuiet) {
   EXPECT_EQ(r.err, "0...10...20...30\nelvarin-host: warning: " + at("a.ded") +
                        ": the file ends 1 sample short; they are shown as elevation 0\n" +
                        kFullLine);
+  // A DED output tells the driver's warning about its source once written.
+  EXPECT_EQ(run({"convert", at("a.ded"), at("c.ded"), "--progress"}).err,
+            kFullLine + ("elvarin-host: warning: " + at("a.ded")) +
+                ": the file ends 1 sample short of its cells; those in a column it stores in "
+                "part read as NoData\n");
+  EXPECT_EQ(run({"convert", at("a.ded"), at("c.ded"), "-q"}).err, "");
 }
 
 } // namespace
