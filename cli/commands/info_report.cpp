@@ -151,7 +151,8 @@ void sampleLines(const Json &doc, ReportLines *out) {
                  (c["missingSamples"] != 0 ? "; " + shown(c["missingSamples"]) + " missing" : ""));
   }
   if (doc.contains("cellsNotListed")) {
-    out->add("", "and " + shown(doc["cellsNotListed"]) + " more cells, not listed");
+    out->add("", "and " + shown(doc["cellsNotListed"]) +
+                     (doc["cellsNotListed"] == 1 ? " more cell" : " more cells") + ", not listed");
   }
 }
 

@@ -295,8 +295,12 @@ TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
                                                      300.0f)); // 2 spacings of 1/120 degree
     }
   }
-  for (const auto &[name, file, cells] : {std::tuple{"one.ded", dedtest::geographicFile(11, 11), 1},
-                                          std::tuple{"m.ded", mosaic, 49}}) {
+  dedtest::File many = mosaic; // one cell more than are listed
+  many.cells.resize(1001, mosaic.cells[0]);
+  many.cellCount = 1001;
+  for (const auto &[name, file, cells] :
+       {std::tuple{"one.ded", dedtest::geographicFile(11, 11), 1}, std::tuple{"m.ded", mosaic, 49},
+        std::tuple{"many.ded", many, 1000}}) {
     SCOPED_TRACE(name);
     const ToolRun r = run({"info", work.write(name, dedtest::encode(file))});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -307,6 +311,7 @@ TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
              line.find("; 11 x 11; ") != std::string::npos;
     });
     EXPECT_EQ(cellLines, cells) << r.out;
+    EXPECT_EQ(r.out.find("and 1 more cell, not listed\n") != std::string::npos, cells == 1000);
     EXPECT_NE(r.out.find("its reading"), std::string::npos) << "the host's reading differs";
   }
 }
