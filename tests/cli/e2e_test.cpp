@@ -308,6 +308,10 @@ TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
     });
     EXPECT_EQ(cellLines, cells) << r.out;
     EXPECT_NE(r.out.find("its reading"), std::string::npos) << "the host's reading differs";
+    EXPECT_NE(r.out.find("2 (grey), 8 (bits a sample), grey 0..255, transparent -32768, 0 (not "
+                         "tiled), 1 (signed)"),
+              std::string::npos)
+        << r.out;
   }
 }
 
@@ -646,6 +650,13 @@ TEST_F(HostTool, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
   const std::string limit = "ulimit -f 64;"; // 32 or 64 KiB, by the shell's block
   EXPECT_EQ(shellRun(limit, "convert " + big + " " + quoted(at("big.png")), "2>" + err), 1);
   EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("big.png") + ": File too large\n");
+  // Stopped part way, the progress line ends before the failure is told.
+  EXPECT_EQ(shellRun(limit, "convert --progress " + big + " " + quoted(at("big.pgm")), "2>" + err),
+            1);
+  const std::string told = slurp(err);
+  EXPECT_TRUE(told.starts_with("0...") && told.ends_with("0\nelvarin-host: cannot write " +
+                                                         at("big.pgm") + ": File too large\n"))
+      << told;
   EXPECT_EQ(shellRun(limit, "convert " + big + " --output-dir " + quoted(at("out")), "2>" + err),
             1);
   EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("out/big.png") +
