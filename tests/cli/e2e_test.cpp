@@ -1053,13 +1053,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, InfoJsonEscapesANameThatIsNotUtf8SoThatItRoundTrips) {
-  const std::string ded =
-      work.write("bad\xff \xc3\xa9.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string ded = work.write("bad\xff \xc3\xa9\xe2\x82\xac\xf0\x9f\x97\xbb.ded",
+                                     dedtest::encode(dedtest::geographicFile(11, 11)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // The odd byte as a lone surrogate, as Python's "surrogateescape" reads it
   // back into the same bytes; valid UTF-8 stays as it is.
-  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9.ded\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9\xe2\x82\xac\xf0\x9f\x97\xbb.ded\""), std::string::npos)
+      << r.out;
   const std::string script = work.write("rt.py", {});
   std::ofstream(script) << "import json, os, sys\n"
                            "name = json.load(open(sys.argv[1]))['file']\n"
