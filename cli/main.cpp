@@ -153,7 +153,7 @@ void addConvertChoices(CLI::App *command, ConvertOptions *convert) {
       ->add_option_function<std::string>(
           "--frame",
           [convert](const std::string &frame) {
-            convert->hostFrame = frame == "host";
+            convert->hostFrameOnly = frame == "host";
             convert->choices |= kChoiceFrame;
           },
           "with --type int16: data (default) shows every sample the file holds\n"

@@ -65,7 +65,7 @@ GDALDataset *writeFile(const char *filename, const DedCopyPlan &plan, GDALProgre
   const bool written = dedWriteOutput(
       filename,
       [&](const DedOutput &output, std::string *why) {
-        return dedWriteCopy(plan, output, progress, progressData, report, why);
+        return dedWriteFromBand(plan, output, progress, progressData, report, why);
       },
       [&](std::string *why) {
         for (const std::string &warning : dedCopyWarnings(plan, *report)) {
@@ -136,8 +136,8 @@ std::vector<std::string> dedCopyWarnings(const DedCopyPlan &plan, const DedWrite
   return warnings;
 }
 
-bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
-                  void *progressData, DedWriteReport *report, std::string *error) {
+bool dedWriteFromBand(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
+                      void *progressData, DedWriteReport *report, std::string *error) {
   bool stopped = false;
   const GDALDataType type = plan.rule.int16Values ? GDT_Int16 : GDT_Float64;
   std::vector<GByte> valid;

@@ -36,8 +36,8 @@ std::vector<std::string> dedCopyWarnings(const DedCopyPlan &plan, const DedWrite
 // GDAL in rows and telling progress (may be null). False, with the reason in error, when the
 // source cannot be read, a write fails, the user stops it, or every sample
 // is a void; the output then holds part of a file for the caller to remove.
-bool dedWriteCopy(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
-                  void *progressData, DedWriteReport *report, std::string *error);
+bool dedWriteFromBand(const DedCopyPlan &plan, const DedOutput &output, GDALProgressFunc progress,
+                      void *progressData, DedWriteReport *report, std::string *error);
 
 // The driver's CreateCopy (creation option CELL_SIZE): the written file
 // opened for reading, or null after a CPLError, leaving no file behind.

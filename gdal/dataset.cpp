@@ -27,10 +27,10 @@ std::string floatText(float value) { return CPLSPrintf("%.9g", static_cast<doubl
 // The frame the FRAME open option asks for: DATA (the default) shows every
 // sample the file holds, HOST the plug-in's image. False after a CPLError
 // for another value.
-bool frameOption(GDALOpenInfo *openInfo, bool *hostFrame) {
+bool frameOption(GDALOpenInfo *openInfo, bool *hostFrameOnly) {
   const char *frame = CSLFetchNameValueDef(openInfo->papszOpenOptions, "FRAME", "DATA");
-  *hostFrame = EQUAL(frame, "HOST");
-  if (!*hostFrame && !EQUAL(frame, "DATA")) {
+  *hostFrameOnly = EQUAL(frame, "HOST");
+  if (!*hostFrameOnly && !EQUAL(frame, "DATA")) {
     CPLError(CE_Failure, CPLE_IllegalArg, "%s: FRAME must be DATA or HOST, not %s",
              openInfo->pszFilename, frame);
     return false;
@@ -59,15 +59,15 @@ GDALDataset *DedDataset::Open(GDALOpenInfo *openInfo) {
              "%s: the DED driver is read-only; open DED files for reading", openInfo->pszFilename);
     return nullptr;
   }
-  bool hostFrame = false;
-  if (!frameOption(openInfo, &hostFrame)) {
+  bool hostFrameOnly = false;
+  if (!frameOption(openInfo, &hostFrameOnly)) {
     return nullptr;
   }
   try {
     auto dataset = std::make_unique<DedDataset>();
     std::swap(dataset->file_, openInfo->fpL);
     dataset->SetDescription(openInfo->pszFilename);
-    if (!dataset->readFrame(hostFrame)) {
+    if (!dataset->readFrame(hostFrameOnly)) {
       return nullptr;
     }
     dataset->nRasterXSize = dataset->frame_.width;

@@ -21,12 +21,12 @@ struct ConvertOptions {
   int jobs = 0;                    // a batch's conversions at a time; 0: one a core
   std::string plugin;              // the path to load, as pluginPath chose it
   bool asHost = false, stats = false;
-  bool quiet = false;      // no progress, warnings or summary; errors and --stats still print
-  bool progress = false;   // the progress line even when standard error is not a terminal
-  bool hostGeoref = false; // the control points' reading instead of the samples' places
-  bool int16 = false;      // the elevations as 16-bit samples instead of the host's grey image
-  bool hostFrame = false;  // int16: the plug-in's image's frame, not every sample's
-  unsigned choices = 0;    // the ConvertChoice bits of --type, --georef and --frame, when given
+  bool quiet = false;         // no progress, warnings or summary; errors and --stats still print
+  bool progress = false;      // the progress line even when standard error is not a terminal
+  bool hostGeoref = false;    // the control points' reading instead of the samples' places
+  bool int16 = false;         // the elevations as 16-bit samples instead of the host's grey image
+  bool hostFrameOnly = false; // int16: the plug-in's image's frame, not every sample's
+  unsigned choices = 0;       // the ConvertChoice bits of --type, --georef and --frame, when given
 };
 
 // Why --type int16 with another format than GeoTIFF is refused.

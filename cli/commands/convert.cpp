@@ -45,14 +45,18 @@ int runConvert(const ConvertOptions &options) {
   Georeference geo;
   const std::function<StepResult()> steps[] = {
       [&] { return startRun(&run); },
-      [&] { return takeSnapshot(&run, &snapshot); },
+      [&] {
+        const StepResult taken = takeSnapshot(&run.session, options.input, &snapshot);
+        run.timer.mark("describe");
+        return taken;
+      },
       [&] {
         const StepResult made = options.int16 ? makeInt16Raster(&run, snapshot, &raster)
                                               : makeGreyRaster(&run, snapshot, &raster);
         // The final check follows the last read of the input, whether the
         // raster was made or not: a file changed under the run is the reason
         // it failed, whatever the read made of it.
-        const StepResult confirmed = confirmSnapshot(run, snapshot);
+        const StepResult confirmed = confirmSnapshot(options.input, snapshot);
         return confirmed ? confirmed : made;
       },
       [&] {

@@ -89,7 +89,7 @@ int convertToDed(const ConvertOptions &options) {
   ProgressLine line(progressShowFor(options.quiet, options.progress));
   DedWriteReport report;
   if (stream == nullptr ||
-      !dedWriteCopy(plan, dedStdioOutput(stream), tellLine, &line, &report, &error) ||
+      !dedWriteFromBand(plan, dedStdioOutput(stream), tellLine, &line, &report, &error) ||
       !outputs.commit(&error)) {
     line.breakLine();
     reportFailure(stream == nullptr ? error : input + ": " + error);

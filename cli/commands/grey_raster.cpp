@@ -89,7 +89,7 @@ StepResult makeGreyRaster(ConvertRun *run, const InputSnapshot &snapshot, MadeRa
   if (run->options.hostGeoref) {
     raster->affine = snapshot.controlMap;
   } else {
-    (void)sampleAffine(facts.image, facts.cells[0].header, &raster->affine, &raster->unmapped);
+    sampleAffine(facts.image, facts.cells[0].header, &raster->affine, &raster->unmapped);
   }
   // The host learns only the grey range; the file's own statistics give
   // the levels' elevations.

@@ -190,7 +190,7 @@ Json fileView(const FileFacts &facts, const Losses &losses) {
   const CrsCodes codes{image.projection, image.utmZone, image.utmHemisphere};
   Affine affine;
   std::string unmapped;
-  (void)sampleAffine(image, facts.cells[0].header, &affine, &unmapped);
+  sampleAffine(image, facts.cells[0].header, &affine, &unmapped);
   const Georeference geo = georeferenceFor(worldFileFor(affine, image.height, true), codes,
                                            elevationScaleFor(low, high));
   Json greyNotComputed = Json::object();

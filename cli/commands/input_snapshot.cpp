@@ -5,9 +5,8 @@
 
 namespace elvhost {
 
-StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot) {
-  const std::string &input = run->options.input;
-  HostSession &session = run->session;
+StepResult takeSnapshot(HostSession *host, const std::string &input, InputSnapshot *snapshot) {
+  HostSession &session = *host;
   // The host's own reading and the plug-in's read one file, held open.
   snapshot->facts = readFileFacts(snapshot->pin);
   const FileFacts &facts = snapshot->facts;
@@ -32,13 +31,12 @@ StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot) {
   if (!texture.width || !texture.height || *texture.width <= 0 || *texture.height <= 0) {
     return StepFailure{input + ": the plug-in reported no usable image size"};
   }
-  run->timer.mark("describe");
   return std::nullopt;
 }
 
-StepResult confirmSnapshot(const ConvertRun &run, const InputSnapshot &snapshot) {
+StepResult confirmSnapshot(const std::string &input, const InputSnapshot &snapshot) {
   if (const std::string why = changedSince(snapshot.pin, snapshot.facts); !why.empty()) {
-    return StepFailure{changedFailure(run.options.input, why)};
+    return StepFailure{changedFailure(input, why)};
   }
   return std::nullopt;
 }

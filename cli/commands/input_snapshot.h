@@ -7,6 +7,7 @@
 
 #include "cli/commands/conversion.h"
 #include "cli/geo/georef.h"
+#include "cli/host/host_session.h"
 #include "cli/input/file_facts.h"
 #include "cli/input/pinned_file.h"
 
@@ -23,11 +24,12 @@ struct InputSnapshot {
 // Pins the input, reads its facts, runs the plug-in's open, get-info and
 // geo-info on it and checks that they agree and that the image has pixels
 // and usable control points. The file stays open in the session for
-// get-image.
-StepResult takeSnapshot(ConvertRun *run, InputSnapshot *snapshot);
+// get-image. Every command that imports a file through the plug-in starts
+// here, so each says the same of a file that fails.
+StepResult takeSnapshot(HostSession *session, const std::string &input, InputSnapshot *snapshot);
 
 // The final check, after every read of the input: the pinned file is still
 // the one the snapshot read.
-StepResult confirmSnapshot(const ConvertRun &run, const InputSnapshot &snapshot);
+StepResult confirmSnapshot(const std::string &input, const InputSnapshot &snapshot);
 
 } // namespace elvhost

@@ -14,7 +14,7 @@ StepResult makeInt16Raster(ConvertRun *run, const InputSnapshot &snapshot, MadeR
   DedGisFrame frame;
   ElevationRaster elevations;
   std::string error;
-  if (!elevationFrame(facts, options.hostFrame || options.hostGeoref, &frame, &error) ||
+  if (!elevationFrame(facts, options.hostFrameOnly || options.hostGeoref, &frame, &error) ||
       !readElevations(reader.input(), facts, frame, run->northUp, &elevations, &error)) {
     return StepFailure{options.input + ": " + error};
   }

@@ -13,7 +13,7 @@
 
 namespace elvhost {
 
-bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
+bool elevationFrame(const FileFacts &facts, bool hostFrameOnly, DedGisFrame *frame,
                     std::string *error) {
   if (!facts.described) {
     *error = facts.problem;
@@ -36,8 +36,8 @@ bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame,
   DedFinding finding = dedGisCheckBlocks(facts.image, blocks.data(), count, &told.cell);
   if (finding == DedFinding::None) {
     int32_t apart[2] = {};
-    finding =
-        dedMakeGisFrame(facts.image, headers.data(), blocks.data(), count, hostFrame, frame, apart);
+    finding = dedMakeGisFrame(facts.image, headers.data(), blocks.data(), count, hostFrameOnly,
+                              frame, apart);
     told.cell = apart[0];
     told.otherCell = apart[1];
     told.fileBytes = facts.bytes;

@@ -20,11 +20,12 @@ struct ElevationRaster {
   Int16Image image() const { return {samples.get(), width, height}; }
 };
 
-// The GIS frame of a file the facts describe (hostFrame: the plug-in's
+// The GIS frame of a file the facts describe (hostFrameOnly: the plug-in's
 // image), as the GDAL driver shows it. False, with ded/'s reason and its
 // values in error, when the file is not described or the GIS outputs refuse
 // it.
-bool elevationFrame(const FileFacts &facts, bool hostFrame, DedGisFrame *frame, std::string *error);
+bool elevationFrame(const FileFacts &facts, bool hostFrameOnly, DedGisFrame *frame,
+                    std::string *error);
 
 // Reads every cell's samples, exactly as stored, from input (the file facts
 // were read from, and described) into the frame, later cells over earlier

@@ -7,6 +7,7 @@
 #include "cli/formats/int16_image.h"
 #include "ded/block_samples.h"
 #include "ded/placement.h"
+#include "ded/records.h"
 
 namespace elvhost {
 
@@ -171,12 +172,12 @@ std::vector<std::string> lossWarnings(const FileFacts &facts, const Losses &loss
                     std::to_string(low) + " m)");
   }
   if (losses.voids > 0) {
-    lines.push_back(plural(losses.voids, "sample is a void", "samples are voids") +
-                    " (-32768), shown as grey 0");
+    lines.push_back(plural(losses.voids, "sample is a void", "samples are voids") + " (" +
+                    std::to_string(DED_VOID) + "), shown as grey 0");
   }
   if (greyOverVoids(facts, losses)) {
-    lines.push_back("the grey levels spread over the void marker -32768 (elevations " +
-                    std::to_string(low) + ".." + std::to_string(high) +
+    lines.push_back("the grey levels spread over the void marker " + std::to_string(DED_VOID) +
+                    " (elevations " + std::to_string(low) + ".." + std::to_string(high) +
                     " m): --type int16 keeps the elevations themselves");
   }
   return lines;

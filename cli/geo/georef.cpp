@@ -44,14 +44,14 @@ bool affineFromControlPoints(const ControlPoint &p0, const ControlPoint &p1, con
   return true;
 }
 
-bool sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
+void sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
                   std::string *why) {
   DedSampleGrid grid{};
   if (!dedHostGrid(image, first, &grid)) {
     DedFindingFacts facts;
     facts.cellHeader = &first;
     *why = dedFindingMessage(DedFinding::SpacingUnusable, facts);
-    return false;
+    return;
   }
   DedGisFrame frame;
   frame.height = image.height;
@@ -60,7 +60,6 @@ bool sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine 
   frame.xStep = grid.xStep;
   frame.yStep = grid.yStep;
   *affine = frameAffine(frame);
-  return true;
 }
 
 Affine frameAffine(const DedGisFrame &frame) {

@@ -26,9 +26,9 @@ struct Affine {
 
 // The map that centres each of the plug-in's image's pixels on its sample,
 // on the grid dedHostGrid gives (the plug-in's frame's, whichever output
-// shows it). False, affine untouched and the reason in why, when the first
-// cell's steps are unusable and no map can be had.
-bool sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
+// shows it). When the first cell's steps are unusable no map can be had:
+// affine is left untouched and why says so.
+void sampleAffine(const DedImageInfo &image, const DedCellHeader &first, Affine *affine,
                   std::string *why);
 
 // The same map for a GIS frame: its north-west sample at the centre of the

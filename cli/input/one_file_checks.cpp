@@ -80,16 +80,6 @@ std::string changedSince(const PinnedFile &pin, const FileFacts &first) {
   return same && pin.unchanged() ? "" : "its headers were rewritten";
 }
 
-std::string oneFileProblem(const PinnedFile &pin, const FileFacts &first,
-                           const HostSession &session) {
-  Affine controlMap;
-  std::string ignored;
-  const bool solved = hostAffine(session.geo(), &controlMap, &ignored);
-  const std::string disagreement =
-      pluginDisagreement(first, session, solved ? &controlMap : nullptr);
-  return disagreement.empty() ? changedSince(pin, first) : disagreement;
-}
-
 std::string changedFailure(const std::string &file, const std::string &why) {
   return file + ": changed while it was read (" + why + ")";
 }

@@ -26,10 +26,6 @@ std::string pluginDisagreement(const FileFacts &facts, const HostSession &sessio
 // why not, in words.
 std::string changedSince(const PinnedFile &pin, const FileFacts &first);
 
-// Both checks, the plug-in's answers first: empty when both pass.
-std::string oneFileProblem(const PinnedFile &pin, const FileFacts &first,
-                           const HostSession &session);
-
 // The failure for a file that changed under the run, why being what the
 // checks above said: "FILE: changed while it was read (why)".
 std::string changedFailure(const std::string &file, const std::string &why);

@@ -31,9 +31,9 @@ struct Refusal : std::runtime_error {
 
 class Raster {
 public:
-  Raster(const std::string &path, bool hostFrame) : path_(path) {
+  Raster(const std::string &path, bool hostFrameOnly) : path_(path) {
     std::string error;
-    switch (dedOpenRaster(path.c_str(), hostFrame, &raster_, &error)) {
+    switch (dedOpenRaster(path.c_str(), hostFrameOnly, &raster_, &error)) {
     case DedOpenResult::Opened:
       return;
     case DedOpenResult::NotOpened:

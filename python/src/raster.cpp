@@ -56,15 +56,15 @@ DedFinding describeCells(DedRaster *raster, DedRecords *records, DedFindingFacts
 }
 
 // The frame of the described cells; false with the reason in *error.
-bool frameCells(DedRaster *raster, bool hostFrame, std::string *error) {
+bool frameCells(DedRaster *raster, bool hostFrameOnly, std::string *error) {
   DedRecords records{};
   DedFindingFacts facts;
   DedFinding finding = describeCells(raster, &records, &facts);
   if (finding == DedFinding::None) {
     int32_t apart[2] = {};
     finding = dedMakeGisFrame(raster->info, raster->cells.data(), raster->blocks.data(),
-                              static_cast<int32_t>(raster->cells.size()), hostFrame, &raster->frame,
-                              apart);
+                              static_cast<int32_t>(raster->cells.size()), hostFrameOnly,
+                              &raster->frame, apart);
     facts.cell = apart[0];
     facts.otherCell = apart[1];
     facts.cellHeader = raster->cells.data();
@@ -87,7 +87,7 @@ bool frameCells(DedRaster *raster, bool hostFrame, std::string *error) {
 
 } // namespace
 
-DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
+DedOpenResult dedOpenRaster(const char *path, bool hostFrameOnly, DedRaster *raster,
                             std::string *error) {
   errno = 0;
   raster->file = dedOpenRegular(path, "rb");
@@ -98,7 +98,7 @@ DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
     *error = std::string(path) + ": not a regular file";
     return DedOpenResult::Refused;
   }
-  if (!frameCells(raster, hostFrame, error)) {
+  if (!frameCells(raster, hostFrameOnly, error)) {
     *error = std::string(path) + ": " + *error;
     dedCloseRaster(raster);
     return DedOpenResult::Refused;

@@ -35,9 +35,9 @@ struct DedRaster {
 // for what it holds (the reason in *error, the file named), or it opened.
 enum class DedOpenResult : uint8_t { Opened, NotOpened, Refused };
 
-// Opens path in the GIS frame (hostFrame: the plug-in's image), as the
+// Opens path in the GIS frame (hostFrameOnly: the plug-in's image), as the
 // driver's FRAME=DATA or HOST does. Anything but Opened leaves no file open.
-DedOpenResult dedOpenRaster(const char *path, bool hostFrame, DedRaster *raster,
+DedOpenResult dedOpenRaster(const char *path, bool hostFrameOnly, DedRaster *raster,
                             std::string *error);
 
 // Closes the file, once any window being read is done; reading then fails.

@@ -88,6 +88,18 @@ TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
   EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": load ", 0), 0u) << r.err;
   r = run({"convert", at("a.ded"), "--output-dir", at("out/stats"), "--stats", "--format", "ded"});
   EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": ", 0), 0u) << r.err;
+  // Each phase is timed from the end of the one before: together they make the total.
+  ASSERT_EQ(run({"sample", at("c.ded"), "--size", "1025", "-q"}).exitCode, 0);
+  r = run({"convert", at("c.ded"), at("c.png"), "--stats"});
+  double phases = 0, total = 0;
+  std::istringstream items(r.err);
+  for (std::string item; std::getline(items, item, ',');) {
+    if (item.ends_with(" s")) {
+      const double seconds = std::stod(item.substr(item.rfind(' ', item.size() - 3)));
+      (item.find("total") != std::string::npos ? total : phases) += seconds;
+    }
+  }
+  EXPECT_NEAR(phases, total, 0.004) << r.err;
 }
 
 TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {

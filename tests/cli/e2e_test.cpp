@@ -313,6 +313,10 @@ TEST_F(HostTool, InfoTextFitsAScreenWithOneLinePerCell) {
     EXPECT_EQ(cellLines, cells) << r.out;
     EXPECT_EQ(r.out.find("and 1 more cell, not listed\n") != std::string::npos, cells == 1000);
     EXPECT_NE(r.out.find("its reading"), std::string::npos) << "the host's reading differs";
+    EXPECT_NE(r.out.find("2 (grey), 8 (bits a sample), grey 0..255, transparent -32768, 0 (not "
+                         "tiled), 1 (signed)"),
+              std::string::npos)
+        << r.out;
   }
 }
 
@@ -651,6 +655,13 @@ TEST_F(HostTool, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
   const std::string limit = "ulimit -f 64;"; // 32 or 64 KiB, by the shell's block
   EXPECT_EQ(shellRun(limit, "convert " + big + " " + quoted(at("big.png")), "2>" + err), 1);
   EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("big.png") + ": File too large\n");
+  // Stopped part way, the progress line ends before the failure is told.
+  EXPECT_EQ(shellRun(limit, "convert --progress " + big + " " + quoted(at("big.pgm")), "2>" + err),
+            1);
+  const std::string told = slurp(err);
+  EXPECT_TRUE(told.starts_with("0...") && told.ends_with("0\nelvarin-host: cannot write " +
+                                                         at("big.pgm") + ": File too large\n"))
+      << told;
   EXPECT_EQ(shellRun(limit, "convert " + big + " --output-dir " + quoted(at("out")), "2>" + err),
             1);
   EXPECT_EQ(slurp(err), "elvarin-host: cannot write " + at("out/big.png") +
@@ -1047,13 +1058,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &testInfo) { return std::string(testInfo.param.label); });
 
 TEST_F(HostTool, InfoJsonEscapesANameThatIsNotUtf8SoThatItRoundTrips) {
-  const std::string ded =
-      work.write("bad\xff \xc3\xa9.ded", dedtest::encode(dedtest::geographicFile(11, 11)));
+  const std::string ded = work.write("bad\xff \xc3\xa9\xe2\x82\xac\xf0\x9f\x97\xbb.ded",
+                                     dedtest::encode(dedtest::geographicFile(11, 11)));
   const ToolRun r = run({"info", ded, "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // The odd byte as a lone surrogate, as Python's "surrogateescape" reads it
   // back into the same bytes; valid UTF-8 stays as it is.
-  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9.ded\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("bad\\udcff \xc3\xa9\xe2\x82\xac\xf0\x9f\x97\xbb.ded\""), std::string::npos)
+      << r.out;
   const std::string script = work.write("rt.py", {});
   std::ofstream(script) << "import json, os, sys\n"
                            "name = json.load(open(sys.argv[1]))['file']\n"

@@ -73,12 +73,13 @@ protected:
     }
   }
   std::string at(const std::string &name) const { return (work.path() / name).string(); }
-  int convert(const std::string &ded, const std::string &out, bool int16, bool hostFrame = false) {
+  int convert(const std::string &ded, const std::string &out, bool int16,
+              bool hostFrameOnly = false) {
     std::vector<std::string> args{"convert", ded, at(out), "-q"};
     if (int16) {
       args.insert(args.end(), {"--type", "int16"});
     }
-    if (hostFrame) {
+    if (hostFrameOnly) {
       args.insert(args.end(), {"--frame", "host"});
     }
     return clitest::runTool(args, logs.path().string()).exitCode;

@@ -18,12 +18,26 @@ namespace {
 
 int16_t slope(int column, int row) { return static_cast<int16_t>(column * 3 + row); }
 
+// Runs elvarin-host in folder with every read of ded from byte bad failing.
+clitest::ToolRun runWithBadRegion(const std::vector<std::string> &args, const std::string &ded,
+                                  size_t bad, const std::string &folder) {
+  struct stat status {};
+  if (::stat(ded.c_str(), &status) != 0) {
+    return {};
+  }
+  setenv("ELVARIN_EIO_INODE", std::to_string(status.st_ino).c_str(), 1);
+  setenv("ELVARIN_EIO_AT", std::to_string(bad).c_str(), 1);
+  setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+  setenv("LD_PRELOAD", ELVARIN_EIO_SHIM, 1);
+  clitest::ToolRun r = clitest::runTool(args, folder, "", folder);
+  unsetenv("LD_PRELOAD");
+  return r;
+}
+
 TEST(ReadErrors, ABadRegionFailsEveryCommandNamingTheFileAndTheError) {
   dedtest::TempDir work;
   const std::vector<uint8_t> bytes = dedtest::encode(dedtest::geographicFile(300, 200, slope));
   const std::string ded = work.write("in.ded", bytes);
-  struct stat status {};
-  ASSERT_EQ(::stat(ded.c_str(), &status), 0);
   // Inside a cell header, inside the samples, and the very last byte (the
   // end of the file itself is no error).
   for (const size_t bad : {size_t{170}, bytes.size() / 2, bytes.size() - 1}) {
@@ -35,19 +49,30 @@ TEST(ReadErrors, ABadRegionFailsEveryCommandNamingTheFileAndTheError) {
                                                {"info", ded, "--json"}}) {
       SCOPED_TRACE(args[0] + " " + args.back() + ", bad byte " + std::to_string(bad));
       dedtest::TempDir folder;
-      setenv("ELVARIN_EIO_INODE", std::to_string(status.st_ino).c_str(), 1);
-      setenv("ELVARIN_EIO_AT", std::to_string(bad).c_str(), 1);
-      setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
-      setenv("LD_PRELOAD", ELVARIN_EIO_SHIM, 1);
-      const clitest::ToolRun r =
-          clitest::runTool(args, folder.path().string(), "", folder.path().string());
-      unsetenv("LD_PRELOAD");
+      const clitest::ToolRun r = runWithBadRegion(args, ded, bad, folder.path().string());
       EXPECT_EQ(r.exitCode, 1) << r.err;
       EXPECT_NE(r.err.find(ded + ": "), std::string::npos) << r.err;
       EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
       EXPECT_EQ(clitest::namesIn(folder.path()), std::vector<std::string>{});
     }
   }
+}
+
+// A region running on into the next cell is told where it starts: the
+// count of the samples ends at the first read that fails.
+TEST(ReadErrors, TheFirstFailedReadIsTheOneTold) {
+  dedtest::TempDir work;
+  dedtest::File file;
+  file.cellCount = 2;
+  for (const double west : {10.0, 10.5}) {
+    file.cells.push_back(dedtest::geographicCell(west, 45, 100, 100, 36.0f, slope));
+  }
+  const std::string ded = work.write("two.ded", dedtest::encode(file));
+  const size_t lastOfFirst = dedtest::samplesOffset(2) + 2 * 100 * 100 - 2;
+  const clitest::ToolRun r =
+      runWithBadRegion({"info", ded}, ded, lastOfFirst, work.path().string());
+  EXPECT_NE(r.err.find("samples at byte " + std::to_string(lastOfFirst) + ":"), std::string::npos)
+      << r.err;
 }
 
 TEST(ReadErrors, AFullDiskOnStandardOutputIsToldInTheSystemsWords) {

@@ -44,7 +44,7 @@ long whole(double quotient) {
 
 } // namespace
 
-Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrame) {
+Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrameOnly) {
   Cursor statistics{file, 128};
   const auto claimed = static_cast<int32_t>(statistics.word());
   const size_t count = claimed > 1 ? static_cast<size_t>(claimed) : 1;
@@ -102,14 +102,14 @@ Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrame) {
   // The plug-in's image when it shows every stored sample and every cell's
   // samples reach all its columns; otherwise the union of the columns the
   // stored samples reach, every cell on the first one's grid.
-  bool host = true; // or hostFrame, asked for
+  bool host = true; // or hostFrameOnly, asked for
   for (const CellBox &c : cells) {
     const long x = whole((c.west - west) / c.xSpacing);
     const long y = whole((c.south - south) / c.ySpacing);
     host = host && c.stored == c.columns &&
            (c.stored == 0 || (x + c.columns <= out.width && y + c.rows <= out.height));
   }
-  host = host || hostFrame;
+  host = host || hostFrameOnly;
   long columnLow = INT32_MAX, rowLow = INT32_MAX;
   if (!host) {
     west = cells[0].west, south = cells[0].south;

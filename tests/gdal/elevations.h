@@ -22,7 +22,7 @@ struct Elevations {
   double xStep = 0, yStep = 0;  // degrees or metres
 };
 
-// hostFrame: the host's image whatever it leaves out.
-Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrame = false);
+// hostFrameOnly: the host's image whatever it leaves out.
+Elevations decodeElevations(const std::vector<uint8_t> &file, bool hostFrameOnly = false);
 
 } // namespace gdaltest
