@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 #include "ded/describe.h"
 #include "ded/open_files.h"
@@ -390,6 +391,20 @@ TEST(WholePart, SnapsNearWholeNumbersAndTruncatesTheRest) {
     EXPECT_EQ(dedWholePart(c[0]), c[1]) << c[0];
   }
   EXPECT_TRUE(std::isnan(dedWholePart(std::nan(""))));
+}
+
+// A mosaic's scratch block may take the largest cell at the sample limit
+// itself (32767 x 32769 = 2^30 - 1), not one sample more; one cell needs none.
+TEST(ScratchCheck, TheLargestCellMayReachTheSampleLimitExactly) {
+  DedImageInfo info{};
+  info.maxColumns = 32767;
+  for (const auto &[cells, rows, finding] :
+       {std::tuple{2, 32769, DedFinding::None}, std::tuple{2, 32770, DedFinding::ScratchTooLarge},
+        std::tuple{1, 32770, DedFinding::None}}) {
+    info.cellCount = cells;
+    info.maxRows = rows;
+    EXPECT_EQ(dedCheckScratch(info), finding) << cells << " cells of " << rows << " rows";
+  }
 }
 
 } // namespace
