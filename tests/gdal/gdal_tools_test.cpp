@@ -176,7 +176,8 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   const std::string bad =
       work.write("zone61.ded", dedtest::encode(dedtest::utmFile("61", 'N', 3, 3)));
   dedtest::File apart = dedtest::utmFile("33", 'N', 4, 4);
-  apart.cells.push_back(dedtest::utmCell(3500000.0, 3000000.0, 4, 4, 30.0f));
+  // The first cell lies east: the cells are named as the frame finds them.
+  apart.cells.insert(apart.cells.begin(), dedtest::utmCell(3500000.0, 3000000.0, 4, 4, 30.0f));
   apart.cellCount = 2;
   const std::string far = work.write("apart.ded", dedtest::encode(apart));
   struct Case {
@@ -185,7 +186,7 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   } const cases[] = {
       {{bad}, bad + ": UTM zone 61 is outside 1..60"},
       {{far},
-       far + ": the image is larger than 2 GiB of samples: it would hold cells 1 and 2, too "
+       far + ": the image is larger than 2 GiB of samples: it would hold cells 2 and 1, too "
              "far apart"},
       {{"-oo", "FRAME=SIDEWAYS", ded}, ded + ": FRAME must be DATA or HOST, not SIDEWAYS"},
   };
