@@ -315,6 +315,13 @@ TEST_F(WriteDed, CellSizeCutsTheCellsAndIsAWholeNumberFromTwo) {
   EXPECT_NE(r.err.find("CELL_SIZE=11 asks for cells smaller than the raster (12 x 10"),
             std::string::npos)
       << r.err;
+  // One cell down and more cells across than a file may hold.
+  const std::string wide = makeSource(Source{"wide", "EPSG:4326", "Int16", (1 << 20) + 2, 2, -70.0,
+                                             47.0, 1 / 7200.0, "", false, 0, 0});
+  const clitest::ToolRun many =
+      run("gdal_translate", {"-q", "-of", "DED", "-co", "CELL_SIZE=2", wide, at("w.ded")});
+  EXPECT_NE(many.err.find("more than 1048576 cells: use larger cells"), std::string::npos)
+      << many.err;
 }
 
 TEST_F(WriteDed, ADedFileThroughAGeoTiffWritesBackTheSameSamplesAndPlaces) {
