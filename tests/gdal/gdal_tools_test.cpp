@@ -197,6 +197,10 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
     EXPECT_NE(r.err.find(": " + c.says + "\n", error), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("ERROR", error + 1), std::string::npos) << r.err; // one error, no other
   }
+  // elvarin-host's Int16 image has the driver's frame, and its refusal.
+  const clitest::ToolRun r =
+      run(ELVARIN_HOST_EXE, {"convert", far, at("far.tif"), "--type", "int16"});
+  EXPECT_NE(r.err.find(cases[1].says + "\n"), std::string::npos) << r.err;
 }
 
 // Standard input read past GDAL's buffer cannot go back: said so.
