@@ -34,6 +34,13 @@ TEST(Placement, ClipsToTheImageAndDropsCellsThatLieNowhere) {
       EXPECT_EQ(p.endRow, c.endRow);
     }
   }
+  // Narrowed to the columns it stores, a cell shown whole is shown whole
+  // still; one cut at its first row stays clipped.
+  for (const auto &[row, clipped] : {std::pair{int64_t{0}, false}, std::pair{int64_t{-1}, true}}) {
+    const DedPlacement kept = dedKeepColumns(dedClipBlock(3, 2, 0, row, 4, 3), 2);
+    EXPECT_TRUE(kept.shown && kept.endColumn == 2);
+    EXPECT_EQ(kept.clipped, clipped) << row;
+  }
   DedImageInfo info{};
   info.width = 4;
   info.height = 3;
