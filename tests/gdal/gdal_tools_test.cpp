@@ -180,6 +180,9 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
   apart.cells.insert(apart.cells.begin(), dedtest::utmCell(3500000.0, 3000000.0, 4, 4, 30.0f));
   apart.cellCount = 2;
   const std::string far = work.write("apart.ded", dedtest::encode(apart));
+  std::vector<uint8_t> headers = dedtest::encode(apart); // and no sample
+  headers.resize(dedtest::samplesOffset(2));
+  const std::string empty = work.write("headers.ded", headers);
   struct Case {
     std::vector<std::string> args;
     std::string says;
@@ -188,6 +191,9 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
       {{far},
        far + ": the image is larger than 2 GiB of samples: it would hold cells 2 and 1, too "
              "far apart"},
+      {{empty},
+       empty + ": the samples are cut short: the file has " + std::to_string(headers.size()) +
+           " bytes, " + std::to_string(headers.size() + 2) + " needed"},
       {{"-oo", "FRAME=SIDEWAYS", ded}, ded + ": FRAME must be DATA or HOST, not SIDEWAYS"},
   };
   for (const Case &c : cases) {
@@ -197,10 +203,12 @@ TEST_F(GdalTools, AnUnusableFileIsRefusedWithItsReason) {
     EXPECT_NE(r.err.find(": " + c.says + "\n", error), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("ERROR", error + 1), std::string::npos) << r.err; // one error, no other
   }
-  // elvarin-host's Int16 image has the driver's frame, and its refusal.
-  const clitest::ToolRun r =
-      run(ELVARIN_HOST_EXE, {"convert", far, at("far.tif"), "--type", "int16"});
-  EXPECT_NE(r.err.find(cases[1].says + "\n"), std::string::npos) << r.err;
+  // elvarin-host's Int16 image has the driver's frame, and its refusals.
+  for (const Case &c : {cases[1], cases[2]}) {
+    const clitest::ToolRun r =
+        run(ELVARIN_HOST_EXE, {"convert", c.args[0], at("i.tif"), "--type", "int16"});
+    EXPECT_NE(r.err.find(c.says + "\n"), std::string::npos) << r.err;
+  }
 }
 
 // Standard input read past GDAL's buffer cannot go back: said so.
