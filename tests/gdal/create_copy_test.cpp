@@ -254,6 +254,8 @@ TEST_F(WriteDed, SourcesWithoutElevationsOrInAnotherSystemLeaveNothing) {
        "every sample is NoData or NaN"},
       {{"webMercator", "EPSG:3857", "Int16", 3, 3, 0, 0, 10, "", false, 0, 0},
        "(EPSG:3857) is neither WGS 84 (EPSG:4326) nor WGS 84 / UTM"},
+      {{"noCode", "+proj=robin +lon_0=7 +ellps=WGS84", "Int16", 3, 3, 0, 0, 10, "", false, 0, 0},
+       "unknown is neither WGS 84"},
       {{"nad83Utm", "EPSG:26910", "Int16", 3, 3, 0, 0, 10, "", false, 0, 0},
        "reproject it first: gdalwarp -t_srs EPSG:32610"},
       {{"osgbUnder4326", kOsgbAs4326, "Int16", 3, 3, 8, 45, 1, "-of VRT", false, 0, 0},
