@@ -46,6 +46,7 @@ TEST_F(StandIn, ZeroByteRequestsAndFailAll) {
 }
 
 TEST_F(StandIn, RowWidthRoundsUpToFour) {
+  EXPECT_EQ(qvstandin::lastRowWidthArgs(), std::vector<int32_t>{}); // none before a call
   const int32_t widths[][2] = {{1, 4}, {3, 4}, {4, 4}, {5, 8}, {121, 124}, {0, 0}};
   for (const auto &w : widths) {
     int32_t extra = -1;
