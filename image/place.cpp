@@ -40,6 +40,9 @@ void dedFillImage(const DedPixelImage &image, uint8_t level) {
 namespace {
 
 constexpr int64_t kTile = 8;
+// Tiles side by side across one destination cache line (32 samples), so
+// each row's line is written whole before the walk goes down the rows.
+constexpr int64_t kStripColumns = 32;
 
 // One decoded elevation: the plain formula the tiles below must equal.
 inline void placeOne(const uint16_t *from, int16_t *to) { *to = dedDecodeSample(*from); }
@@ -60,15 +63,19 @@ inline void placeTile(const uint16_t *from, std::ptrdiff_t pitch, int16_t *to,
 }
 
 // columns x rows samples, column-major at `from` (pitch apart), to the
-// row-major destination (rows step apart): 8 x 8 tiles, so that both sides
-// are walked in cache lines, then the columns and rows the tiles leave.
+// row-major destination (rows step apart): 8 x 8 tiles in strips of 32
+// columns walked down the rows, so that both sides are walked in whole cache
+// lines, then the columns and rows the tiles leave.
 void transposeSamples(const uint16_t *from, std::ptrdiff_t pitch, int64_t columns, int64_t rows,
                       int16_t *to, std::ptrdiff_t step) {
   const int64_t wholeColumns = columns - columns % kTile;
   const int64_t wholeRows = rows - rows % kTile;
-  for (int64_t j = 0; j < wholeColumns; j += kTile) {
+  for (int64_t strip = 0; strip < wholeColumns; strip += kStripColumns) {
+    const int64_t stripEnd = std::min(strip + kStripColumns, wholeColumns);
     for (int64_t i = 0; i < wholeRows; i += kTile) {
-      placeTile(from + j * pitch + i, pitch, to + i * step + j, step);
+      for (int64_t j = strip; j < stripEnd; j += kTile) {
+        placeTile(from + j * pitch + i, pitch, to + i * step + j, step);
+      }
     }
   }
   for (int64_t j = 0; j < columns; ++j) {

@@ -108,13 +108,14 @@ TEST(Placement, Int16WindowsTakeThePlacedSamplesNorthUpOrNot) {
 }
 
 TEST(Placement, Int16TilesGiveWhatThePlainCopyGives) {
-  // Blocks of every size around the 8 x 8 tiles, clipped on each side, into
-  // windows north-up or not: each sample decoded and put at its own place.
+  // Blocks of every size around the 8 x 8 tiles and their strips of 32
+  // columns, clipped on each side, into windows north-up or not: each
+  // sample decoded and put at its own place.
   std::mt19937 random(7);
   for (int n = 0; n < 300; ++n) {
-    const int64_t columns = 1 + random() % 21;
+    const int64_t columns = 1 + random() % 77;
     const int64_t rows = 1 + random() % 21;
-    const int32_t width = 1 + static_cast<int32_t>(random() % 24);
+    const int32_t width = 1 + static_cast<int32_t>(random() % 80);
     const int32_t height = 1 + static_cast<int32_t>(random() % 24);
     const DedPlacement placed = dedClipBlock(columns, rows, static_cast<int64_t>(random() % 9) - 4,
                                              static_cast<int64_t>(random() % 9) - 4, width, height);
