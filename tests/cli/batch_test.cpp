@@ -88,18 +88,26 @@ TEST_F(Batch, ConvertsTheGoodFilesReportsTheBadAndExitsOne) {
   EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": load ", 0), 0u) << r.err;
   r = run({"convert", at("a.ded"), "--output-dir", at("out/stats"), "--stats", "--format", "ded"});
   EXPECT_EQ(r.err.rfind("elvarin-host: stats: " + at("a.ded") + ": ", 0), 0u) << r.err;
-  // Each phase is timed from the end of the one before: together they make the total.
+  // Each phase is named and timed from the end of the one before: together
+  // they make the total.
   ASSERT_EQ(run({"sample", at("c.ded"), "--size", "1025", "-q"}).exitCode, 0);
-  r = run({"convert", at("c.ded"), at("c.png"), "--stats"});
-  double phases = 0, total = 0;
-  std::istringstream items(r.err);
-  for (std::string item; std::getline(items, item, ',');) {
-    if (item.ends_with(" s")) {
-      const double seconds = std::stod(item.substr(item.rfind(' ', item.size() - 3)));
-      (item.find("total") != std::string::npos ? total : phases) += seconds;
+  for (const auto &[output, named] :
+       {std::pair{"c.png", "load describe get-image write PNG finish total "},
+        std::pair{"c2.ded", "plan write total "}}) {
+    r = run({"convert", at("c.ded"), at(output), "--stats"});
+    double phases = 0, total = 0;
+    std::string names;
+    std::istringstream items(r.err.substr(r.err.find("stats: ") + 7));
+    for (std::string item; std::getline(items, item, ',');) {
+      if (item.ends_with(" s")) {
+        const size_t space = item.rfind(' ', item.size() - 3);
+        names += item.substr(item.find_first_not_of(' '), space + 1 - item.find_first_not_of(' '));
+        (item.find("total") != std::string::npos ? total : phases) += std::stod(item.substr(space));
+      }
     }
+    EXPECT_EQ(names, named) << r.err;
+    EXPECT_NEAR(phases, total, 0.004) << r.err;
   }
-  EXPECT_NEAR(phases, total, 0.004) << r.err;
 }
 
 TEST_F(Batch, InputsOfOneStemAreRefusedBeforeAnythingIsWritten) {
